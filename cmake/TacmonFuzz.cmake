@@ -1,0 +1,21 @@
+# tacmon_add_fuzz(name SOURCES ... LIBS ...): a fuzz target defining LLVMFuzzerTestOneInput.
+# Normal builds: an ordinary program run by ctest that replays fuzz/<area>/corpus/<name>/.
+# With -DTACMON_FUZZ=ON and clang (scripts/fuzz): a libFuzzer binary named fuzz_<name>.
+option(TACMON_FUZZ "Build libFuzzer binaries (clang only)" OFF)
+function(tacmon_add_fuzz name)
+  cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
+  set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  if(TACMON_FUZZ)
+    add_executable(fuzz_${name} ${F_SOURCES})
+    target_link_libraries(fuzz_${name} PRIVATE ${F_LIBS})
+    target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(replay_${name} ${F_SOURCES} ${CMAKE_SOURCE_DIR}/fuzz/replay_main.cpp)
+    target_link_libraries(replay_${name} PRIVATE ${F_LIBS})
+    if(TACMON_BUILD_TESTS)
+      add_test(NAME fuzz_replay_${name} COMMAND replay_${name} ${corpus})
+      set_tests_properties(fuzz_replay_${name} PROPERTIES LABELS fuzz TIMEOUT 300)
+    endif()
+  endif()
+endfunction()

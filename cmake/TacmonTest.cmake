@@ -1,0 +1,15 @@
+# tacmon_add_test(name SOURCES ... LIBS ...): a GoogleTest executable registered with ctest.
+# Every test runs headless (offscreen Qt) with its own scratch data roots.
+function(tacmon_add_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE TACMON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  set(props ENVIRONMENT
+    "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg;TACMON_BIN=${CMAKE_BINARY_DIR}/bin"
+    TIMEOUT 300)
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
+endfunction()
