@@ -5,6 +5,7 @@ function(tacmon_add_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE TACMON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
   set(props ENVIRONMENT
     "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg;TACMON_BIN=${CMAKE_BINARY_DIR}/bin"
     TIMEOUT 300)
