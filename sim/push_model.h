@@ -1,0 +1,65 @@
+// Pressure model of the simulated probe: a looping script of pushes (rest, press, hold,
+// release) turned into the 19 raw sensor values of each packet. Sensors near the centre feel
+// more of a press, and a firmer inclusion under a few sensors pushes back harder.
+//
+// Script text: phases separated by commas, each "kind:seconds[:level]" with kind rest, press,
+// hold or release and level 0..1 (the pressure reached at the end of a press; default 0.8).
+// Example: "rest:1,press:0.5:0.8,hold:1,release:0.5". The script repeats.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sim/probe_packets.h"
+
+namespace sim {
+
+struct PushPhase {
+  enum Kind { kRest, kPress, kHold, kRelease } kind = kRest;
+  double seconds = 1.0;
+  double level = 0.8;
+};
+
+class PushScript {
+ public:
+  static std::optional<PushScript> Parse(const std::string& text);
+  static PushScript Default();  // rest 1 s, press 0.6 s to 0.8, hold 1 s, release 0.6 s
+  // Pressure 0..1 at t seconds since the start (the script loops).
+  double Pressure(double t) const;
+  double Length() const;
+  const std::vector<PushPhase>& phases() const { return phases_; }
+
+ private:
+  std::vector<PushPhase> phases_;
+};
+
+struct SensorModelOptions {
+  int format = 1;
+  double fullScale = 16000;   // raw counts of a full press under the centre
+  double inclusionGain = 1.4; // extra response of the sensors over the inclusion
+  int noise = 0;              // ± counts of uniform noise
+  int restBase = 0;           // 0: the format's usual rest level
+  unsigned seed = 1;
+};
+
+// Raw values of the 19 sensors for a pressure. Format 0 probes count down from near full scale
+// under pressure; formats 1 and 2 count up from a low rest level. At pressure 0 and without
+// noise sensor s (0-based) reads RestValue(s) exactly.
+class SensorModel {
+ public:
+  explicit SensorModel(const SensorModelOptions& o);
+  std::array<int16_t, kSensors> Values(double pressure);
+  int RestValue(int sensor) const;
+  static double Weight(int sensor);   // share of a press felt by the sensor (centre 1.0)
+  static bool OverInclusion(int sensor);
+
+ private:
+  SensorModelOptions o_;
+  std::mt19937 rng_;
+};
+
+}  // namespace sim
