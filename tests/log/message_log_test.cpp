@@ -1,0 +1,208 @@
+// The message log end to end without a window: AddLogMessage through the sink, the two
+// threads, the file, the list, popups, the thread messages, the docking file, stop and restart.
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "app/log/log_format.h"
+#include "app/log/message_log.h"
+#include "platform/clock.h"
+#include "platform/report.h"
+#include "platform/thread.h"
+#include "tests/support/scratch_roots.h"
+
+namespace {
+
+const char* kLogPath = "c:\\Tacmon\\Logs\\LogFile2.log";
+
+// Stamps and headers replaced by fixed marks, so the expectations can be byte-exact.
+std::string Normalised(std::string s) {
+  static const std::regex stamp(R"(  \[date=\d+\.\d+;time=\d+\.\d+\.\d+\])");
+  static const std::regex header(R"(====----<< Date=\d+\.\d+; Time=\d+\.\d+\.\d+>>----===)");
+  s = std::regex_replace(s, stamp, "  [STAMP]");
+  return std::regex_replace(s, header, "[HEADER]");
+}
+
+std::vector<std::string> NormalisedList() {
+  std::vector<std::string> out;
+  for (auto& l : GetMessageList().lines) out.push_back(Normalised(l));
+  return out;
+}
+
+bool WaitFor(const std::function<bool()>& done, int ms = 3000) {
+  for (int t = 0; t < ms; t += 5) {
+    if (done()) return true;
+    SleepMs(5);
+  }
+  return done();
+}
+
+class MessageLogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // An existing (empty) log: a reload of a missing file changes nothing and writes no header.
+    WriteBytes(roots_.data() / "Logs" / "LogFile2.log", "");
+    StartMessageLog(kLogPath);
+    // The window thread writes the first start header when it is ready.
+    ASSERT_TRUE(WaitFor([&] { return !GetMessageList().lines.empty(); }));
+  }
+  void TearDown() override { StopMessageLog(); }
+
+  std::string FileText() { return Normalised(ReadBytes(roots_.data() / "Logs" / "LogFile2.log")); }
+
+  ScratchRoots roots_;
+};
+
+}  // namespace
+
+TEST_F(MessageLogTest, TwoLineMessageIsFiledReversedAndListedInOrder) {
+  AddLogMessage("A\nB");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_EQ(FileText(), "[HEADER]\r\nB  [STAMP]\r\nA\r\n");
+  EXPECT_EQ(NormalisedList(), (std::vector<std::string>{"A", "B  [STAMP]", "[HEADER]"}));
+}
+
+TEST_F(MessageLogTest, ControlCodesDecideFileAndPopup) {
+  EXPECT_FALSE(GetMessageList().noAutoPopup == false);  // initially no automatic popup
+  AddLogMessage("plain");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_FALSE(GetMessageList().visible);
+
+  SetNoAutoPopup(false);
+  AddLogMessage("\x04quiet");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_FALSE(GetMessageList().visible);
+  AddLogMessage("\x02not filed");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_TRUE(GetMessageList().visible);
+
+  EXPECT_EQ(FileText(), "[HEADER]\r\nplain  [STAMP]\r\nquiet  [STAMP]\r\n");
+  EXPECT_EQ(NormalisedList(), (std::vector<std::string>{"not filed  [STAMP]", "quiet  [STAMP]",
+                                                        "plain  [STAMP]", "[HEADER]"}));
+}
+
+TEST_F(MessageLogTest, SurfaceDataMessageLeavesNoTrace) {
+  const std::string before = FileText();
+  const auto revision = GetMessageList().revision;
+  AddLogMessage(("x: " + std::string("некорректные данные о поверхностях"_cp) + " y").c_str());
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_EQ(FileText(), before);
+  EXPECT_EQ(GetMessageList().revision, revision);
+}
+
+TEST_F(MessageLogTest, FullRingStillWritesEveryMessageToTheFile) {
+  // Holding the shared semaphore stalls the work thread, so the ring fills up.
+  ASSERT_TRUE(SharedUiSemaphore().Wait(1000));
+  for (int i = 0; i < 1200; ++i) AddLogMessage(("m" + std::to_string(i)).c_str());
+  SharedUiSemaphore().Release();
+  ASSERT_TRUE(FlushMessageLog(10000));
+  std::string file = FileText();
+  EXPECT_EQ(std::count(file.begin(), file.end(), '\n'), 1 + 1200);
+  EXPECT_NE(file.find("m1199  [STAMP]\r\n"), std::string::npos);
+  // The window got at most the ring's 999 plus the one being displayed.
+  auto lines = GetMessageList().lines.size();
+  EXPECT_LT(lines, 1 + 1200u);
+  EXPECT_GE(lines, 1 + 999u);
+}
+
+TEST_F(MessageLogTest, ReloadFiltersWarningsUntilTheyAreShown) {
+  AddLogMessage("Warn: low battery");
+  AddLogMessage("[after the warning]");
+  AddLogMessage("ok");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  ReloadMessageList(false);
+  EXPECT_EQ(NormalisedList(), (std::vector<std::string>{"ok  [STAMP]", "[HEADER]"}));
+  SetShowWarnings(true);
+  EXPECT_EQ(NormalisedList(),
+            (std::vector<std::string>{"ok  [STAMP]", "[after the warning]  [STAMP]",
+                                      "Warn: low battery  [STAMP]", "[HEADER]"}));
+  EXPECT_EQ(FileText(), "[HEADER]\r\nWarn: low battery  [STAMP]\r\n"
+                        "[after the warning]  [STAMP]\r\nok  [STAMP]\r\n");
+}
+
+TEST_F(MessageLogTest, ThreadMessagesToggleReloadAndSilence) {
+  const uint32_t id = MessageLogWindowThreadId();
+  ASSERT_NE(id, 0u);
+  ASSERT_TRUE(PostThreadMessageTo(id, kLogMsgToggleWindow));
+  ASSERT_TRUE(WaitFor([] { return GetMessageList().visible; }));
+  ASSERT_TRUE(PostThreadMessageTo(MessageLogWorkThreadId(), kLogMsgToggleWindow));
+  ASSERT_TRUE(WaitFor([] { return !GetMessageList().visible; }));
+
+  SetNoAutoPopup(false);
+  ASSERT_TRUE(PostThreadMessageTo(id, kLogMsgNoAutoPopup));
+  ASSERT_TRUE(WaitFor([] { return GetMessageList().noAutoPopup; }));
+
+  PostThreadMessageTo(id, kLogMsgIgnored1);
+  PostThreadMessageTo(id, kLogMsgIgnored2);
+  MarkMessageLogStart();  // a new start header in the file and on top of the list
+  ASSERT_TRUE(WaitFor([&] { return FileText() == "[HEADER]\r\n[HEADER]\r\n"; }));
+  EXPECT_EQ(NormalisedList(), (std::vector<std::string>{"[HEADER]", "[HEADER]"}));
+}
+
+TEST_F(MessageLogTest, DockingCornerFileAndUserMoves) {
+  const auto place = roots_.data() / "Logs" / "logplace.bin";
+  WriteBytes(place, "301\r\n2\r\n");
+  ShowMessageWindow(5);
+  EXPECT_EQ(GetMessageList().corner, 2);
+  EXPECT_TRUE(GetMessageList().visible);
+  SetDockingCorner(3);
+  EXPECT_EQ(ReadBytes(place), "301\r\n3\r\n");
+  OnMessageWindowMovedByUser();
+  EXPECT_FALSE(std::filesystem::exists(place));
+  ShowMessageWindow(5);
+  EXPECT_EQ(GetMessageList().corner, 0);
+  WriteBytes(place, "302\r\n2\r\n");  // malformed: not docked
+  ShowMessageWindow(5);
+  EXPECT_EQ(GetMessageList().corner, 0);
+}
+
+TEST_F(MessageLogTest, EraseDeletesTheFileAndEmptiesTheList) {
+  AddLogMessage("one");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EraseMessageLog();
+  EXPECT_FALSE(std::filesystem::exists(roots_.data() / "Logs" / "LogFile2.log"));
+  EXPECT_TRUE(GetMessageList().lines.empty());
+  AddLogMessage("two");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_EQ(FileText(), "two  [STAMP]\r\n");
+}
+
+TEST_F(MessageLogTest, MessagesAfterStopStillReachTheFile) {
+  StopMessageLog();
+  EXPECT_EQ(MessageLogWindowThreadId(), 0u);
+  EXPECT_EQ(MessageLogWorkThreadId(), 0u);
+  AddLogMessage("late");
+  EXPECT_EQ(FileText(), "[HEADER]\r\nlate  [STAMP]\r\n");
+  // A new start works again.
+  StartMessageLog(kLogPath);
+  ASSERT_TRUE(WaitFor([&] { return FileText() == "[HEADER]\r\nlate  [STAMP]\r\n[HEADER]\r\n"; }));
+  AddLogMessage("again");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_EQ(NormalisedList().front(), "again  [STAMP]");
+}
+
+TEST_F(MessageLogTest, ManyThreadsReportAtOnce) {
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 4; ++t)
+    writers.emplace_back([t] {
+      for (int i = 0; i < 100; ++i) AddLogMessageF("t%d n%d\nsecond", t, i);
+    });
+  // Readers of the list and posters of thread messages at the same time.
+  std::thread reader([] {
+    for (int i = 0; i < 50; ++i) {
+      (void)GetMessageList();
+      PostToMessageLogWindowThread(kLogMsgReloadWithHeader);
+      SleepMs(1);
+    }
+  });
+  for (auto& w : writers) w.join();
+  reader.join();
+  ASSERT_TRUE(FlushMessageLog(5000));
+  std::string file = FileText();
+  // Each message: two lines, the stamped second line first.
+  for (int t = 0; t < 4; ++t)
+    for (int i = 0; i < 100; i += 33) {
+      std::string m = "second  [STAMP]\r\nt" + std::to_string(t) + " n" + std::to_string(i) + "\r\n";
+      EXPECT_NE(file.find(m), std::string::npos) << m;
+    }
+}
