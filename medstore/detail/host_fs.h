@@ -1,0 +1,49 @@
+// Host file system for medstore: database paths in Windows form ("c:\TacmonData\DB", any case,
+// "\" or "/") resolved to host folders ($TACMON_DATA, default ~/TacmonData), whole-file reads,
+// replacing writes (temp file + rename) and directory listing. Names on disk are UTF-8, names
+// inside the library CP1251.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace medstore::detail {
+
+std::string Cp1251ToUtf8(std::string_view text);
+// Valid UTF-8 becomes CP1251 ('?' for characters it lacks); anything else is kept as it is.
+std::string Utf8ToCp1251(std::string_view utf8);
+unsigned char Cp1251Lower(unsigned char c);
+bool EqualNoCase(std::string_view a, std::string_view b);
+
+// Host path of a path as the system writes it: the database root "c:\TacmonData" maps to
+// $TACMON_DATA, "c:\Tacmon" to $TACMON_ROOT; each component matches an existing entry ignoring
+// case; trailing blanks and dots of a component are dropped.
+std::string ResolvePath(std::string_view path);
+
+struct Entry {
+  std::string name;  // as on disk
+  bool isDirectory = false;
+};
+// Entries of a folder (without "." and ".."); false when it cannot be listed.
+bool ListFolder(const std::string& folder, std::vector<Entry>& out);
+bool ListFolderAt(int dirFd, std::vector<Entry>& out);  // takes ownership of dirFd
+
+// An entry of the folder whose name equals name ignoring case; exact name preferred.
+std::string FindNoCase(const std::string& folder, const std::string& name);
+
+bool ReadWhole(const std::string& path, std::string& out);
+bool ReadWholeAt(int dirFd, const char* name, std::string& out);
+
+// Writes data into folder/name through a temp file in the same folder renamed over the target;
+// the old file stays untouched when anything fails.
+bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data);
+
+enum class MakeDirResult { kCreated, kExists, kFailed };
+MakeDirResult MakeDir(const std::string& path);
+bool RemoveDir(const std::string& path);  // an empty folder only
+// 0 when the file is gone afterwards (also when it was missing), else -1.
+int RemoveFileIfPresent(const std::string& path);
+
+}  // namespace medstore::detail
