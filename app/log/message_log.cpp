@@ -167,7 +167,7 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
       while (PeekMessage(m))
         if (!Handle(m)) return 0;
       if (stop_) return 0;
-      S().countSemaphore.Wait(3000);
+      WaitForWork();
       if (stop_) return 0;
       // Move every waiting entry into the window, one pop at a time. An empty ring shows
       // nothing (the previous entry is not shown again).
@@ -195,6 +195,14 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
   }
 
  private:
+  // The message-count semaphore with a 3 s limit; a thread message or the stop flag ends the
+  // wait early.
+  void WaitForWork() {
+    for (int waited = 0; waited < 3000; waited += 50) {
+      if (S().countSemaphore.Wait(50) || stop_ || Queue().Size() > 0) return;
+    }
+  }
+
   // The shared semaphore with a 3 s limit, given up early when the thread is told to stop.
   bool WaitUi() {
     for (int waited = 0; waited < 3000; waited += 50) {
