@@ -114,7 +114,7 @@ std::shared_ptr<SerialPort> SerialPort::Open(std::string_view name, int baud, in
   tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
   tio.c_cflag |= CS8 | CLOCAL | CREAD;
   tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-  tio.c_cc[VMIN] = 0;  // reads return at once; waits are done with poll()
+  tio.c_cc[VMIN] = 1;  // with O_NONBLOCK an empty port reads EAGAIN, a hung-up one 0
   tio.c_cc[VTIME] = 0;
   if (::cfsetispeed(&tio, speed) != 0 || ::cfsetospeed(&tio, speed) != 0) {
     ::ioctl(fd, TIOCNXCL);
@@ -201,7 +201,7 @@ IoResult SerialPort::Read(void* data, size_t n, int ms) {
       r.status = IoStatus::kLost;
       break;
     }
-    if (Cancelled(seq)) {
+    if (Cancelled(seq) || (k > 0 && (p[1].revents & POLLIN))) {
       r.status = IoStatus::kCancelled;
       break;
     }
@@ -247,7 +247,7 @@ IoResult SerialPort::Write(const void* data, size_t n, int ms) {
       r.status = IoStatus::kLost;
       break;
     }
-    if (Cancelled(seq)) {
+    if (Cancelled(seq) || (k > 0 && (p[1].revents & POLLIN))) {
       r.status = IoStatus::kCancelled;
       break;
     }
