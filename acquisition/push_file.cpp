@@ -74,8 +74,11 @@ bool PushFileHasPassportBlock(const uint8_t* data, size_t size, bool passportVar
     int32_t blockVersion = static_cast<int32_t>(detail::LoadU32(data + 4));
     markerWith = MarkerAt(data, size, 4 + size_t(PassportBlockSize(blockVersion)) + 4);
   }
-  if (passportVariant) return !(markerWithout && !markerWith);
-  return markerWith && !markerWithout;
+  // A block starting with "TC20" in its headerA is not a passport any writer makes, so the
+  // marker right after the version word decides even when both places show one (a blockless
+  // version 1005 file has its 37th record where a 124 block would end).
+  if (markerWithout) return false;
+  return passportVariant || markerWith;
 }
 
 int ParsePushFile(Push& push, const uint8_t* data, size_t size, bool passportVariant,

@@ -44,9 +44,9 @@ int ParsePushFile(Push& push, const uint8_t* data, size_t size, bool passportVar
                   PushFileInfo* info = nullptr);
 // Whether a file of version >= 1004 carries a passport block: the "TC20" marker that writers put
 // at the start of every value record sits right after the block when there is one, and right
-// after the version word (and index) when there is none. Only a file whose marker is found at
-// the second place and not at the first counts as written without a block; for any other the
-// preferred reading is kept (passport variant: block; viewer: no block).
+// after the version word (and index) when there is none. A file with the marker right after the
+// version word counts as written without a block; a file with the marker only after a block
+// has one; for a file with neither the reader's own variant decides (passport variant: block).
 bool PushFileHasPassportBlock(const uint8_t* data, size_t size, bool passportVariant);
 
 // Writers: version 1006, the passport block (full writer only), then every frame. Safe
