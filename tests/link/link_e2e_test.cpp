@@ -1,1 +1,344 @@
-// placeholder
+// The link end to end: CCOMReadThread against tacprobe on pseudo-terminals, with the message
+// log captured, a hub window that records 1046/1048 and a pump playing the operation window.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "acquisition/link/com_read_thread.h"
+#include "app/frame/parameter_store.h"
+#include "link_test_support.h"
+#include "platform/clock.h"
+#include "platform/paths.h"
+#include "sim/pty_link.h"
+#include "support/scratch_roots.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+constexpr const char* kId = "0a1b2c3d4e5f";
+
+class LinkE2E : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetReceptorDataFormat(0);
+    host.SetHubWindow(hub.handle());
+  }
+  void TearDown() override {
+    if (link) link->Quit();
+    pump.Stop();
+  }
+  void Make(const LinkSettings& s) {
+    host.SetSettings(s);
+    LoadPassports(host.Passports());
+    LinkOwner owner;
+    owner.window = pump.handle();
+    link = std::make_unique<CCOMReadThread>(host, owner);
+  }
+  void Run() {
+    link->Start();
+    pump.Start(*link);
+  }
+  std::unique_ptr<ProbeProcess> Probe(std::vector<std::string> args, int com = 5) {
+    auto p = std::make_unique<ProbeProcess>(args, (roots.base() / "probe.txt").string());
+    EXPECT_TRUE(p->Ready(com)) << p->Output();
+    return p;
+  }
+  // Index of the first message m in v at or after from, -1 when none.
+  static int Find(const std::vector<uint32_t>& v, uint32_t m, int from = 0) {
+    for (size_t i = static_cast<size_t>(from); i < v.size(); ++i)
+      if (v[i] == m) return static_cast<int>(i);
+    return -1;
+  }
+
+  ScratchRoots roots;
+  LogCapture log;
+  SimpleLinkHost host;
+  RecordingWindow hub;
+  WindowPump pump;
+  std::unique_ptr<CCOMReadThread> link;
+};
+
+TEST_F(LinkE2E, FixedPortConnectsReadsAtTheDisplayRateAndDisconnects) {
+  WritePassportFile("probe5", 5, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"});
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.comPort = 5;
+  s.device = 5;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
+  ASSERT_TRUE(pump.WaitImages(5, 3000));
+
+  EXPECT_TRUE(log.Contains("Test ICom=5 Device=5"));
+  EXPECT_TRUE(log.Contains("Device (mech.receptor?) return: '"));
+  EXPECT_TRUE(log.Contains("Механорецептор #1: соединение установлено на порт COM5 (device id=0a1b2c3d4e5f)"));
+  EXPECT_EQ(Cp1251ToUtf8(host.StatusText()), "Механорецептор #1: COM5 (device id=0a1b2c3d4e5f)");
+  EXPECT_EQ(ReceptorDataFormat(), 1);
+  {
+    TimedLock l(host.PassportLock(), 1000);
+    EXPECT_EQ(host.Passports().current.deviceNumber, 5);
+  }
+  auto msgs = hub.Messages();
+  int closed = Find(msgs, kLinkMsgPortClosed);
+  int status = Find(msgs, kLinkMsgStatusText);
+  ASSERT_GE(closed, 0);
+  EXPECT_GT(status, closed) << "the port is closed first, then the new status is told";
+
+  // One image per display period, each the probe's values in sensor order.
+  int before = pump.ImageCount();
+  SleepMs(1000);
+  int perSecond = pump.ImageCount() - before;
+  EXPECT_NEAR(perSecond, 20, 3);
+  auto images = pump.Images();
+  for (size_t i = 1; i < images.size(); ++i) EXPECT_EQ(images[i].index, images[i - 1].index + 1);
+  SensorFrame f;
+  DecodeImage(images.back().image, nullptr, 1, false, f);
+  for (int sensor = 0; sensor < 19; ++sensor) EXPECT_EQ(f.values[sensor], 1000 + 10 * sensor);
+
+  link->RequestStop();
+  EXPECT_TRUE(log.WaitFor("Разорвано соединение с механорецептором", 3000));
+  EXPECT_TRUE(hub.WaitFor(kLinkMsgPortClosed, 2, 1000));
+  EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("port closed") != std::string::npos; }, 2000));
+  EXPECT_EQ(link->TimerMode(), LinkTimerMode::kNone);
+}
+
+TEST_F(LinkE2E, AutoconnectTriesOnlyFlaggedPassportsAndRemembersThePort) {
+  WritePassportFile("a", 11, "111111111111", 1, false);
+  WritePassportFile("b", 12, kId, 1, true);
+  WritePassportFile("c", 13, "333333333333", 1, false);
+  auto probe = Probe({"--com", "5", "--format", "1"});
+  LinkSettings s;
+  s.autoconnect = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
+
+  EXPECT_TRUE(log.Contains("Механорецептор: автосоединение..."));
+  for (const char* line : {"Test ICom=3 Device=12", "Test ICom=4 Device=12", "Test ICom=5 Device=12"})
+    EXPECT_EQ(log.Count(line), 1) << line;
+  EXPECT_EQ(log.Count("Test ICom="), 3);
+  EXPECT_FALSE(log.Contains("Device=11"));
+  EXPECT_FALSE(log.Contains("Device=13"));
+  EXPECT_TRUE(log.Contains("Механорецептор: соединение установлено на порт COM5 (device id=0a1b2c3d4e5f)"));
+  EXPECT_EQ(Cp1251ToUtf8(host.StatusText()), "Механорецептор: COM5 (device id=0a1b2c3d4e5f)");
+  EXPECT_NE(probe->Output().find("connect 0a1b2c3d4e5f"), std::string::npos);
+  {
+    TimedLock l(host.PassportLock(), 1000);
+    EXPECT_EQ(host.Passports().current.deviceNumber, 12);
+  }
+  ParameterSet set;
+  LoadPars("CCOMReadThread_ComPasp", &set);
+  int32_t com = 0, pasp = -1;
+  EXPECT_EQ(GetPar("iComLast", com, set), 0);
+  EXPECT_EQ(GetPar("iPaspLast", pasp, set), 0);
+  EXPECT_EQ(com, 5);
+  EXPECT_EQ(pasp, 1);
+
+  // Disconnect tells the adapter to let go of the probe.
+  link->RequestStop();
+  EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("btdis") != std::string::npos; }, 3000));
+}
+
+TEST_F(LinkE2E, Format2PassportSwitchesTheFormatAndSendsNoConnectCommand) {
+  WritePassportFile("k", 21, kId, 2, true);
+  WritePassportFile("z", 22, "222222222222", 0, true);
+  auto probe = Probe({"--com", "5", "--format", "2"});
+  LinkSettings s;
+  s.autoconnect = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
+  EXPECT_EQ(ReceptorDataFormat(), 2);
+  EXPECT_TRUE(log.Contains("Test ICom=5 Device=21"));
+  EXPECT_EQ(probe->Output().find("btcaa"), std::string::npos) << probe->Output();
+  ASSERT_TRUE(pump.WaitImages(3, 2000));
+  SensorFrame f;
+  DecodeImage(pump.Images().back().image, nullptr, 2, false, f);
+  EXPECT_GT(f.values[9], 900);  // a probe's values, not an empty image
+  link->RequestStop();
+  SleepMs(1500);
+  EXPECT_EQ(probe->Output().find("btdis"), std::string::npos) << "no adapter commands in format 2";
+}
+
+TEST_F(LinkE2E, ConnectionAnsweredAndThenSilentFailsWithMinus8) {
+  auto probe = Probe({"--com", "5", "--format", "1", "--silent-after-connect"});
+  Make(LinkSettings{});
+  double t0 = MonotonicSeconds();
+  EXPECT_EQ(link->OpenReceptorPort(5, kId, true), -8);
+  double took = MonotonicSeconds() - t0;
+  EXPECT_GT(took, 15.0);  // 60 rounds of gathering
+  EXPECT_LT(took, 40.0);
+  EXPECT_FALSE(link->PortOpen(1));
+  EXPECT_GE(hub.Count(kLinkMsgPortClosed), 2);
+  EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("btdis") != std::string::npos; }, 2000));
+}
+
+TEST_F(LinkE2E, SilenceOfTwoSecondsReconnectsAfterTellingTheHub) {
+  WritePassportFile("b", 12, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--format", "1", "--silence-after", "1"});
+  LinkSettings s;
+  s.autoconnect = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 15000));
+  ASSERT_TRUE(pump.WaitConnected(2, 15000)) << probe->Output();
+  auto msgs = hub.Messages();
+  int firstStatus = Find(msgs, kLinkMsgStatusText);
+  ASSERT_GE(firstStatus, 0);
+  ASSERT_GT(static_cast<int>(msgs.size()), firstStatus + 1);
+  EXPECT_EQ(msgs[firstStatus + 1], kLinkMsgPortClosed) << "1048 comes first after the silence";
+  EXPECT_GE(Find(msgs, kLinkMsgStatusText, firstStatus + 1), 0);
+  EXPECT_EQ(link->Connections(), 2);
+  EXPECT_GE(probe->Output().find("btdis"), probe->Output().find("silent"));
+}
+
+TEST_F(LinkE2E, HangUpIsNoticedAtOnceAndTheProbeIsReconnected) {
+  WritePassportFile("b", 12, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--format", "1", "--hangup-after", "1", "--hangup-for", "0.5"});
+  LinkSettings s;
+  s.autoconnect = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 15000));
+  ASSERT_TRUE(pump.WaitConnected(2, 15000)) << probe->Output();
+  EXPECT_GE(hub.Count(kLinkMsgPortClosed), 2);
+}
+
+TEST_F(LinkE2E, DebugFilePlaysInALoop) {
+  // Version word, then 52-byte blocks: only those beginning with "TC" become images.
+  std::string file = "\xEE\x03\x00\x00"s;
+  auto block = [](const char* head, int16_t value) {
+    std::string b(52, '\0');
+    b[0] = head[0];
+    b[1] = head[1];
+    b[10] = static_cast<char>(value & 0xFF);
+    b[11] = static_cast<char>(value >> 8);
+    return b;
+  };
+  file += block("TC", 111) + block("XX", 222) + block("TC", 333);
+  WriteBytes(roots.data() / "pars" / "test.bin", file);
+  LinkSettings s;
+  s.fileMode = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectPoll);
+  ASSERT_TRUE(pump.WaitConnected(1, 3000));
+  ASSERT_TRUE(pump.WaitImages(6, 3000));
+  auto images = pump.Images();
+  std::vector<int> values, indices;
+  for (size_t i = 0; i < 6; ++i) {
+    values.push_back(images[i].image.words[5]);
+    indices.push_back(images[i].index);
+  }
+  EXPECT_EQ(values, (std::vector<int>{111, 333, 111, 333, 111, 333}));
+  EXPECT_EQ(indices, (std::vector<int>{0, 2, 3, 5, 6, 8}));
+  EXPECT_EQ(pump.Connected(), 1) << "the loop is one connection";
+  link->PostThreadMessage(kLinkMsgDisconnect);
+  EXPECT_TRUE(WaitUntil([&] { return !link->PortOpen(1); }, 2000));
+}
+
+TEST_F(LinkE2E, MissingDebugFileGivesInvalidHandleAndNoConnection) {
+  LinkSettings s;
+  s.fileMode = 1;
+  s.debugFile = "C:\\Tacmon\\pars\\nothing.bin";
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectPoll);
+  EXPECT_TRUE(log.WaitFor("INVALID HANDLE VALUE!", 2000));
+  SleepMs(300);
+  EXPECT_EQ(pump.Connected(), 0);
+  EXPECT_EQ(pump.ImageCount(), 0);
+}
+
+TEST_F(LinkE2E, TwoProbesDeliverBothImages) {
+  WritePassportFile("p5", 5, kId, 1, true);
+  WritePassportFile("p6", 6, "666666666666", 1, true);
+  auto probe = Probe({"--com", "5", "--second-com", "6", "--format", "1", "--noise", "0",
+                      "--script", "rest:60"});
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.connect2 = 1;
+  s.comPort = 5;
+  s.comPort2 = 6;
+  s.device = 5;
+  s.device2 = 6;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
+  ASSERT_TRUE(pump.WaitImages(5, 3000));
+  EXPECT_EQ(Cp1251ToUtf8(host.StatusText()), "Механорецепторы:  #1: COM5 (device id=0a1b2c3d4e5f); #2: COM6");
+  {
+    TimedLock l(host.PassportLock(), 1000);
+    EXPECT_EQ(host.Passports().current.deviceNumber, 5);
+    EXPECT_EQ(host.Passports().second.deviceNumber, 6);
+  }
+  SensorFrame f;
+  std::array<int32_t, 19> second{};
+  auto last = pump.Images().back();
+  DecodeImage(last.image, &last.second, 1, false, f, &second);
+  for (int sensor = 0; sensor < 19; ++sensor) {
+    EXPECT_EQ(f.values[sensor], 1000 + 10 * sensor);
+    EXPECT_EQ(second[sensor], 2000 + 10 * sensor);
+  }
+}
+
+TEST_F(LinkE2E, AQuietSecondPortNeitherThrottlesTheFirstNorGoesUnnoticed) {
+  WritePassportFile("p5", 5, kId, 1, true);
+  WritePassportFile("p6", 6, "666666666666", 1, true);
+  auto probe = Probe({"--com", "5", "--format", "1"});
+  std::string err;
+  auto quiet = sim::PtyLink::Create(6, &err);
+  ASSERT_TRUE(quiet) << err;
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.connect2 = 1;
+  s.comPort = 5;
+  s.comPort2 = 6;
+  s.device = 5;
+  s.device2 = 6;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
+  uint64_t before = link->PacketsRead();
+  SleepMs(1000);
+  EXPECT_GT(link->PacketsRead() - before, 150u) << "the first probe is read at its full rate";
+  // The second probe says something and falls silent: noticed after 2 s, and reconnected.
+  int closedBefore = hub.Count(kLinkMsgPortClosed);
+  std::string packet(56, '\0');
+  packet[0] = 'T', packet[1] = 'C', packet[2] = '1', packet[3] = '4';
+  ASSERT_EQ(::write(quiet->Master(), packet.data(), packet.size()), 56);
+  EXPECT_TRUE(WaitUntil([&] { return link->SecondPacketsRead() == 1; }, 1000));
+  EXPECT_FALSE(hub.WaitFor(kLinkMsgPortClosed, closedBefore + 1, 1500));
+  EXPECT_TRUE(hub.WaitFor(kLinkMsgPortClosed, closedBefore + 1, 2500));
+  EXPECT_TRUE(pump.WaitConnected(2, 10000));
+}
+
+TEST_F(LinkE2E, QuitEndsTheThreadAtOnceEvenDuringARetryPause) {
+  WritePassportFile("p5", 5, kId, 1, true);
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.comPort = 5;  // nothing there: a 10 s pause follows every try
+  s.device = 5;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(log.WaitFor("MechReceptor: Can't connect", 3000));
+  double t0 = MonotonicSeconds();
+  EXPECT_EQ(link->Quit(), 1);
+  EXPECT_LT(MonotonicSeconds() - t0, 1.0);
+  EXPECT_FALSE(link->Running());
+}
+
+}  // namespace
