@@ -360,6 +360,8 @@ int Del(int id, ListOf<Item>* list) {
       rc = list->remove_tree(winPath.c_str());
     } else {
       rc = RemoveFileIfPresent(recordDir + "/" + fileName);
+      // A folder left empty would only be reported as unreadable on the next opening.
+      if (rc == 0) RemoveDir(recordDir);
     }
     if (rc != 0) {
       report(K::kDeleteFailed);

@@ -30,7 +30,7 @@ inline int Count(const std::string& message) {
 }
 
 class ScratchTest : public ::testing::Test {
- protected:
+ public:
   void SetUp() override {
     char tmpl[] = "/tmp/medstore_test_XXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
