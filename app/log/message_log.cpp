@@ -12,6 +12,7 @@
 
 #include "app/log/log_file.h"
 #include "app/log/log_format.h"
+#include "app/log/log_lock.h"
 #include "app/log/message_ring.h"
 #include "app/log/message_window_host.h"
 #include "platform/clock.h"
@@ -31,11 +32,11 @@ class KCD_LogTableThread22;
 // Lock order: addLock → ringLock; listLock and hostLock are innermost and never held while
 // waiting for another lock. uiSemaphore is taken by the work thread with no other lock held.
 struct LogState {
-  TimedMutex addLock;  // serialises AddLogMessage; guards file and path
+  LogLock addLock;  // serialises AddLogMessage; guards file and path
   LogFileWriter file;
   Text1251 path;
 
-  TimedMutex ringLock;  // guards ring and workAlive
+  LogLock ringLock;  // guards ring and workAlive
   MessageRing ring;
   bool workAlive = false;  // the work thread exists: messages are queued for the window
 
@@ -174,7 +175,7 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
       for (;;) {
         LogEntry entry;
         {
-          TimedLock ring(S().ringLock, 3000);
+          LogLockHold ring(S().ringLock, 3000);
           if (!ring) {
             ReportCantLock(kTagWorkRing);
             break;
@@ -231,14 +232,14 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
 void LogSinkFunction(const char* text) {
   try {
     LogState& s = S();
-    TimedLock add(s.addLock, -1);
+    LogLockHold add(s.addLock, -1);
     if (std::strstr(text, "некорректные данные о поверхностях"_cp)) return;
     Text1251 stamped = text;
     stamped += StampNow();
 
     bool queued = false;
     {
-      TimedLock ring(s.ringLock, 3000);
+      LogLockHold ring(s.ringLock, 3000);
       // Without the ring lock the window misses the message; the file still gets it.
       if (ring && s.workAlive && s.ring.Push(NowSeconds(), stamped)) {
         queued = true;
@@ -270,7 +271,7 @@ void EndThread(KCD_LogTableThread22*& slot, int answerIndex) {
     slot = nullptr;
   }
   if (answerIndex == 0) {
-    TimedLock ring(s.ringLock, 3000);
+    LogLockHold ring(s.ringLock, 3000);
     s.workAlive = false;
   }
   s.countSemaphore.Release();
@@ -288,7 +289,7 @@ void SetMessageWindowFactory(MessageWindowFactory factory) {
 }
 
 void SetMessageLogPath(const char* path) {
-  TimedLock add(S().addLock, -1);
+  LogLockHold add(S().addLock, -1);
   S().path = path ? path : "";
   S().file.SetPath(S().path, true);
 }
@@ -323,7 +324,7 @@ void StartMessageLog(const char* path) {
   }
   window->Start();
   {
-    TimedLock ring(s.ringLock, -1);
+    LogLockHold ring(s.ringLock, -1);
     s.ring.Clear();
     s.workAlive = true;
   }
@@ -342,7 +343,7 @@ void StopMessageLog() {
   }
   if (host) host->Destroy();
   {
-    TimedLock ring(s.ringLock, 3000);
+    LogLockHold ring(s.ringLock, 3000);
     if (ring) {
       s.displayed += static_cast<uint64_t>(s.ring.Size());
       s.ring.Clear();
@@ -379,7 +380,7 @@ void ReloadMessageList(bool withHeader) {
   }
   std::vector<Text1251> lines;
   {
-    TimedLock add(s.addLock, -1);
+    LogLockHold add(s.addLock, -1);
     std::vector<Text1251> pieces;
     s.file.SetPath(s.path);
     if (!s.file.ReadPieces(pieces)) return;  // the list stays as it was
@@ -463,7 +464,7 @@ void SetShowWarnings(bool on) {
 void EraseMessageLog() {
   LogState& s = S();
   {
-    TimedLock add(s.addLock, -1);
+    LogLockHold add(s.addLock, -1);
     s.file.SetPath(s.path);
     s.file.Remove();
   }
@@ -478,7 +479,7 @@ void EraseMessageLog() {
 bool OpenMessageLogInViewer() {
   Text1251 path;
   {
-    TimedLock add(S().addLock, -1);
+    LogLockHold add(S().addLock, -1);
     path = S().path;
   }
   if (path.empty()) return false;
