@@ -65,7 +65,8 @@ class BlockReader {
     return v;
   }
   double F64At(size_t at) const {
-    uint64_t u = uint64_t(detail::LoadU32(b_ + at)) | (uint64_t(detail::LoadU32(b_ + at + 4)) << 32);
+    uint64_t u =
+        uint64_t(detail::LoadU32(b_ + at)) | (uint64_t(detail::LoadU32(b_ + at + 4)) << 32);
     double v;
     std::memcpy(&v, &u, 8);
     return v;
@@ -103,9 +104,12 @@ FrameTime TimeOf(const int16_t in[7]) {
 FrameTime FromSeconds(int64_t seconds) {
   std::tm tm{};
   if (!LocalTime(static_cast<std::time_t>(seconds), tm)) return FrameTime{0, 0, 0, -1, -1, -1, 0};
-  return FrameTime{static_cast<int16_t>(tm.tm_year + 1900), static_cast<int16_t>(tm.tm_mon + 1),
-                   static_cast<int16_t>(tm.tm_mday),        static_cast<int16_t>(tm.tm_hour),
-                   static_cast<int16_t>(tm.tm_min),         static_cast<int16_t>(tm.tm_sec),
+  return FrameTime{static_cast<int16_t>(tm.tm_year + 1900),
+                   static_cast<int16_t>(tm.tm_mon + 1),
+                   static_cast<int16_t>(tm.tm_mday),
+                   static_cast<int16_t>(tm.tm_hour),
+                   static_cast<int16_t>(tm.tm_min),
+                   static_cast<int16_t>(tm.tm_sec),
                    0};
 }
 
@@ -233,7 +237,7 @@ void PushToDatabase(push_item& rec, const Push& push, int operationId, const Tex
   std::memset(rec.DeviceIDTxt, 0, sizeof rec.DeviceIDTxt);
   Text1251 id = DeviceIdText(push.passport);
   std::memcpy(rec.DeviceIDTxt, id.data(), std::min(id.size(), sizeof rec.DeviceIDTxt - 1));
-  FrameTime start = push.startTime != 0 ? FromSeconds(push.startTime)
+  FrameTime start = push.startTime != 0   ? FromSeconds(push.startTime)
                     : push.frames.empty() ? FrameTime{}
                                           : push.frames.front().captureTime;
   CopyTime(rec.Time, start);

@@ -486,9 +486,10 @@ int CheckDuplicateNumbers(const PassportRegistry& r) {
     for (size_t j = i + 1; j < r.passports.size(); ++j) {
       if (r.passports[i].deviceNumber == r.passports[j].deviceNumber) {
         char text[256];
-        std::snprintf(text, sizeof text,
-                      "Некорректные паспорта устройств: устройство с номером %d встречается дважды"_cp,
-                      r.passports[i].deviceNumber);
+        std::snprintf(
+            text, sizeof text,
+            "Некорректные паспорта устройств: устройство с номером %d встречается дважды"_cp,
+            r.passports[i].deviceNumber);
         ShowUserMessage(r, text);
         return -1;
       }

@@ -14,7 +14,7 @@
 
 class File;
 
-inline constexpr int kPassportChannels = 128;     // capacity of every per-channel array
+inline constexpr int kPassportChannels = 128;      // capacity of every per-channel array
 inline constexpr int kPassportBlockVersion = 124;  // the block version written
 inline constexpr int kPassportBlockSize = 6912;    // bytes of a version 124 block
 inline constexpr int kExtraCalibrationSets = 10;   // SLOPES0..9 / SHIFTS0..9
@@ -92,7 +92,7 @@ int ReadPassportBlock(DevicePassport& p, File* file);         // 0; -1 no file; 
 // Companion files beside "name.dvp": "nameAdd.bin", "name.bin" and "name._dvp_".
 Text1251 CompanionName(std::string_view dvpFileName, std::string_view suffix);
 int WriteAutoconnectFile(const DevicePassport& p, std::string_view dvpFileName);  // 0; -1
-int ReadAutoconnectFile(File* file, DevicePassport& p);                          // 0; -1; -2
+int ReadAutoconnectFile(File* file, DevicePassport& p);                           // 0; -1; -2
 int WriteBinaryPassport(const DevicePassport& p, std::string_view dvpFileName);   // 0; -1
 
 // The passport registry held by the main hub dialog.
@@ -109,10 +109,10 @@ struct PassportRegistry {
 // Loads every "DVP\*.dvp" under the data root (or under folder, a Windows path ending in "\").
 void LoadPassports(PassportRegistry& r);
 void LoadPassports(PassportRegistry& r, std::string_view folder);
-int SelectPassport(PassportRegistry& r, int index);          // 0; -1 (logged)
-int SelectSecondPassport(PassportRegistry& r, int number);   // 0; -1 (logged)
+int SelectPassport(PassportRegistry& r, int index);         // 0; -1 (logged)
+int SelectSecondPassport(PassportRegistry& r, int number);  // 0; -1 (logged)
 const DevicePassport* FindPassportById(const PassportRegistry& r, std::string_view idText);
-int CheckDuplicateNumbers(const PassportRegistry& r);        // 0; -1 after the message
+int CheckDuplicateNumbers(const PassportRegistry& r);  // 0; -1 after the message
 // Replaces slopes and shifts from "DVP\Manometr\*.dvp" or "DVP\*.dvp" (folder overridable).
 void ReloadCalibration(PassportRegistry& r, bool fromManometer);
 void ReloadCalibration(PassportRegistry& r, std::string_view pattern);

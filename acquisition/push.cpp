@@ -81,8 +81,8 @@ PushStream& PushStream::operator=(PushStream&&) noexcept = default;
 bool PushStream::IsOpen() const { return file && file->IsOpen(); }
 
 int Push::LabelCount() const {
-  return static_cast<int>(
-      std::count_if(frames.begin(), frames.end(), [](const SensorFrame& f) { return f.HasLabel(); }));
+  return static_cast<int>(std::count_if(frames.begin(), frames.end(),
+                                        [](const SensorFrame& f) { return f.HasLabel(); }));
 }
 
 Push CreatePush() { return Push{}; }

@@ -14,10 +14,10 @@
 class File;
 
 inline constexpr int kSensorCount = 19;
-inline constexpr int kAuxCapacity = 46;     // aux slots allocated per frame
-inline constexpr int kAuxWordsInUse = 28;   // aux words stored by version 1006 files
-inline constexpr int kAuxWordsOld = 26;     // aux words stored by versions 1003..1005
-inline constexpr int kLiveHistory = 100;    // frames kept by a recording window
+inline constexpr int kAuxCapacity = 46;    // aux slots allocated per frame
+inline constexpr int kAuxWordsInUse = 28;  // aux words stored by version 1006 files
+inline constexpr int kAuxWordsOld = 26;    // aux words stored by versions 1003..1005
+inline constexpr int kLiveHistory = 100;   // frames kept by a recording window
 inline constexpr int kImageWords = 45;
 inline constexpr int kImageBytes = 91;
 
@@ -33,8 +33,8 @@ const char* SensorTypeText(SensorType type);
 // Packets shorter than 91 bytes fill only their leading words.
 struct PacketImage {
   std::array<int16_t, kImageWords> words{};
-  uint8_t tail = 0;    // last byte of a 91-byte packet
-  int32_t index = 0;   // delivery counter since the link connected
+  uint8_t tail = 0;   // last byte of a 91-byte packet
+  int32_t index = 0;  // delivery counter since the link connected
 
   // The raw 91 bytes (words little-endian, then the tail).
   std::array<uint8_t, kImageBytes> Bytes() const;
@@ -132,5 +132,4 @@ void CopyFrame(SensorFrame& destination, const SensorFrame& source);
 void ComputeLabelCounts(Push& push);
 // Statistics over the visible sensors; display-normalized values against reference's
 // sensorMin/sensorMax when a reference push is given, else the raw values.
-void ComputePushStatistics(Push& push, const Visibility& visible,
-                           const Push* reference = nullptr);
+void ComputePushStatistics(Push& push, const Visibility& visible, const Push* reference = nullptr);

@@ -288,8 +288,7 @@ std::string FormatTextDump(const TextDumpFrame& f) {
     return r > 2147483647.0 ? 2147483647 : static_cast<int>(r);
   });
   line(f.secondRaw, "%6d ", [&](int32_t v) { return f.hasSecond ? v : 0; });
-  std::snprintf(buf, sizeof buf, "\n%d %d %d\n", f.testerState, f.testerReading1,
-                f.testerReading2);
+  std::snprintf(buf, sizeof buf, "\n%d %d %d\n", f.testerState, f.testerReading1, f.testerReading2);
   out += buf;
   return out;
 }
@@ -323,8 +322,8 @@ Text1251 CopyStoppedPush(std::string_view source, std::string_view textSource,
                      textSource.data(), (base + ".txt").c_str());
     return base + ".psh";
   }
-  AddLogMessageF("Can't copy file '%.*s' into '%s'", static_cast<int>(source.size()),
-                 source.data(), folder.c_str());
+  AddLogMessageF("Can't copy file '%.*s' into '%s'", static_cast<int>(source.size()), source.data(),
+                 folder.c_str());
   return {};
 }
 

@@ -30,7 +30,7 @@ struct PushFileInfo {
   bool passportBlock = false;  // a passport block followed the version word
   int32_t blockVersion = 0;
   int frameCount = 0;
-  int64_t trailingBytes = 0;   // an incomplete last record, ignored
+  int64_t trailingBytes = 0;  // an incomplete last record, ignored
 };
 
 // Readers. The passport-variant reader sign-extends the 16-bit values; the viewer reader

@@ -7,7 +7,7 @@
 namespace {
 
 // Packet word offset (from the byte base) of sensors 1..19.
-constexpr int kSensorIdx[kSensorCount] = {5,  3, 1,  6,  4,  2,  19, 9,  8, 7,
+constexpr int kSensorIdx[kSensorCount] = {5,  3,  1,  6,  4,  2,  19, 9,  8, 7,
                                           18, 17, 10, 12, 14, 16, 11, 13, 15};
 
 bool IsTc(const uint8_t* p) { return p[0] == 'T' && p[1] == 'C'; }

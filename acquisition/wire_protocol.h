@@ -29,7 +29,7 @@ bool CheckReply(const uint8_t* bytes, size_t count, int format, bool adapter);
 // Cuts a byte stream into packets of the current format's length.
 struct PacketAssembler {
   int format = 0;
-  bool detecting = false;  // -1 reads 91 bytes while detecting
+  bool detecting = false;       // -1 reads 91 bytes while detecting
   bool secondReceptor = false;  // "TC" packets of SecondPacketLength(format)
   std::array<uint8_t, kMaxPacketLength> buffer{};
   int filled = 0;

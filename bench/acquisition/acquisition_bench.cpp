@@ -56,7 +56,8 @@ void BM_DecodeStream(benchmark::State& state) {
   }
   const double total = double(bytes.size()) * state.iterations();
   state.SetBytesProcessed(static_cast<int64_t>(total));
-  state.counters["x_line_rate"] = benchmark::Counter(total / kLineRate, benchmark::Counter::kIsRate);
+  state.counters["x_line_rate"] =
+      benchmark::Counter(total / kLineRate, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_DecodeStream)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 

@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text = FormatDvp(p);
   DevicePassport q;
   ParseDvpText(q, text);
-  if (q.deviceNumber != p.deviceNumber || q.numChannels != p.numChannels ||
-      q.format != p.format || DeviceIdText(q) != DeviceIdText(p))
+  if (q.deviceNumber != p.deviceNumber || q.numChannels != p.numChannels || q.format != p.format ||
+      DeviceIdText(q) != DeviceIdText(p))
     std::abort();
   for (int i = 0; i < UsedChannels(p); ++i) {
     if ((q.ok[i] & 1) != (p.ok[i] & 1)) std::abort();

@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int startFormat = (data[0] % 4) - 1;  // -1..2
   ++data;
   --size;
-  for (bool adapter : {false, true}) CheckReply(data, std::min<size_t>(size, 100), startFormat, adapter);
+  for (bool adapter : {false, true})
+    CheckReply(data, std::min<size_t>(size, 100), startFormat, adapter);
 
   InputSource src(data, size);
   std::atomic<bool> stop{false};

@@ -1,11 +1,10 @@
 // The checked-in golden files: their bytes, what the readers decode from them, and tacpush run
 // over them end to end.
 #include <gtest/gtest.h>
-
-#include <array>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -73,9 +72,9 @@ TEST(GoldenFiles, PressHasLabelsAndAFirmerInclusion) {
   EXPECT_GT(p.statistics.sensorMax[9], p.statistics.sensorMax[3] + 5000);
   EXPECT_LT(p.frames.front().values[9], 400);
   EXPECT_LT(p.frames.back().values[9], 400);
-  EXPECT_EQ(p.frames.back().captureTime.ToMilliseconds() -
-                p.frames.front().captureTime.ToMilliseconds(),
-            319 * 50);
+  EXPECT_EQ(
+      p.frames.back().captureTime.ToMilliseconds() - p.frames.front().captureTime.ToMilliseconds(),
+      319 * 50);
 }
 
 TEST(GoldenFiles, LogsImport) {
@@ -84,7 +83,7 @@ TEST(GoldenFiles, LogsImport) {
   EXPECT_EQ(txt.sensorType, kSensorWireless);
   ASSERT_EQ(txt.FrameCount(), 6);
   for (int r = 0; r < 6; ++r) {
-    EXPECT_EQ(txt.frames[r].values[0], r * 1000 + 70);  // column 7
+    EXPECT_EQ(txt.frames[r].values[0], r * 1000 + 70);   // column 7
     EXPECT_EQ(txt.frames[r].values[6], r * 1000 + 210);  // column 21
   }
   Push trf;
@@ -245,7 +244,9 @@ TEST_F(TacpushTool, BadInputGivesAMessageAndAStatus) {
   for (const auto& c : cases) {
     ToolRun r = Tacpush(c.args);
     EXPECT_EQ(r.status, c.status) << c.args;
-    if (!c.err.empty()) EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+    if (!c.err.empty()) {
+      EXPECT_NE(r.err.find(c.err), std::string::npos) << c.args << "\n" << r.err;
+    }
     EXPECT_FALSE(r.err.empty()) << c.args;
   }
 }

@@ -32,10 +32,10 @@ TEST(ShortNumberTest, Examples) {
     double value;
     const char* text;
   } cases[] = {
-      {1.0, "1."},        {0.1234, "0.1234"}, {2.999999, "3."},     {0.129996, "0.13"},
-      {0.100001, "0.1"},  {-2.999999, "-3."}, {9.999999, "10."},    {-0.999999, "-1."},
-      {32000.0, "32000."}, {0.0, "0."},      {0.5, "0.5"},         {-0.129997, "-0.13"},
-      {12.34, "12.34"},    {1.000004, "1."},  {0.000001, "0."},
+      {1.0, "1."},         {0.1234, "0.1234"}, {2.999999, "3."},  {0.129996, "0.13"},
+      {0.100001, "0.1"},   {-2.999999, "-3."}, {9.999999, "10."}, {-0.999999, "-1."},
+      {32000.0, "32000."}, {0.0, "0."},        {0.5, "0.5"},      {-0.129997, "-0.13"},
+      {12.34, "12.34"},    {1.000004, "1."},   {0.000001, "0."},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ShortNumber(c.value), c.text) << c.value;
@@ -209,8 +209,11 @@ TEST(PassportBlock, OlderVersionsTakeDefaultsForAbsentFields) {
     double diameter;
     int useForAutoconnect;
     int hasNull;
-  } cases[] = {{120, 4840, 20, 1, 0}, {121, 6896, 20, 1, 1}, {122, 6900, 20, 0, 1},
-               {123, 6908, 15, 0, 1}, {124, 6912, 15, 0, 1}};
+  } cases[] = {{120, 4840, 20, 1, 0},
+               {121, 6896, 20, 1, 1},
+               {122, 6900, 20, 0, 1},
+               {123, 6908, 15, 0, 1},
+               {124, 6912, 15, 0, 1}};
   for (const auto& c : cases) {
     std::vector<uint8_t> block(full.begin(), full.begin() + c.size);
     block[0] = static_cast<uint8_t>(c.version);
@@ -306,9 +309,8 @@ TEST(Normalization, DisplayValuesByFormat) {
     double raw;
     double value;
     double fraction;
-  } cases[] = {{1, 16000, 127.5, 0.5}, {0, 16000, 127.5, 0.5}, {0, 32000, 0, 0},
-               {1, 32000, 255, 1},     {-1, 0, 255, 1},        {2, -100, 0, 0},
-               {1, 1e9, 255, 1}};
+  } cases[] = {{1, 16000, 127.5, 0.5}, {0, 16000, 127.5, 0.5}, {0, 32000, 0, 0}, {1, 32000, 255, 1},
+               {-1, 0, 255, 1},        {2, -100, 0, 0},        {1, 1e9, 255, 1}};
   for (const auto& c : cases) {
     EXPECT_DOUBLE_EQ(DisplayValueWith(p, 0, c.raw, c.format, 1.0), c.value) << c.format;
     EXPECT_DOUBLE_EQ(DisplayFractionWith(p, 0, c.raw, c.format, 1.0), c.fraction) << c.format;

@@ -78,15 +78,20 @@ TEST_F(PushFiles, ViewerFileIsByteExact) {
   f.aux[28] = 5;  // slots beyond 28 are not stored
   f.flags = 1;
   ASSERT_EQ(WriteViewerPushFile(p, "c:\\Tacmon\\pars\\v.bin"), 0);
-  std::string expected = "\xee\x03\0\0"s           // version 1006
-                         "\x02\x01\0\0"s           // index 258
-                         "TC20\xff\xff\x40\x01\x40\x01\x24\x00"s
-                         "\x40\x9c"s + std::string(34, '\0') + "\xff\xff"s  // 19 values
-                         "\xff\xff"s                                          // end of record
-                         "\xe8\x07\x0c\x00\x1f\x00\x17\x00\x3b\x00\x3a\x00\xe7\x03"s
-                         "\xe8\x07\x0c\x00\x1f\x00\x17\x00\x3b\x00\x3a\x00\xe7\x03"s
-                         "\x01\0\0\0"s + std::string(26 * 4, '\0') + "\xfe\xff\xff\xff"s
-                         "\x01\0\0\0"s;
+  std::string expected =
+      "\xee\x03\0\0"s  // version 1006
+      "\x02\x01\0\0"s  // index 258
+      "TC20\xff\xff\x40\x01\x40\x01\x24\x00"s
+      "\x40\x9c"s +
+      std::string(34, '\0') +
+      "\xff\xff"s  // 19 values
+      "\xff\xff"s  // end of record
+      "\xe8\x07\x0c\x00\x1f\x00\x17\x00\x3b\x00\x3a\x00\xe7\x03"s
+      "\xe8\x07\x0c\x00\x1f\x00\x17\x00\x3b\x00\x3a\x00\xe7\x03"s
+      "\x01\0\0\0"s +
+      std::string(26 * 4, '\0') +
+      "\xfe\xff\xff\xff"s
+      "\x01\0\0\0"s;
   EXPECT_EQ(Slurp(Host("pars/v.bin")), expected);
 }
 
@@ -141,7 +146,7 @@ TEST_F(PushFiles, OlderVersionsAndRefusals) {
     int32_t index;
     int auxSlots;
     int32_t flags;
-  } cases[] = {{1001, 0, 0, 0}, {1002, 7, 0, 0}, {1003, 7, 26, 0},
+  } cases[] = {{1001, 0, 0, 0},  {1002, 7, 0, 0},  {1003, 7, 26, 0},
                {1004, 7, 26, 0}, {1005, 7, 26, 1}, {1006, 7, 28, 1}};
   for (const auto& c : cases) {
     std::string bytes = Version(c.version) + OldRecord(c.version, 7, -5, 1) +
@@ -282,9 +287,9 @@ TEST(TextDump, SevenLinesPerFrame) {
     return r;
   };
   std::string expected = repeat("     1 ", 19) + "\n" + repeat("    -2 ", 19) + "\n" +
-                         repeat(" 65535 ", 28) + "\n" + repeat("     3 ", 19) + "\n" +
-                         "     3 " + repeat("     0 ", 18) + "\n" + repeat("     5 ", 19) +
-                         "\n" + "\n1 -1 -1\n";
+                         repeat(" 65535 ", 28) + "\n" + repeat("     3 ", 19) + "\n" + "     3 " +
+                         repeat("     0 ", 18) + "\n" + repeat("     5 ", 19) + "\n" +
+                         "\n1 -1 -1\n";
   EXPECT_EQ(text, expected);
   d.hasSecond = false;
   EXPECT_NE(FormatTextDump(d).find(repeat("     0 ", 19) + "\n" + repeat("     0 ", 19)),
@@ -298,8 +303,8 @@ std::string TxtLine(int base) {
 }
 
 TEST_F(PushFiles, TxtImportMapsColumnsAndSkipsBadLines) {
-  std::string text = TxtLine(0) + "\r\n" + "\r\n" + "1 2 3\r\n" + TxtLine(100) + "   \r\n" +
-                     "x" + TxtLine(0) + "\r\n";
+  std::string text = TxtLine(0) + "\r\n" + "\r\n" + "1 2 3\r\n" + TxtLine(100) + "   \r\n" + "x" +
+                     TxtLine(0) + "\r\n";
   Spit(Host("logs/run_WLS.txt"), text);
   Push p;
   ASSERT_EQ(ImportLog(p, "c:\\Tacmon\\logs\\run_WLS.txt", 0), 0);

@@ -84,8 +84,8 @@ TEST(CheckReplyTest, MarkersByFormatAndAdapter) {
       {"TC", 2, false, false},
   };
   for (const auto& c : cases)
-    EXPECT_EQ(CheckReply(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(),
-                         c.format, c.adapter),
+    EXPECT_EQ(CheckReply(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size(), c.format,
+                         c.adapter),
               c.ok)
         << c.bytes;
 }
@@ -199,7 +199,7 @@ TEST(Averaging, TruncatesTowardZeroAndRepeatsWithoutPackets) {
   PacketRing ring;
   for (int v : {1, 2, 4}) {
     auto p = Packet("TC12", 52);
-    p[12] = static_cast<uint8_t>(v);  // word 6
+    p[12] = static_cast<uint8_t>(v);   // word 6
     p[14] = static_cast<uint8_t>(-v);  // word 7 = 0x00FF-ish; use the high byte for sign
     p[15] = 0xFF;
     StorePacket(ring, p.data(), 52);

@@ -39,10 +39,10 @@ int RunCsv(const CommandArgs& args) {
     out = std::to_string(i) + "," + tacpush::IsoTime(f.captureTime) + "," +
           (f.HasLabel() ? "1" : "0");
     for (int s = 0; s < kSensorCount; ++s) {
-      int v = display ? static_cast<int>(DisplayValueWith(p.passport, s, f.values[s],
-                                                          format, 1.0) +
-                                         0.5)
-                      : f.values[s];
+      int v =
+          display
+              ? static_cast<int>(DisplayValueWith(p.passport, s, f.values[s], format, 1.0) + 0.5)
+              : f.values[s];
       out += "," + std::to_string(v);
     }
     out += "\n";

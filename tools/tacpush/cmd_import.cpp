@@ -28,8 +28,8 @@ int RunImport(const CommandArgs& args) {
   if (rc != 0) return tacpush::Fail(log, "cannot import the log", rc);
   rc = WritePushFile(p, out);
   if (rc != 0) return tacpush::Fail(out, "cannot write the push file", rc);
-  std::printf("%s: %d frames, %s, written to %s\n", tacpush::Console(log).c_str(),
-              p.FrameCount(), tacpush::Console(SensorTypeText(p.sensorType)).c_str(),
+  std::printf("%s: %d frames, %s, written to %s\n", tacpush::Console(log).c_str(), p.FrameCount(),
+              tacpush::Console(SensorTypeText(p.sensorType)).c_str(),
               tacpush::Console(out).c_str());
   return 0;
 }

@@ -21,7 +21,8 @@ int RunInfo(const CommandArgs& args) {
     std::printf("version: %d\n", loaded.info.version);
     std::printf("variant: %s\n",
                 loaded.info.passportBlock ? "with passport block" : "without passport block");
-    if (loaded.info.passportBlock) std::printf("passport block version: %d\n", loaded.info.blockVersion);
+    if (loaded.info.passportBlock)
+      std::printf("passport block version: %d\n", loaded.info.blockVersion);
     if (loaded.info.trailingBytes)
       std::printf("ignored tail: %lld bytes\n", static_cast<long long>(loaded.info.trailingBytes));
   }

@@ -24,7 +24,8 @@ int RunPassport(const CommandArgs& args) {
   }
   if (!file) return tacpush::UsageError("passport", "passport needs a DVP file");
   DevicePassport p;
-  if (int rc = ReadDvp(p, *file); rc != 0) return tacpush::Fail(*file, "cannot open the passport", rc);
+  if (int rc = ReadDvp(p, *file); rc != 0)
+    return tacpush::Fail(*file, "cannot open the passport", rc);
   Text1251 add = CompanionName(*file, "Add.bin");
   bool hasAdd = fsw::FileExists(add);
   if (hasAdd) {

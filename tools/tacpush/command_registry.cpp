@@ -73,8 +73,8 @@ std::string IsoTime(const FrameTime& t) {
   if (t.year <= 0 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31) return {};
   char buf[64];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", t.year, t.month, t.day,
-                t.hour < 0 ? 0 : t.hour, t.minute < 0 ? 0 : t.minute,
-                t.second < 0 ? 0 : t.second, t.millisecond < 0 ? 0 : t.millisecond);
+                t.hour < 0 ? 0 : t.hour, t.minute < 0 ? 0 : t.minute, t.second < 0 ? 0 : t.second,
+                t.millisecond < 0 ? 0 : t.millisecond);
   return buf;
 }
 

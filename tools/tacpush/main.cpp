@@ -8,8 +8,7 @@
 namespace {
 void PrintHelp(FILE* out) {
   std::fprintf(out, "usage: tacpush COMMAND [ARGS]\n\ncommands:\n");
-  for (const auto& c : TacpushCommands())
-    std::fprintf(out, "  %-44s %s\n", c.usage, c.summary);
+  for (const auto& c : TacpushCommands()) std::fprintf(out, "  %-44s %s\n", c.usage, c.summary);
 }
 }  // namespace
 
