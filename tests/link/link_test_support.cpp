@@ -17,10 +17,11 @@
 
 extern char** environ;
 
-ProbeProcess::ProbeProcess(const std::vector<std::string>& args, const std::string& outFile)
+ProbeProcess::ProbeProcess(const std::vector<std::string>& args, const std::string& outFile,
+                           const std::string& program)
     : out_(outFile) {
   const char* bin = std::getenv("TACMON_BIN");
-  std::string exe = std::string(bin ? bin : ".") + "/tacprobe";
+  std::string exe = std::string(bin ? bin : ".") + "/" + program;
   std::vector<char*> argv;
   argv.push_back(exe.data());
   std::vector<std::string> copy = args;
@@ -44,6 +45,23 @@ bool ProbeProcess::Ready(int com, int ms) {
 }
 
 std::string ProbeProcess::Output() { return ReadBytes(out_); }
+
+void ProbeProcess::Signal(int sig) {
+  if (pid_ > 0) ::kill(pid_, sig);
+}
+
+int ProbeProcess::Wait(int ms) {
+  if (pid_ <= 0) return -1;
+  int status = 0;
+  for (int waited = 0;; waited += 10) {
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+      pid_ = -1;
+      return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    if (waited >= ms) return -1;
+    SleepMs(10);
+  }
+}
 
 int ProbeProcess::Stop() {
   if (pid_ <= 0) return -1;

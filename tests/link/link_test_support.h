@@ -16,14 +16,18 @@
 #include "acquisition/link/com_read_thread.h"
 #include "platform/clock.h"
 
-// tacprobe from $TACMON_BIN, started with the given arguments; its event lines are kept.
+// A program of $TACMON_BIN (tacprobe by default) started with the given arguments; what it
+// prints goes into outFile.
 class ProbeProcess {
  public:
-  ProbeProcess(const std::vector<std::string>& args, const std::string& outFile);
+  ProbeProcess(const std::vector<std::string>& args, const std::string& outFile,
+               const std::string& program = "tacprobe");
   ~ProbeProcess();  // SIGTERM and wait
   bool Ready(int com, int ms = 5000);  // the link COM<com> exists
   std::string Output();                // everything it printed so far
-  int Stop();                          // exit status
+  int Stop();                          // SIGTERM, then the wait status
+  void Signal(int sig);
+  int Wait(int ms);                    // exit code, -1 when still running after ms
 
  private:
   pid_t pid_ = -1;

@@ -14,6 +14,7 @@
 #include "acquisition/link/com_read_thread.h"
 #include "acquisition/push_file.h"
 #include "platform/clock.h"
+#include "platform/file.h"
 #include "platform/report.h"
 #include "tools/tacpush/command_registry.h"
 
@@ -223,6 +224,7 @@ int RunRecord(const CommandArgs& args) {
         ++sinceConnect;
       }
       if (recordStart >= 0 && now - lastProgress >= 0.25) {
+      now = std::max(now, recordStart);
         lastProgress = now;
         std::printf("\rrecording: %5.1f s, %d frames", now - recordStart, recorded);
         std::fflush(stdout);
