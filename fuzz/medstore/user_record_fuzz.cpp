@@ -1,0 +1,6 @@
+// Fuzz target: the user record file parser.
+#include "record_fuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return medstore_fuzz::FuzzRecord<user_item>(data, size);
+}
