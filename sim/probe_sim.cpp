@@ -93,6 +93,7 @@ void ProbeSim::Flush(Port& p) {
 void ProbeSim::StartStream(Port& p, double now) {
   p.state = Port::kStreaming;
   p.streamStart = now;
+  p.scriptStart = now;
   p.sent = 0;
   if (p.silent && p.silentUntil < 0) p.silent = false;  // silence until reconnection ends here
 }
@@ -155,7 +156,8 @@ void ProbeSim::StreamDue(Port& p, double now) {
     due = p.sent + 1;
   }
   while (p.sent < due) {
-    double pressure = o_.script.Pressure(now - start_);
+    // The script starts with every connection, so a probe begins at rest.
+    double pressure = o_.script.Pressure(now - p.scriptStart);
     ProbeStatus st;
     st.counter = counter_++;
     bool marker = !p.second && o_.markerEvery > 0 && (serial_ % o_.markerEvery) == 0;

@@ -75,7 +75,8 @@ class ProbeSim {
     enum State { kIdle, kConnecting, kStreaming } state = kIdle;
     bool readerWasPresent = false;
     double stateSince = 0;
-    double streamStart = 0;
+    double streamStart = 0;  // packet clock of the session
+    double scriptStart = 0;  // the push script starts with every session
     uint64_t sent = 0;  // packets of this session
     std::string line;   // command being received
     std::vector<uint8_t> out;  // bytes waiting for the master to take them

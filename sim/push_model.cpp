@@ -37,7 +37,7 @@ std::optional<PushScript> PushScript::Parse(const std::string& text) {
   return s;
 }
 
-PushScript PushScript::Default() { return *Parse("rest:1,press:0.6:0.8,hold:1,release:0.6"); }
+PushScript PushScript::Default() { return *Parse("rest:2,press:0.6:0.8,hold:1,release:0.6"); }
 
 double PushScript::Length() const {
   double t = 0;

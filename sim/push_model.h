@@ -4,7 +4,8 @@
 //
 // Script text: phases separated by commas, each "kind:seconds[:level]" with kind rest, press,
 // hold or release and level 0..1 (the pressure reached at the end of a press; default 0.8).
-// Example: "rest:1,press:0.5:0.8,hold:1,release:0.5". The script repeats.
+// Example: "rest:1,press:0.5:0.8,hold:1,release:0.5". The script repeats, starting again with
+// every connection (the probe is picked up at rest).
 #pragma once
 
 #include <array>
@@ -27,7 +28,7 @@ struct PushPhase {
 class PushScript {
  public:
   static std::optional<PushScript> Parse(const std::string& text);
-  static PushScript Default();  // rest 1 s, press 0.6 s to 0.8, hold 1 s, release 0.6 s
+  static PushScript Default();  // rest 2 s, press 0.6 s to 0.8, hold 1 s, release 0.6 s
   // Pressure 0..1 at t seconds since the start (the script loops).
   double Pressure(double t) const;
   double Length() const;

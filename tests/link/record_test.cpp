@@ -2,7 +2,9 @@
 // frame per display period of the simulator's values; Ctrl-C keeps what was recorded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <string>
 
 #include "acquisition/push_file.h"
 #include "link_test_support.h"
@@ -37,6 +39,33 @@ TEST(TacpushRecord, ThreeSecondsGiveSixtyFramesOfTheProbesValues) {
   ASSERT_TRUE(push.hasPassport);
   EXPECT_EQ(push.passport.deviceNumber, 5);
   for (int s = 0; s < 19; ++s) EXPECT_DOUBLE_EQ(push.passport.shifts[s], -(1000.0 + 10 * s));
+}
+
+TEST(TacpushRecord, APressShowsOnTheDisplayThroughADefaultPassport) {
+  ScratchRoots roots;
+  for (int format : {0, 1}) {
+    SCOPED_TRACE(format);
+    ProbeProcess probe({"--com", "7", "--direct", "--format", std::to_string(format)},
+                       (roots.base() / "probe.txt").string());
+    ASSERT_TRUE(probe.Ready(7)) << probe.Output();
+    std::string out = (roots.base() / "press.psh").string();
+    ProbeProcess record({"record", out, "--seconds", "3", "--port", "7", "--device", "1", "--id",
+                         "0a1b2c3d4e5f", "--quiet"},
+                        (roots.base() / "record.txt").string(), "tacpush");
+    ASSERT_EQ(record.Wait(20000), 0) << record.Output();
+    Push push;
+    ASSERT_EQ(ReadPushFile(push, out), 0);
+    ASSERT_GT(push.FrameCount(), 40);
+    // At rest right after the zero point the map is blank; the press of the default script
+    // (rest 2 s, then a press to 0.8) lights the centre over the inclusion.
+    double first = DisplayValueWith(push.passport, 9, push.frames.front().values[9], format, 1.0);
+    double peak = 0;
+    for (const SensorFrame& f : push.frames)
+      peak = std::max(peak, DisplayValueWith(push.passport, 9, f.values[9], format, 1.0));
+    EXPECT_LT(first, 5);
+    EXPECT_GT(peak, 100);
+    probe.Stop();
+  }
 }
 
 TEST(TacpushRecord, CtrlCStopsCleanlyAndKeepsWhatWasRecorded) {
