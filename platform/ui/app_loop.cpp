@@ -7,6 +7,7 @@
 #include <chrono>
 #include <clocale>
 #include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <mutex>
@@ -151,8 +152,20 @@ bool JoinServing(WorkerThread& thread, int ms) {
   return thread.Join(1000);
 }
 
+namespace {
+QtMessageHandler g_previousHandler = nullptr;
+
+// The offscreen platform's note about size hints says nothing to a user; the rest passes on.
+void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+  if (text.contains("propagateSizeHints")) return;
+  if (g_previousHandler) g_previousHandler(type, context, text);
+  else std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+}  // namespace
+
 Application::Application(int& argc, char** argv) {
   detail::SetUiThread();
+  g_previousHandler = qInstallMessageHandler(FilterQtMessages);
   app_ = std::make_unique<QApplication>(argc, argv);
   // Qt takes the locale from the environment; numbers are always read and written in "C".
   std::setlocale(LC_NUMERIC, "C");
@@ -165,6 +178,7 @@ Application::Application(int& argc, char** argv) {
   }
   Wake();  // tasks queued before the application existed
   if (const char* script = std::getenv("TACMON_SCRIPT"); script && *script) {
+    automation::ArmExitWatchdog();
     if (!automation::Start(script)) {
       fprintf(stderr, "%s: cannot read the script\n", script);
       automation::Quit(1);

@@ -63,8 +63,10 @@ struct State {
   bool actionPending = false;  // a user action queued but not yet begun
   bool running = false;
   bool quitting = false;
+  bool exitWatchdog = false;  // the process ends by force if it outlives quit
   int exitStatus = 0;
   QTimer* timer = nullptr;
+  QTimer* quitTimer = nullptr;
   std::map<std::string, Command> commands;
 };
 
@@ -652,6 +654,12 @@ bool Start(const std::string& scriptPath) {
   s.lines.clear();
   for (std::string line; std::getline(in, line);) s.lines.push_back(line);
   s.next = 0;
+  s.attempts = 0;
+  s.waitUntil = {};
+  s.actionPending = false;
+  s.quitting = false;
+  s.exitStatus = 0;
+  if (s.quitTimer) s.quitTimer->stop();
   s.running = true;
   if (!s.timer) {
     s.timer = new QTimer(qApp);
@@ -662,6 +670,8 @@ bool Start(const std::string& scriptPath) {
 }
 
 bool Running() { return S().running; }
+
+void ArmExitWatchdog() { S().exitWatchdog = true; }
 int ExitStatus() { return S().exitStatus; }
 
 void Quit(int status) {
@@ -671,10 +681,13 @@ void Quit(int status) {
   s.quitting = true;
   s.running = false;
   if (s.timer) s.timer->stop();
-  auto* t = new QTimer(qApp);
-  QObject::connect(t, &QTimer::timeout, [] { QuitStep(); });
-  t->start(20);
+  if (!s.quitTimer) {
+    s.quitTimer = new QTimer(qApp);
+    QObject::connect(s.quitTimer, &QTimer::timeout, [] { QuitStep(); });
+  }
+  s.quitTimer->start(20);
   // A program that does not leave its dialogs within the limit is ended here.
+  if (!s.exitWatchdog) return;
   int code = s.exitStatus;
   std::thread([code] {
     std::this_thread::sleep_for(std::chrono::seconds(15));

@@ -42,6 +42,9 @@ void RegisterCommand(const std::string& name, Command command);
 // Starts a script (Application does this for $TACMON_SCRIPT). False when it cannot be read.
 bool Start(const std::string& scriptPath);
 bool Running();
+// After quit the process is ended by force when it has not ended within 15 s (programs; tests
+// running scripts in-process leave it off).
+void ArmExitWatchdog();
 // 0 unless a line failed.
 int ExitStatus();
 // Ends the run: closes message boxes and dialogs; the program then leaves its main dialog.

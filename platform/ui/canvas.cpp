@@ -139,21 +139,9 @@ unsigned Canvas::SetTextAlign(unsigned align) {
 void Canvas::MoveTo(int x, int y) { pos_ = {x, y}; }
 
 void Canvas::LineTo(int x, int y) {
-  if (IsActive() && pen_.style != PenStyle::Null) {
-    int dx = x - pos_.x, dy = y - pos_.y;
-    int m = std::max(std::abs(dx), std::abs(dy));
-    if (m > 0) {
-      if (pen_.width <= 1) {
-        // GDI leaves out the last pixel of a line.
-        double ex = x - double(dx) / m, ey = y - double(dy) / m;
-        int ix = int(std::lround(ex)), iy = int(std::lround(ey));
-        if (ix == pos_.x && iy == pos_.y) painter_->drawPoint(pos_.x, pos_.y);
-        else painter_->drawLine(pos_.x, pos_.y, ix, iy);
-      } else {
-        painter_->drawLine(pos_.x, pos_.y, x, y);
-      }
-    }
-  }
+  // With flat caps the raster engine leaves out the last pixel of a line, as GDI does.
+  if (IsActive() && pen_.style != PenStyle::Null && (x != pos_.x || y != pos_.y))
+    painter_->drawLine(pos_.x, pos_.y, x, y);
   pos_ = {x, y};
 }
 

@@ -1394,7 +1394,9 @@ void ListBox::SetTopIndex(int index) {
 int ComboBox::AddString(std::string_view text) {
   if (!w_) return -1;
   QSignalBlocker b(w_);
+  int selected = w_->currentIndex();
   w_->addItem(ToQString(text));
+  w_->setCurrentIndex(selected);  // adding selects nothing, as on Windows
   return w_->count() - 1;
 }
 
@@ -1402,7 +1404,9 @@ int ComboBox::InsertString(int index, std::string_view text) {
   if (!w_) return -1;
   QSignalBlocker b(w_);
   if (index < 0 || index > w_->count()) index = w_->count();
+  int selected = w_->currentIndex();
   w_->insertItem(index, ToQString(text));
+  w_->setCurrentIndex(selected < 0 ? -1 : (selected >= index ? selected + 1 : selected));
   return index;
 }
 

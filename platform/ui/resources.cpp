@@ -382,6 +382,7 @@ bool RegisterResources(std::string_view rcText, std::string* errorOut) {
   enum class In { Top, Dialog, Menu, Accel };
   In in = In::Top;
   std::vector<std::vector<MenuItem>*> menuStack;
+  size_t blockStart = 0;  // line of the open DIALOG, MENU or ACCELERATORS
   std::string error;
   std::vector<Token> t;
   size_t n = 0;
@@ -401,6 +402,7 @@ bool RegisterResources(std::string_view rcText, std::string* errorOut) {
       case In::Top: {
         int id = 0;
         if (t.size() < 2 || !ToInt(t[1], id)) return fail("expected a resource id");
+        blockStart = n;
         if (head == "DIALOG") {
           DialogTemplate d;
           d.id = id;
@@ -497,7 +499,7 @@ bool RegisterResources(std::string_view rcText, std::string* errorOut) {
     }
   }
   if (in != In::Top) {
-    n = lines.size();
+    n = blockStart;
     return fail("missing END");
   }
   std::lock_guard lock(g_storeLock);

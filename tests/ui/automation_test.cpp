@@ -1,0 +1,207 @@
+// Scripts run against the active window: user actions, answers to message boxes, dumps,
+// snapshots, errors with line numbers, and commands added by windows.
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/file.h"
+#include "platform/ui/automation.h"
+#include "platform/ui/dialog.h"
+#include "platform/ui/message_box.h"
+#include "tests/ui/ui_env.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void RegisterScriptTemplate() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  std::string error;
+  ASSERT_TRUE(ui::RegisterResources(R"(
+DIALOG 9600 "Сценарий" 0 0 200 120 STYLE visible MENU 9601
+  DEFBUTTON 1 140 100 50 14 "OK"
+  BUTTON 1000 10 10 60 14 "Спросить"
+  CHECKBOX 1001 10 30 60 10 "Флажок"
+  COMBOBOX 1002 10 45 60 60
+  EDIT 1003 80 10 100 12 ""
+  TRACKBAR 1004 80 30 100 15
+  BUTTON 1005 10 100 50 14 "нет" STYLE hidden
+END
+MENU 9601
+  POPUP "Вид"
+    ITEM 32840 "19"
+  END
+END
+ACCELERATORS 9602
+  Gray* 32849
+END
+)", &error)) << error;
+}
+
+class Scripted : public ui::Dialog {
+ public:
+  Scripted() : Dialog(9600) {
+    RegisterScriptTemplate();
+    OnCommand(1000, [this] {
+      answer = ui::MessageBox(this, "Сохранить?"_cp, "Вопрос"_cp, ui::MB_YESNO);
+    });
+    OnCommand(1001, [this] { events.push_back("check" + std::to_string(GetCheck(1001))); });
+    OnNotify(1002, ui::Notify::SelChange, [this](const ui::NotifyInfo& n) {
+      events.push_back("combo" + std::to_string(n.item));
+    });
+    OnNotify(1003, ui::Notify::Change, [this](const ui::NotifyInfo&) {
+      events.push_back("text:" + ItemText(1003));
+    });
+    OnScroll(1004, [this](int code, int pos) {
+      events.push_back("scroll" + std::to_string(code) + ":" + std::to_string(pos));
+    });
+    OnCommand(32840, [this] { events.push_back("menu19"); });
+    OnCommand(32849, [this] { events.push_back("gray*"); });
+  }
+  bool OnInitDialog() override {
+    ComboItem(1002).AddString("первый"_cp);
+    ComboItem(1002).AddString("второй"_cp);
+    SliderItem(1004).SetRange(0, 100);
+    LoadAccelerators(9602);
+    return true;
+  }
+  std::vector<std::string> events;
+  int answer = 0;
+};
+
+class Automation : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/automationXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Runs a script to its end (or its failure) and returns what it wrote to stderr.
+  std::string Run(const std::string& script) {
+    std::string path = dir_ + "/script.txt";
+    std::ofstream(path) << script;
+    fflush(stderr);
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(ui::automation::Start(path));
+    bool ended = uitest::Pump([] { return !ui::automation::Running(); }, 10000);
+    uitest::PumpFor(30);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(ended) << script;
+    return err;
+  }
+
+  std::string dir_;
+};
+
+TEST_F(Automation, UserActionsReachTheActiveWindow) {
+  Scripted d;
+  ASSERT_TRUE(d.Create());
+  std::string err = Run(
+      "check 1001 1\n"
+      "check 1001 1\n"  // already checked: no click
+      "select 1002 1\n"
+      "text 1003 Иванов И.И.\n"
+      "select 1004 40\n"
+      "menu 32840\n"
+      "key Gray*\n");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(ui::automation::ExitStatus(), 0);
+  std::vector<std::string> expected = {"check1",  "combo1",  "text:" + Utf8ToCp1251("Иванов И.И."),
+                                       "scroll5:40", "scroll4:40", "menu19", "gray*"};
+  EXPECT_EQ(d.events, expected);
+  d.DestroyWindow();
+}
+
+TEST_F(Automation, AnswerPressesTheButtonOfTheOpenMessageBox) {
+  Scripted d;
+  ASSERT_TRUE(d.Create());
+  std::string dump = dir_ + "/dump.json";
+  std::string err = Run("click 1000\ndump " + dump + "\nanswer No\n");
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(d.answer, ui::IDNO);
+  std::string json;
+  ASSERT_TRUE(ReadWholeFile(dump, json));
+  // The dump was taken while the box was open: the box is a window and its answer is empty.
+  EXPECT_NE(json.find(R"({"class":"Scripted","template":9600,"caption":"Сценарий","visible":true)"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"("class":"MessageBox","template":0,"caption":"Вопрос","text":"Сохранить?")"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"({"caption":"Вопрос","text":"Сохранить?","answer":""})"),
+            std::string::npos);
+  EXPECT_NE(json.find(R"({"id":1002,"kind":"combobox","text":"","visible":true,"enabled":true,"checked":false,"items":["первый","второй"],"selection":-1})"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"({"id":1005,"kind":"button","text":"нет","visible":false)"),
+            std::string::npos);
+  auto history = ui::MessageBoxHistory();
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history.back().answer, ui::IDNO);
+  d.DestroyWindow();
+}
+
+TEST_F(Automation, SnapshotWritesTheActiveWindowAsPng) {
+  Scripted d;
+  ASSERT_TRUE(d.Create());
+  std::string png = dir_ + "/shot.png";
+  EXPECT_EQ(Run("wait 20\nsnapshot " + png + "\n"), "");
+  QImage img(QString::fromStdString(png));
+  ASSERT_FALSE(img.isNull());
+  EXPECT_EQ(img.width(), d.Widget()->width());
+  EXPECT_EQ(img.height(), d.Widget()->height());
+  d.DestroyWindow();
+}
+
+TEST_F(Automation, BadLinesAreReportedWithTheirLineNumberAndFailTheRun) {
+  struct Case {
+    std::string script;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"# comment\n\nfrobnicate 3\n", ":3: unknown command 'frobnicate'"},
+      {"click 4242\n", ":1: no control 4242 in window 9600"},
+      {"click 1005\n", ":1: control 1005 is hidden"},
+      {"wait 1\nselect 1002 7\n", ":2: no item 7 in combo box 1002"},
+      {"menu 1\n", ":1: no menu item 1 in window 9600"},
+      {"key Hyper\n", ":1: unknown key 'Hyper'"},
+      {"answer Maybe\n", ":1: unknown answer 'Maybe'"},
+  };
+  for (const auto& c : cases) {
+    Scripted d;
+    ASSERT_TRUE(d.Create());
+    std::string err = Run(c.script);
+    EXPECT_NE(err.find(c.message), std::string::npos) << c.script << " -> " << err;
+    EXPECT_EQ(ui::automation::ExitStatus(), 1) << c.script;
+    d.DestroyWindow();
+  }
+}
+
+TEST_F(Automation, WindowsMayAddCommands) {
+  Scripted d;
+  ASSERT_TRUE(d.Create());
+  std::vector<std::string> seen;
+  ui::automation::RegisterCommand("open-viewer", [&](ui::automation::Context& c) {
+    seen.push_back(c.rest);
+    if (c.args.size() != 1) {
+      c.error = "open-viewer FILE";
+      return ui::automation::Result::Failed;
+    }
+    return ui::automation::Result::Done;
+  });
+  EXPECT_EQ(Run("open-viewer pars\\test.bin\n"), "");
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0], "pars\\test.bin");
+  std::string err = Run("open-viewer\n");
+  EXPECT_NE(err.find(":1: open-viewer FILE"), std::string::npos) << err;
+  d.DestroyWindow();
+}
+
+}  // namespace
