@@ -1,0 +1,220 @@
+// tacmon from start to end: the usage message of "/?" and friends, the first start on empty
+// roots (directory tree and default enumeration files), a second start that changes nothing,
+// and scripts that fail.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct RunResult {
+  int status = -1;  // exit status, or -1 when killed or not run
+  std::string err;
+};
+
+class TacmonRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tacmon_e2eXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    const char* bin = std::getenv("TACMON_BIN");
+    ASSERT_NE(bin, nullptr) << "TACMON_BIN is set by ctest";
+    tacmon_ = fs::path(bin) / "tacmon";
+    ASSERT_TRUE(fs::exists(tacmon_)) << tacmon_;
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  fs::path Root() const { return dir_ / "root"; }
+  fs::path Data() const { return dir_ / "data"; }
+
+  // Runs tacmon in the scratch folder with the script and arguments given.
+  RunResult Run(const std::string& script, std::vector<std::string> args = {}) {
+    fs::path scriptPath = fs::path(TACMON_E2E_SCRIPTS) / script;
+    if (!fs::exists(scriptPath)) {
+      scriptPath = dir_ / "script.tacmon";
+      std::ofstream(scriptPath) << script;
+    }
+    fs::path errPath = dir_ / "stderr.txt";
+    fs::create_directories(dir_ / "xdg");
+    fs::permissions(dir_ / "xdg", fs::perms::owner_all);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir_.c_str()) != 0) _exit(120);
+      setenv("TACMON_ROOT", Root().c_str(), 1);
+      setenv("TACMON_DATA", Data().c_str(), 1);
+      setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
+      setenv("TACMON_SCRIPT", scriptPath.c_str(), 1);
+      setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      setenv("XDG_RUNTIME_DIR", (dir_ / "xdg").c_str(), 1);
+      if (!freopen(errPath.c_str(), "w", stderr)) _exit(121);
+      std::vector<char*> argv;
+      argv.push_back(const_cast<char*>(tacmon_.c_str()));
+      for (auto& a : args) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      execv(tacmon_.c_str(), argv.data());
+      _exit(122);
+    }
+    RunResult r;
+    int status = 0;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > until) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+        ADD_FAILURE() << "tacmon did not end";
+        r.err = ReadFile(errPath);
+        return r;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (WIFEXITED(status)) r.status = WEXITSTATUS(status);
+    r.err = ReadFile(errPath);
+    return r;
+  }
+
+  // Every entry below both roots with its content (folders as "<dir>") and modification time,
+  // except the message log's folder.
+  std::map<std::string, std::string> Tree() const {
+    std::map<std::string, std::string> out;
+    for (const fs::path& top : {Root(), Data()}) {
+      if (!fs::exists(top)) continue;
+      for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator();
+           ++it) {
+        std::string rel = fs::relative(it->path(), dir_).generic_string();
+        if (rel.rfind("root/Logs/", 0) == 0) continue;
+        std::string value = it->is_directory() ? "<dir>" : ReadFile(it->path());
+        value += "@" + std::to_string(fs::last_write_time(it->path()).time_since_epoch().count());
+        out[rel] = value;
+      }
+    }
+    return out;
+  }
+
+  fs::path dir_;
+  fs::path tacmon_;
+};
+
+constexpr const char* kUsageJson =
+    R"({"caption":"","text":"Call:\nMechTacmon \n   or in expert mode:\nMechTacmon /p /t /k\n)"
+    R"(   p - for extended main window\n   t - for extended receptor test window\n)"
+    R"(   k - for output data for mechanic receptor test device (into message window)\n",)"
+    R"("answer":""})";
+
+constexpr const char* kUsageText =
+    "Call:\nMechTacmon \n   or in expert mode:\nMechTacmon /p /t /k\n"
+    "   p - for extended main window\n   t - for extended receptor test window\n"
+    "   k - for output data for mechanic receptor test device (into message window)\n";
+
+TEST_F(TacmonRun, HelpSwitchesShowTheUsageAndCreateNothing) {
+  for (const char* sw : {"/?", "/h", "-help"}) {
+    RunResult r = Run("usage.tacmon", {sw});
+    EXPECT_EQ(r.status, 0) << sw << ": " << r.err;
+    std::string json = ReadFile(dir_ / "usage.json");
+    EXPECT_NE(json.find(kUsageJson), std::string::npos) << sw << ": " << json;
+    // The usage box is the only window: no main window was created.
+    EXPECT_EQ(json.find("KCDMain"), std::string::npos) << sw;
+    EXPECT_NE(r.err.find(kUsageText), std::string::npos) << sw << ": " << r.err;
+    EXPECT_FALSE(fs::exists(Root())) << sw;
+    EXPECT_FALSE(fs::exists(Data())) << sw;
+    fs::remove(dir_ / "usage.json");
+  }
+}
+
+TEST_F(TacmonRun, FirstStartCreatesTheTreeAndTheDefaultEnumerations) {
+  RunResult r = Run("plain_start.tacmon");
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* d : {"data", "data/DB", "data/DB_doc", "data/DB_op", "data/DB_push", "root",
+                        "root/ArchiveDB", "root/Logs", "root/DB", "root/OPERATIONS", "root/ENUMS",
+                        "root/DVP", "root/ENUMS/ORGAN"})
+    EXPECT_TRUE(fs::is_directory(dir_ / d)) << d;
+  const std::pair<const char*, const char*> files[] = {
+      {"organs.txt", "1 org1\r\n2 org2\r\n3 organ3\r\n4 organ4\r\n5 other\r\n"},
+      {"1.txt", "other\r\norg1-d1\r\norg1-d2\r\norg1-d3\r\norg1-d4\r\norg1-d5\r\n"},
+      {"2.txt", "other\r\norg2-d1\r\norg2-d2\r\norg2-d3\r\n"},
+      {"3.txt",
+       "other\r\norg3-d1\r\norg3-d2\r\norg3-d3\r\norg3-d4\r\norg3-d5\r\norg3-d6\r\norg3-d7\r\n"
+       "org3-d8\r\n"},
+      {"4.txt",
+       "other\r\norg4-d1\r\norg4-d2\r\norg4-d3\r\norg4-d4\r\norg4-d5\r\norg_4-d1\r\norg_4-d2\r\n"
+       "org_4-d3\r\norg_4-d4\r\norg_4-d5\r\n"},
+      {"5.txt",
+       "other\r\norg5-d1\r\norg5-d2\r\norg5-d3\r\norg5-d4\r\norg5-d5\r\norg5-d6\r\norg5-d7\r\n"},
+  };
+  for (const auto& [name, text] : files)
+    EXPECT_EQ(ReadFile(Root() / "ENUMS" / "ORGAN" / name), text) << name;
+  size_t enumFiles = 0;
+  for (const auto& e : fs::directory_iterator(Root() / "ENUMS" / "ORGAN")) {
+    (void)e;
+    ++enumFiles;
+  }
+  EXPECT_EQ(enumFiles, 6u);
+
+  std::string json = ReadFile(dir_ / "main.json");
+  EXPECT_NE(json.find(R"({"class":"KCDMain","template":142,"caption":"Механорецептор","visible":true,"active":true,"modal":true)"),
+            std::string::npos)
+      << json;
+  EXPECT_NE(json.find(R"({"id":1,"kind":"button","text":"Выйти","visible":true,"enabled":true)"),
+            std::string::npos);
+  EXPECT_TRUE(fs::file_size(dir_ / "main.png") > 100);
+}
+
+TEST_F(TacmonRun, SecondStartChangesNothing) {
+  ASSERT_EQ(Run("plain_start.tacmon").status, 0);
+  auto before = Tree();
+  ASSERT_FALSE(before.empty());
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // a rewrite would show in mtimes
+  RunResult r = Run("plain_start.tacmon", {"/p", "/k"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  auto after = Tree();
+  EXPECT_EQ(before, after);
+}
+
+TEST_F(TacmonRun, ADeletedOrganListBringsBackAllSixDefaults) {
+  ASSERT_EQ(Run("plain_start.tacmon").status, 0);
+  fs::path organ = Root() / "ENUMS" / "ORGAN";
+  std::ofstream(organ / "1.txt", std::ios::binary) << "edited\r\n";
+  ASSERT_EQ(Run("plain_start.tacmon").status, 0);
+  EXPECT_EQ(ReadFile(organ / "1.txt"), "edited\r\n");  // the organ list is there: kept
+  fs::remove(organ / "organs.txt");
+  ASSERT_EQ(Run("plain_start.tacmon").status, 0);
+  EXPECT_EQ(ReadFile(organ / "1.txt"),
+            "other\r\norg1-d1\r\norg1-d2\r\norg1-d3\r\norg1-d4\r\norg1-d5\r\n");
+  EXPECT_TRUE(fs::exists(organ / "organs.txt"));
+}
+
+TEST_F(TacmonRun, AFailingScriptLineEndsTheRunWithItsLineNumber) {
+  struct Case {
+    const char* script;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"wait 10\nfrobnicate now\nclick 1\n", ":2: unknown command 'frobnicate'"},
+      {"click 4242\n", ":1: no control 4242 in window 142"},
+  };
+  for (const auto& c : cases) {
+    RunResult r = Run(c.script);
+    EXPECT_EQ(r.status, 1) << c.script;
+    EXPECT_NE(r.err.find(c.message), std::string::npos) << c.script << " -> " << r.err;
+  }
+}
+
+}  // namespace
