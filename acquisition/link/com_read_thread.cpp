@@ -290,12 +290,15 @@ void CCOMReadThread::SendAdapterDisconnect(int which) {
   Pause(100);
 }
 
-namespace {
+void CCOMReadThread::CloseLinkPorts() {
+  CloseBothPorts();
+  TellHubPortClosed();
+}
 
-int OpenConfigured(int port, bool report, std::shared_ptr<ByteTransport>* out) {
+int OpenLinkPort(int port, bool report, std::shared_ptr<ByteTransport>* out, int baud) {
   int code = kSerialOk;
   std::string why;
-  auto p = SerialPort::Open(SerialPort::PortName(port), kLinkBaud, &code, &why);
+  auto p = SerialPort::Open(SerialPort::PortName(port), baud, &code, &why);
   if (!p) {
     if (report) {
       switch (code) {
@@ -311,8 +314,6 @@ int OpenConfigured(int port, bool report, std::shared_ptr<ByteTransport>* out) {
   *out = std::move(p);
   return kSerialOk;
 }
-
-}  // namespace
 
 int CCOMReadThread::GatherReply(ByteTransport& port, uint8_t* buffer) {
   int filled = 0;
@@ -337,7 +338,7 @@ int CCOMReadThread::OpenReceptorPort(int port, const Text1251& deviceId, bool ad
   TellHubPortClosed();
 
   std::shared_ptr<ByteTransport> p;
-  int code = OpenConfigured(port, report, &p);
+  int code = OpenLinkPort(port, report, &p);
   if (code != kSerialOk) return code;
   {
     TimedLock l(portLock_, kPortLockMs);
@@ -387,7 +388,7 @@ int CCOMReadThread::OpenReceptorPort(int port, const Text1251& deviceId, bool ad
 
 int CCOMReadThread::OpenSecondPort(int port, bool report) {
   std::shared_ptr<ByteTransport> p;
-  int code = OpenConfigured(port, report, &p);
+  int code = OpenLinkPort(port, report, &p);
   if (code != kSerialOk) return code;
   std::shared_ptr<ByteTransport> old;
   {

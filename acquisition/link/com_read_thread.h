@@ -107,6 +107,12 @@ struct LinkOwner {
 // The process-wide link lock: timers, ring notification, disconnect, end of a connect.
 TimedMutex& LinkLock();
 
+// Opens "\\.\COM<port>" at baud and configures it as every probe port (8N1, raw, exclusive).
+// Returns 0 or the port codes -1..-5; with report, each failure writes its message
+// ("INVALID HANDLE VALUE!", "CommState = FALSE!", "ERROR SETTING INTERVALS!",
+// "ERROR BUILDING FLAGS!", "ERROR SETTING FLAGS!"). The device search opens its ports here.
+int OpenLinkPort(int port, bool report, std::shared_ptr<ByteTransport>* out, int baud = kLinkBaud);
+
 // Two-slot hand-over of packet images; the oldest is dropped when the reader is late.
 struct ImageRing {
   struct Slot {
@@ -164,6 +170,8 @@ class CCOMReadThread : public WorkerThread {
   int OpenSecondPort(int port, bool report = false);
   void ClosePort(int which);  // 1 or 2
   void CloseBothPorts();
+  // Closes both ports and tells the hub (1048): what the device search does before it scans.
+  void CloseLinkPorts();
   void SendAdapterDisconnect(int which);
   bool PortOpen(int which);
 

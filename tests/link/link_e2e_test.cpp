@@ -325,6 +325,26 @@ TEST_F(LinkE2E, AQuietSecondPortNeitherThrottlesTheFirstNorGoesUnnoticed) {
   EXPECT_TRUE(pump.WaitConnected(2, 10000));
 }
 
+TEST_F(LinkE2E, PortFailuresAreReportedOnlyWhenAsked) {
+  std::filesystem::create_symlink("/dev/null", roots.ports() / "COM4");
+  struct Case {
+    int port;
+    int code;
+    const char* message;
+  } cases[] = {{5, -1, "INVALID HANDLE VALUE!"}, {4, -2, "CommState = FALSE!"}};
+  for (const Case& c : cases) {
+    std::shared_ptr<ByteTransport> p;
+    EXPECT_EQ(OpenLinkPort(c.port, false, &p), c.code);
+    EXPECT_FALSE(log.Contains(c.message));
+    EXPECT_EQ(OpenLinkPort(c.port, true, &p), c.code);
+    EXPECT_EQ(log.Count(c.message), 1) << c.message;
+    EXPECT_FALSE(p);
+  }
+  Make(LinkSettings{});
+  EXPECT_EQ(link->OpenReceptorPort(5, kId, true), -1);
+  EXPECT_EQ(log.Count("INVALID HANDLE VALUE!"), 1) << "the link's own connects stay quiet";
+}
+
 TEST_F(LinkE2E, QuitEndsTheThreadAtOnceEvenDuringARetryPause) {
   WritePassportFile("p5", 5, kId, 1, true);
   LinkSettings s;
