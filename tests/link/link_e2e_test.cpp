@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -323,6 +324,37 @@ TEST_F(LinkE2E, AQuietSecondPortNeitherThrottlesTheFirstNorGoesUnnoticed) {
   EXPECT_FALSE(hub.WaitFor(kLinkMsgPortClosed, closedBefore + 1, 1500));
   EXPECT_TRUE(hub.WaitFor(kLinkMsgPortClosed, closedBefore + 1, 2500));
   EXPECT_TRUE(pump.WaitConnected(2, 10000));
+}
+
+TEST_F(LinkE2E, PollTimerInPortModeDeliversWithoutEverWaiting) {
+  WritePassportFile("p5", 5, kId, 0, true);
+  auto probe = Probe({"--com", "5", "--direct", "--format", "0", "--silence-after", "1"});
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.comPort = 5;
+  s.device = 5;
+  Make(s);
+  // Connect on this thread (the thread is not started): the poll timer runs after it.
+  ASSERT_TRUE(link->Connect());
+  ASSERT_EQ(link->TimerMode(), LinkTimerMode::kPoll);
+  double longest = 0;
+  int images = 0;
+  double end = MonotonicSeconds() + 2.0;  // streaming, then silent: neither may block the caller
+  while (MonotonicSeconds() < end) {
+    double t0 = MonotonicSeconds();
+    link->TickTimers();
+    longest = std::max(longest, MonotonicSeconds() - t0);
+    PacketImage img;
+    int32_t index;
+    while (link->TakeImage(img, index)) {
+      EXPECT_EQ(img.words[0], 'T' | ('C' << 8));
+      ++images;
+    }
+    SleepMs(2);
+  }
+  EXPECT_LT(longest, 0.02);
+  EXPECT_GT(images, 5);
+  link->CloseBothPorts();
 }
 
 TEST_F(LinkE2E, PortFailuresAreReportedOnlyWhenAsked) {
