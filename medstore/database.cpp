@@ -165,6 +165,7 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
           return ParseLine(ctx, *item, b, e);
         });
       }
+      FinishRecord(*item);
       if (IdOf(item) != r.id) {
         report("Warning: ID mismatch\n");
         FreeItem(item);

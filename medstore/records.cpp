@@ -1,4 +1,5 @@
 // Record files of the five kinds: keys, value syntax, limits and messages.
+#include <algorithm>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -839,12 +840,24 @@ bool ParseLine(ParseContext& ctx, push_item& item, const char* p, const char* en
   return true;
 }
 
+void FinishRecord(push_item& item) {
+  // A count without frames (no "Press: " line) would promise frames that are not there.
+  if (!item.Press) {
+    if (item.RawPress) {
+      FreeFrames(item.RawPress, 0, FrameCount(item));
+      std::free(item.RawPress);
+      item.RawPress = nullptr;
+    }
+    item.NPress = 0;
+  }
+}
+
 void WriteRecord(std::string& out, const push_item& item) {
   RecordWriter w(out);
-  int32_t n = FrameCount(item);
+  int32_t n = item.Press ? FrameCount(item) : 0;
   int32_t head = ValuesPerFrame(item.HeadNum), raw = ValuesPerFrame(item.RawNum);
-  out.reserve(out.size() + 41000 +
-              static_cast<size_t>(n) * static_cast<size_t>(head + raw + 20) * 8);
+  size_t estimate = static_cast<size_t>(n) * static_cast<size_t>(head + raw + 20) * 8;
+  out.reserve(out.size() + 41000 + std::min<size_t>(estimate, size_t{64} << 20));
   w.Raw("ID: ").Int(item.ID).Nl();
   w.Raw("OperationID: ").Int(item.OperationID).Nl();
   w.Raw("DeviceID: ").Int(item.DeviceID).Nl();
@@ -855,7 +868,7 @@ void WriteRecord(std::string& out, const push_item& item) {
   w.Raw("DT: ").Int(item.DT).Nl();
   w.Raw("HeadNum: ").Int(head).Nl();
   w.Raw("RawNum: ").Int(raw).Nl();
-  w.Raw("NPress: ").Int(item.Press ? n : 0).Nl();
+  w.Raw("NPress: ").Int(n).Nl();
   w.Raw("Press:");
   if (item.Press) WriteFrames(w, item.Press, n, head);
   w.Nl();

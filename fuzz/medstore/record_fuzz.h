@@ -18,10 +18,13 @@ Item* Parse(std::string text) {
   if (!item) return nullptr;
   medstore::detail::InitItem(*item);
   int32_t lastId = 0;
-  medstore::detail::ParseContext ctx(medstore::detail::Reporter{Drop}, &lastId);
-  medstore::detail::ParseRecordText(ctx, text, [&](const char* b, const char* e) {
-    return medstore::detail::ParseLine(ctx, *item, b, e);
-  });
+  {
+    medstore::detail::ParseContext ctx(medstore::detail::Reporter{Drop}, &lastId);
+    medstore::detail::ParseRecordText(ctx, text, [&](const char* b, const char* e) {
+      return medstore::detail::ParseLine(ctx, *item, b, e);
+    });
+  }
+  medstore::detail::FinishRecord(*item);
   return item;
 }
 

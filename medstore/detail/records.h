@@ -87,6 +87,13 @@ bool ParseLine(ParseContext& ctx, operation_item& item, const char* p, const cha
 bool ParseLine(ParseContext& ctx, push_item& item, const char* p, const char* end);
 bool ParseLine(ParseContext& ctx, device_item& item, const char* p, const char* end);
 
+// Settles what the lines of a record left inconsistent; called after the last line.
+inline void FinishRecord(user_item&) {}
+inline void FinishRecord(doctor_item&) {}
+inline void FinishRecord(operation_item&) {}
+void FinishRecord(push_item& item);
+inline void FinishRecord(device_item&) {}
+
 void WriteRecord(std::string& out, const user_item& item);
 void WriteRecord(std::string& out, const doctor_item& item);
 void WriteRecord(std::string& out, const operation_item& item);

@@ -419,6 +419,13 @@ TEST_F(RecordTest, PushLinesAreBoundedAndChecked) {
       {"time missing three values", "Time: 2024 1 2\r\n",
        {"Error parsing time\n", "Error parsing time\n", "Error parsing time\n"},
        [](const push_item& p) { EXPECT_EQ(p.Time[2], 2); }},
+      {"a count without frames", "HeadNum: 1\r\nRawNum: 1\r\nNPress: 4000000000\r\n"
+       "RawPress: 1 time: 0 0 0 0 0 0 0;\r\n", {"Warning: Not enough pushes\n"},
+       [](const push_item& p) {
+         EXPECT_EQ(p.NPress, 0);
+         EXPECT_EQ(p.Press, nullptr);
+         EXPECT_EQ(p.RawPress, nullptr);
+       }},
       {"defaults", "", {},
        [](const push_item& p) {
          EXPECT_EQ(p.HeadNum, 19);
