@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -538,6 +539,38 @@ Result CmdMouse(Context& c) {
   return Result::Done;
 }
 
+Result CmdFile(Context& c) {
+  if (c.rest.empty()) {
+    c.error = "file PATH";
+    return Result::Failed;
+  }
+  QFileDialog* dlg = qobject_cast<QFileDialog*>(TopModal());
+  if (!dlg) {
+    if (c.attempts * 10 >= kAnswerWaitMs) {
+      c.error = "no file dialog open";
+      return Result::Failed;
+    }
+    return Result::Retry;
+  }
+  QPointer<QFileDialog> p(dlg);
+  QString path = QString::fromStdString(c.rest);
+  Defer([p, path] {
+    if (!p) return;
+    p->selectFile(path);
+    static_cast<QDialog*>(p.data())->accept();
+  });
+  return Result::Done;
+}
+
+Result CmdClose(Context& c) {
+  if (NeedActive(c) == Result::Failed) return Result::Failed;
+  QPointer<QWidget> p(c.active->Widget());
+  Defer([p] {
+    if (p) p->close();  // as the frame's close button: the dialog's OnClose decides
+  });
+  return Result::Done;
+}
+
 void RegisterBuiltins() {
   auto& m = S().commands;
   if (!m.empty()) return;
@@ -554,6 +587,8 @@ void RegisterBuiltins() {
   m["quit"] = CmdQuit;
   m["activate"] = CmdActivate;
   m["mouse"] = CmdMouse;
+  m["file"] = CmdFile;
+  m["close"] = CmdClose;
 }
 
 void Fail(int line, const std::string& error) {
@@ -789,6 +824,18 @@ std::string DumpJson() {
       first = false;
     }
     o << "]}";
+  }
+  // Other modal windows (file and print dialogs): class and caption only.
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* dlg = qobject_cast<QDialog*>(w);
+    if (!dlg || !dlg->isVisible() || qobject_cast<QMessageBox*>(w) || DialogOf(w)) continue;
+    o << (firstWindow ? "\n" : ",\n");
+    firstWindow = false;
+    o << "    {\"class\":" << Q(QString::fromLatin1(dlg->metaObject()->className()))
+      << ",\"template\":0,\"caption\":" << Q(dlg->windowTitle())
+      << ",\"visible\":true,\"active\":" << (TopModal() == dlg ? "true" : "false")
+      << ",\"modal\":" << (dlg->isModal() ? "true" : "false")
+      << ",\"geometry\":" << Geometry(dlg) << ",\"controls\":[]}";
   }
   o << (firstWindow ? "],\n" : "\n  ],\n");
   o << "  \"messageBoxes\": [";

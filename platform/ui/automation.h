@@ -5,6 +5,8 @@
 //   answer OK|Cancel|Yes|No|Abort|Retry|Ignore   (waits for a message box or modal dialog)
 //   dump FILE | snapshot FILE.png | wait MS | quit
 //   activate TEMPLATE_ID   (makes that open dialog the active window)
+//   close                  (closes the active window as its frame's close button does)
+//   file PATH              (chooses PATH in the open file dialog; waits for one to open)
 //   mouse down|up|move|dblclk|rdown|rup X Y   (client coordinates of the active window)
 // An unknown line or a missing control is reported on standard error with its line number
 // and ends the run with status 1. Windows add commands with RegisterCommand (for example

@@ -325,6 +325,10 @@ std::string Dialog::ClassName() const { return Demangle(typeid(*this).name()); }
 
 bool Dialog::Build(Dialog* owner) {
   if (window_) return true;
+  if (!IsUiThread()) {
+    AddLogMessageF("(30102)Window %d created outside the user-interface thread", templateId_);
+    return false;
+  }
   const DialogTemplate* t = FindDialogTemplate(templateId_);
   if (!t) {
     AddLogMessageF("(30101)Dialog template %d not found", templateId_);

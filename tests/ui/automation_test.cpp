@@ -2,6 +2,7 @@
 // snapshots, errors with line numbers, and commands added by windows.
 #include <gtest/gtest.h>
 
+#include <QFileDialog>
 #include <QImage>
 #include <QWidget>
 #include <cstdio>
@@ -32,6 +33,7 @@ DIALOG 9600 "Сценарий" 0 0 200 120 STYLE visible MENU 9601
   EDIT 1003 80 10 100 12 ""
   TRACKBAR 1004 80 30 100 15
   BUTTON 1005 10 100 50 14 "нет" STYLE hidden
+  BUTTON 1006 70 100 50 14 "Файл"
 END
 MENU 9601
   POPUP "Вид"
@@ -62,6 +64,12 @@ class Scripted : public ui::Dialog {
       events.push_back("scroll" + std::to_string(code) + ":" + std::to_string(pos));
     });
     OnCommand(32840, [this] { events.push_back("menu19"); });
+    OnCommand(1006, [this] {
+      QFileDialog dlg(Widget(), "Ввести имя BIN-файла");
+      dlg.setOption(QFileDialog::DontUseNativeDialog);
+      if (dlg.exec() == QDialog::Accepted && !dlg.selectedFiles().isEmpty())
+        chosen = dlg.selectedFiles().front().toStdString();
+    });
     OnCommand(32849, [this] { events.push_back("gray*"); });
   }
   bool OnInitDialog() override {
@@ -73,6 +81,7 @@ class Scripted : public ui::Dialog {
   }
   std::vector<std::string> events;
   int answer = 0;
+  std::string chosen;
 };
 
 class Automation : public ::testing::Test {
@@ -145,6 +154,22 @@ TEST_F(Automation, AnswerPressesTheButtonOfTheOpenMessageBox) {
   auto history = ui::MessageBoxHistory();
   ASSERT_FALSE(history.empty());
   EXPECT_EQ(history.back().answer, ui::IDNO);
+  d.DestroyWindow();
+}
+
+TEST_F(Automation, FileChoosesAPathInTheOpenFileDialog) {
+  Scripted d;
+  ASSERT_TRUE(d.Create());
+  std::string target = dir_ + "/push.bin";
+  std::ofstream(target) << "x";
+  std::string dump = dir_ + "/dump.json";
+  EXPECT_EQ(Run("click 1006\ndump " + dump + "\nfile " + target + "\n"), "");
+  EXPECT_EQ(d.chosen, target);
+  std::string json;
+  ASSERT_TRUE(ReadWholeFile(dump, json));
+  EXPECT_NE(json.find(R"({"class":"QFileDialog","template":0,"caption":"Ввести имя BIN-файла")"),
+            std::string::npos)
+      << json;
   d.DestroyWindow();
 }
 
