@@ -25,8 +25,9 @@ ui::Application& App() {
   static int argc = 1;
   static char name[] = "kit_windows_test";
   static char* argv[] = {name, nullptr};
-  static ui::Application app(argc, argv);
-  return app;
+  // Never destroyed: tearing Qt down at exit, after its own statics, is not safe.
+  static ui::Application* app = new ui::Application(argc, argv);
+  return *app;
 }
 
 void Serve(int ms = 50) { ui::WaitServingMessages([] { return false; }, ms); }

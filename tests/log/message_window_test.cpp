@@ -28,8 +28,9 @@ ui::Application& App() {
   static int argc = 1;
   static char name[] = "message_window_test";
   static char* argv[] = {name, nullptr};
-  static ui::Application app(argc, argv);
-  return app;
+  // Never destroyed: tearing Qt down at exit, after its own statics, is not safe.
+  static ui::Application* app = new ui::Application(argc, argv);
+  return *app;
 }
 
 std::string Normalised(std::string s) {
