@@ -295,4 +295,58 @@ TEST_F(SensorMapTest, LegendRunsFromColourZeroAtTheBottom) {
   EXPECT_EQ(fills.back()->fill, Scale(255));
 }
 
+TEST_F(SensorMapTest, RecordingViewVariant) {
+  state.host = view::MapHost::kRecording;
+  Push push = MakePush(11, 30);
+  push.currentFrame = 10;
+  push.frames[4].SetLabel(true);
+  state.recordingLo = 0;
+  state.recordingHi = 10;
+  MapRequest r = Main(&push);
+  r.decorations = {0, 1, 1, 0};  // boxes are drawn even with their switch off
+  view::DrawSensorMap(canvas, state, r);
+  auto texts = canvas.Texts();
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "19"), 1);   // sensor numbers
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "30"), 19);  // values
+  for (int s = 0; s < 19; ++s) {
+    EXPECT_TRUE(state.hits.visibilityBoxes[s].has_value());
+    EXPECT_FALSE(state.hits.selectors[s].has_value());  // no selector triangles
+  }
+  // Time runs upwards: the newest frame (10) at the top; the current-frame line starts at the
+  // left edge; no label lines.
+  ui::Rect rect = state.hits.curveRects[0]->Offset(-3, -40);
+  const DrawOp* curve = nullptr;
+  for (auto* op : canvas.Of(DrawOp::kPolyline))
+    if (!curve && op->pen.colour == kBlack && op->points.size() == 11) curve = op;  // sensor 1
+  ASSERT_NE(curve, nullptr);
+  EXPECT_EQ(curve->points.front().y, rect.bottom);
+  EXPECT_EQ(curve->points.back().y, rect.top);
+  bool fromLeft = false;
+  for (auto* op : canvas.Of(DrawOp::kLine)) {
+    EXPECT_NE(op->pen.colour, Scale((30 + 128) % 256));
+    if (op->pen.colour == kWhite && op->points[0] == (ui::Point{rect.left, rect.top}))
+      fromLeft = true;
+  }
+  EXPECT_TRUE(fromLeft);
+}
+
+TEST_F(SensorMapTest, ThumbnailVariant) {
+  state.host = view::MapHost::kThumbnail;
+  Push push = MakePush(5, 77);
+  push.frames[2].SetLabel(true);
+  MapRequest r = Main(&push);
+  r.caption = false;
+  view::DrawSensorMap(canvas, state, r);
+  EXPECT_TRUE(canvas.Texts().size() == 38u);  // only min and max; no values or numbers
+  for (auto* c : canvas.Cells()) EXPECT_TRUE(c->pen.current);
+  for (int s = 0; s < 19; ++s) {
+    EXPECT_FALSE(state.hits.visibilityBoxes[s].has_value());
+    EXPECT_FALSE(state.hits.selectors[s].has_value());
+    EXPECT_TRUE(state.hits.curveRects[s].has_value());  // curves over all frames
+  }
+  int labelLines = 0;
+  for (auto* op : canvas.Of(DrawOp::kLine)) labelLines += op->pen.colour == Scale((77 + 128) % 256);
+  EXPECT_EQ(labelLines, 19);
+}
+
 }  // namespace
