@@ -1,5 +1,6 @@
 // Record files of the five kinds: keys, value syntax, limits and messages.
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cstdlib>
 #include <cstring>
@@ -32,14 +33,10 @@ const char* ScanDouble(const char* p, const char* end, double* value) {
 }
 
 RecordWriter& RecordWriter::Double(double v) {
+  // As printf "%f" in the C locale, whatever the process locale is.
   char buf[400];
-  static locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
-  locale_t old = cLocale ? uselocale(cLocale) : static_cast<locale_t>(0);
-  int n = std::snprintf(buf, sizeof buf, "%f", v);
-  if (cLocale) uselocale(old);
-  if (n < 0) n = 0;
-  if (n >= static_cast<int>(sizeof buf)) n = sizeof buf - 1;
-  out_.append(buf, static_cast<size_t>(n));
+  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 6);
+  if (r.ec == std::errc()) out_.append(buf, static_cast<size_t>(r.ptr - buf));
   return *this;
 }
 
