@@ -16,6 +16,7 @@
 #include "app/log/message_window_host.h"
 #include "platform/report.h"
 #include "platform/ui/app_loop.h"
+#include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt_text.h"
 #include "platform/ui/resources.h"
@@ -139,6 +140,20 @@ std::shared_ptr<MessageWindowHost> CreateMessageWindow() {
 void InstallMessageWindow() {
   EnsureResources();
   SetMessageWindowFactory(&CreateMessageWindow);
+  // Scripted runs: "message-window 5" shows the window, "message-window 0" hides it,
+  // "log TEXT..." reports a message.
+  ui::automation::RegisterCommand("message-window", [](ui::automation::Context& c) {
+    if (c.args.size() != 1 || (c.args[0] != "0" && c.args[0] != "5")) {
+      c.error = "message-window needs 0 or 5";
+      return ui::automation::Result::Failed;
+    }
+    ShowMessageWindow(std::stoi(c.args[0]));
+    return ui::automation::Result::Done;
+  });
+  ui::automation::RegisterCommand("log", [](ui::automation::Context& c) {
+    AddLogMessage(Utf8ToCp1251(c.rest).c_str());
+    return ui::automation::Result::Done;
+  });
 }
 
 // ---- the window ---------------------------------------------------------------------------

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QImage>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
@@ -288,4 +290,44 @@ TEST_F(KitWindows, FontsFromTheFileAndFallback) {
   ::setenv("TACMON_FILE_ANSWER", "", 1);
   EXPECT_EQ(save.DoModal(), ui::IDCANCEL);
   ::unsetenv("TACMON_FILE_ANSWER");
+}
+
+TEST_F(KitWindows, ValuePopupsOfTheArrowAndTheRightClick) {
+  KCEditInt e;
+  e.valueMenu = 1;
+  e.resize(120, 24);
+  e.show();
+  Serve();
+  // Picks the item with the given text from the open popup.
+  auto pick = [](QString text) {
+    QTimer::singleShot(100, [text] {
+      if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()))
+        for (QAction* a : menu->actions())
+          if (a->text() == text) {
+            menu->setActiveAction(a);
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QApplication::sendEvent(menu, &enter);
+          }
+    });
+  };
+  // The default range opens no list at all (it would have two thousand million items).
+  e.SetText("7");
+  e.OpenArrowPopup();
+  EXPECT_EQ(e.popupMenu, nullptr);
+  EXPECT_EQ(e.Text(), "7");
+
+  e.min = -1;
+  e.max = 2;
+  pick("1");
+  e.OpenArrowPopup();
+  ASSERT_NE(e.popupMenu, nullptr);
+  EXPECT_EQ(e.popupMenu->ItemCount(), 5);  // empty item, -1, 0, 1, 2
+  EXPECT_EQ(e.Text(), "1");
+
+  e.names = {{1, "first"}, {2, ""}, {3, "third"}};
+  e.nameCount = 3;
+  pick("3: third");
+  e.OpenNameMenu();
+  EXPECT_EQ(e.popupMenu->ItemCount(), 2);
+  EXPECT_EQ(e.Text(), "3: third");
 }

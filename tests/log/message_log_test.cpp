@@ -206,3 +206,22 @@ TEST_F(MessageLogTest, ManyThreadsReportAtOnce) {
       EXPECT_NE(file.find(m), std::string::npos) << m;
     }
 }
+
+TEST_F(MessageLogTest, ShowAllStartsTheViewerWithoutAShell) {
+  // A viewer that writes down its arguments; $EDITOR words are split at blanks.
+  const auto viewer = roots_.base() / "viewer.sh";
+  const auto out = roots_.base() / "viewer.out";
+  WriteBytes(viewer, "#!/bin/sh\nprintf '%s|' \"$@\" > \"" + out.string() + ".tmp\"\nmv \"" +
+                         out.string() + ".tmp\" \"" + out.string() + "\"\n");
+  std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+  const char* old = std::getenv("EDITOR");
+  const std::string saved = old ? old : "";
+  ::setenv("EDITOR", (viewer.string() + " --view").c_str(), 1);
+  EXPECT_TRUE(OpenMessageLogInViewer());
+  EXPECT_TRUE(WaitFor([&] { return std::filesystem::exists(out); }));
+  EXPECT_EQ(ReadBytes(out), "--view|" + (roots_.data() / "Logs" / "LogFile2.log").string() + "|");
+  ::setenv("EDITOR", (roots_.base() / "no-such-viewer").c_str(), 1);
+  EXPECT_FALSE(OpenMessageLogInViewer());
+  if (old) ::setenv("EDITOR", saved.c_str(), 1);
+  else ::unsetenv("EDITOR");
+}
