@@ -159,11 +159,15 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
         continue;
       }
       InitItem(*item);
-      {
+      try {
         ParseContext ctx(report, &list->last_id);
         ParseRecordText(ctx, text, [&](const char* b, const char* e) {
           return ParseLine(ctx, *item, b, e);
         });
+      } catch (const std::bad_alloc&) {
+        report("Warning: failed to process database item, out of memory\n");
+        FreeItem(item);
+        continue;
       }
       FinishRecord(*item);
       if (IdOf(item) != r.id) {
