@@ -1,7 +1,6 @@
-#include "app/kit/date_dialog.h"
-
 #include <mutex>
 
+#include "app/kit/date_dialog.h"
 #include "app/kit/edit_int_logic.h"
 #include "platform/clock.h"
 #include "platform/report.h"

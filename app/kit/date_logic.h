@@ -9,16 +9,16 @@
 namespace kit {
 
 // Control ids of dialog 150.
-inline constexpr int kDateMonthJanuary = 1000;     // then 1004..1014 for February..December
+inline constexpr int kDateMonthJanuary = 1000;  // then 1004..1014 for February..December
 inline constexpr int kDateEdit = 1001;
 inline constexpr int kDateToday = 1002;
 inline constexpr int kDateCentury19 = 1015, kDateCentury20 = 1016;
-inline constexpr int kDateDecadeFirst = 1017;      // 1017..1026: digits 0..9
-inline constexpr int kDateYearDigitFirst = 1027;   // 1027..1036: digits 0..9
-inline constexpr int kDateDayFirst = 1037;         // 1037..1067: days 1..31
-inline constexpr int kDateGridFirst = 1068;        // 1068..1109: 6 rows of 7
+inline constexpr int kDateDecadeFirst = 1017;     // 1017..1026: digits 0..9
+inline constexpr int kDateYearDigitFirst = 1027;  // 1027..1036: digits 0..9
+inline constexpr int kDateDayFirst = 1037;        // 1037..1067: days 1..31
+inline constexpr int kDateGridFirst = 1068;       // 1068..1109: 6 rows of 7
 inline constexpr int kDateGridCells = 42;
-inline constexpr int kDateWeekdayFirst = 1110;     // 1110..1116, Monday first
+inline constexpr int kDateWeekdayFirst = 1110;  // 1110..1116, Monday first
 
 // Month of a month button id (1..12), or 0.
 int MonthOfButton(int id);

@@ -125,5 +125,6 @@ void ArrangeControls::Finish() {
 void ArrangeControls::Apply(int width, int height) {
   if (!ready_ || !dialog_.HasWindow()) return;
   for (const auto& e : entries_)
-    if (dialog_.HasItem(e.id)) dialog_.MoveItem(e.id, kit::ArrangedRect(e, client0_, width, height));
+    if (dialog_.HasItem(e.id))
+      dialog_.MoveItem(e.id, kit::ArrangedRect(e, client0_, width, height));
 }

@@ -31,7 +31,8 @@ Text1251 FormatEditValue(int v, const EditIntRange& r) {
   if (v < r.min) return "---";
   v = std::min(v, r.max);
   char buf[64];
-  if (v >= 1 && static_cast<size_t>(v) <= r.names.size() && !r.names[static_cast<size_t>(v) - 1].empty())
+  if (v >= 1 && static_cast<size_t>(v) <= r.names.size() &&
+      !r.names[static_cast<size_t>(v) - 1].empty())
     return std::to_string(v) + ": " + r.names[static_cast<size_t>(v) - 1];
   std::snprintf(buf, sizeof buf, "%d", v);
   return buf;
@@ -67,17 +68,33 @@ SpinOutcome SpinStep(std::string_view text, int code, const EditIntRange& r) {
   int64_t v = 0;
   int parsed;
   const bool undefinedText = text.empty() || text.starts_with("--") || !ScanInt(text, parsed);
-  if (r.allowUndefined && undefinedText) v = MinusOne(r.min);
-  else if (!undefinedText) v = parsed;
+  if (r.allowUndefined && undefinedText)
+    v = MinusOne(r.min);
+  else if (!undefinedText)
+    v = parsed;
   switch (code) {
-    case 0: v = v < r.min ? r.min : v >= r.max ? r.max : v + 1; break;
-    case 1: v = v <= r.min ? r.min : v > r.max ? r.max : v - 1; break;
-    case 2: v += 50; break;
-    case 3: v -= 50; break;
-    case 5: break;
-    case 6: v += 5; break;
-    case 7: v -= 5; break;
-    default: return {};  // 4 (thumb position), 8 and above
+    case 0:
+      v = v < r.min ? r.min : v >= r.max ? r.max : v + 1;
+      break;
+    case 1:
+      v = v <= r.min ? r.min : v > r.max ? r.max : v - 1;
+      break;
+    case 2:
+      v += 50;
+      break;
+    case 3:
+      v -= 50;
+      break;
+    case 5:
+      break;
+    case 6:
+      v += 5;
+      break;
+    case 7:
+      v -= 5;
+      break;
+    default:
+      return {};  // 4 (thumb position), 8 and above
   }
   SpinOutcome out;
   out.acted = true;
@@ -155,7 +172,8 @@ std::vector<std::pair<int, Text1251>> ValueMenuItems(const EditIntRange& r) {
 }
 
 std::optional<Text1251> TextForMenuCommand(int command, const EditIntRange& r) {
-  if (command >= kNameMenuFirstId && static_cast<size_t>(command - kNameMenuFirstId) < r.names.size()) {
+  if (command >= kNameMenuFirstId &&
+      static_cast<size_t>(command - kNameMenuFirstId) < r.names.size()) {
     const int v = command - kNameMenuFirstId + 1;
     const Text1251& name = r.names[static_cast<size_t>(v) - 1];
     return name.empty() ? std::to_string(v) : std::to_string(v) + ": " + name;
@@ -172,11 +190,14 @@ const char* PluralWord(int n, const char* one, const char* few, const char* many
   const int64_t a = n < 0 ? -static_cast<int64_t>(n) : n;
   if ((a / 10) % 10 == 1) return many;
   switch (a % 10) {
-    case 1: return one;
+    case 1:
+      return one;
     case 2:
     case 3:
-    case 4: return few;
-    default: return many;
+    case 4:
+      return few;
+    default:
+      return many;
   }
 }
 

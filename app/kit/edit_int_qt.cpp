@@ -1,5 +1,3 @@
-#include "app/kit/edit_int.h"
-
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -8,6 +6,7 @@
 #include <QStylePainter>
 
 #include "app/kit/date_dialog.h"
+#include "app/kit/edit_int.h"
 #include "platform/ui/qt_text.h"
 
 // ---- CButtonArrow -----------------------------------------------------------------------------
@@ -96,14 +95,29 @@ void KCEditInt::EnsureChildren() {
     QObject::connect(spin, &QAbstractSlider::actionTriggered, this, [this](int action) {
       int code = -1;
       switch (action) {
-        case QAbstractSlider::SliderSingleStepSub: code = 0; break;
-        case QAbstractSlider::SliderSingleStepAdd: code = 1; break;
-        case QAbstractSlider::SliderPageStepSub: code = 2; break;
-        case QAbstractSlider::SliderPageStepAdd: code = 3; break;
-        case QAbstractSlider::SliderMove: code = 5; break;
-        case QAbstractSlider::SliderToMinimum: code = 6; break;
-        case QAbstractSlider::SliderToMaximum: code = 7; break;
-        default: break;
+        case QAbstractSlider::SliderSingleStepSub:
+          code = 0;
+          break;
+        case QAbstractSlider::SliderSingleStepAdd:
+          code = 1;
+          break;
+        case QAbstractSlider::SliderPageStepSub:
+          code = 2;
+          break;
+        case QAbstractSlider::SliderPageStepAdd:
+          code = 3;
+          break;
+        case QAbstractSlider::SliderMove:
+          code = 5;
+          break;
+        case QAbstractSlider::SliderToMinimum:
+          code = 6;
+          break;
+        case QAbstractSlider::SliderToMaximum:
+          code = 7;
+          break;
+        default:
+          break;
       }
       if (code < 0) return;
       const int before = spin->value();

@@ -1,9 +1,8 @@
-#include "app/kit/file_dialog.h"
-
 #include <QFileDialog>
 #include <cstdlib>
 #include <cstring>
 
+#include "app/kit/file_dialog.h"
 #include "app/kit/file_filter.h"
 #include "platform/ui/qt_text.h"
 

@@ -44,8 +44,8 @@ int CreateFontWithFallbackUsing(const FontRecord& systemFont,
     const char* name;
     int height;
   };
-  static const Face faces[] = {{"Roman", 16}, {"Courier", 15}, {"Times", 15},
-                               {"Times new Roman", 15}};
+  static const Face faces[] = {
+      {"Roman", 16}, {"Courier", 15}, {"Times", 15}, {"Times new Roman", 15}};
   const char* last = faces[0].name;
   for (uint8_t charset : {kCyrillicCharset, kDefaultCharset}) {
     for (const Face& f : faces) {

@@ -1,9 +1,8 @@
-#include "app/kit/fonts.h"
-
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <cstdlib>
 
+#include "app/kit/fonts.h"
 #include "platform/paths.h"
 #include "platform/report.h"
 #include "platform/ui/qt_text.h"
@@ -67,7 +66,8 @@ bool LoadDefaultFont(kit::FontRecord& rec) {
 }
 
 bool CreateFontWithFallback(QFont& font) {
-  const kit::FontRecord system = RecordFromFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
+  const kit::FontRecord system =
+      RecordFromFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
   kit::FontRecord got{};
   const int r = kit::CreateFontWithFallbackUsing(
       system,

@@ -143,9 +143,7 @@ std::vector<Text1251> ReloadList(const std::vector<Text1251>& pieces, bool showW
 }
 
 namespace {
-bool IsSeparator(char c) {
-  return std::strchr(" \t[].=;:\\", c) != nullptr && c != 0;
-}
+bool IsSeparator(char c) { return std::strchr(" \t[].=;:\\", c) != nullptr && c != 0; }
 }  // namespace
 
 Text1251 WrapDetailText(std::string_view text, int boxWidth,
@@ -180,22 +178,39 @@ int ClampOpacity(int v) { return std::clamp(v, 50, 255); }
 
 int OpacityAfterScroll(int current, int code, int thumbPos) {
   switch (code) {
-    case 2: return ClampOpacity(current - 40);
-    case 3: return ClampOpacity(current + 40);
+    case 2:
+      return ClampOpacity(current - 40);
+    case 3:
+      return ClampOpacity(current + 40);
     case 4:
-    case 5: return ClampOpacity(thumbPos);
-    default: return ClampOpacity(current);
+    case 5:
+      return ClampOpacity(thumbPos);
+    default:
+      return ClampOpacity(current);
   }
 }
 
 Rect PlaceInCorner(const Rect& work, const Rect& w, int corner) {
   int x = w.left, y = w.top;
   switch (corner) {
-    case 1: x = work.left; y = work.top; break;
-    case 2: x = work.right - w.Width(); y = work.top; break;
-    case 3: x = work.left; y = work.bottom - w.Height(); break;
-    case 4: x = work.right - w.Width(); y = work.bottom - w.Height(); break;
-    default: return w;
+    case 1:
+      x = work.left;
+      y = work.top;
+      break;
+    case 2:
+      x = work.right - w.Width();
+      y = work.top;
+      break;
+    case 3:
+      x = work.left;
+      y = work.bottom - w.Height();
+      break;
+    case 4:
+      x = work.right - w.Width();
+      y = work.bottom - w.Height();
+      break;
+    default:
+      return w;
   }
   return {x, y, x + w.Width(), y + w.Height()};
 }

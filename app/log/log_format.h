@@ -14,12 +14,12 @@
 
 namespace msglog {
 
-inline constexpr int kFileLineLimit = 10000;   // more lines than this: cut
-inline constexpr int kFileLinesKept = 9999;    // lines kept by a cut
-inline constexpr int kReloadLines = 250;       // lines of the file a reload considers
-inline constexpr int kReloadPiece = 1023;      // reload reads lines in pieces of 1022 bytes
-inline constexpr int kListBudget = 2000;       // inserted lines before the list is cut
-inline constexpr int kListKept = 1000;         // lines the cut keeps
+inline constexpr int kFileLineLimit = 10000;  // more lines than this: cut
+inline constexpr int kFileLinesKept = 9999;   // lines kept by a cut
+inline constexpr int kReloadLines = 250;      // lines of the file a reload considers
+inline constexpr int kReloadPiece = 1023;     // reload reads lines in pieces of 1022 bytes
+inline constexpr int kListBudget = 2000;      // inserted lines before the list is cut
+inline constexpr int kListKept = 1000;        // lines the cut keeps
 inline constexpr int kLogPlaceMark = 301;
 
 // "  [date=7.20;time=18.5.52]"; a null time prints "  [date=0.0;time=-1.-1.-1]".

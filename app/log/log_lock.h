@@ -19,8 +19,10 @@ class LogLock {
       return true;
     }
     auto free = [&] { return depth_ == 0; };
-      if (ms < 0) cv_.wait(lock, free);
-    else if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), free)) return false;
+    if (ms < 0)
+      cv_.wait(lock, free);
+    else if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), free))
+      return false;
     owner_ = self;
     depth_ = 1;
     return true;

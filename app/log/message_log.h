@@ -9,9 +9,9 @@
 // (app/log/message_window.h) before StartMessageLog; without it the log keeps its list
 // headless (tests, tools).
 //
-// Lock order: add lock, then ring lock; the work thread takes the ring lock, then the shared
-// user-interface semaphore, releasing the ring lock before it displays an entry; the list
-// lock is innermost.
+// Lock order: add lock, then ring lock. The work thread pops one entry under the ring lock,
+// releases it, then takes the shared user-interface semaphore to display the entry (so a
+// reporting thread never waits behind the user interface); the list lock is innermost.
 #pragma once
 
 #include <cstdint>

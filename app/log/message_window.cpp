@@ -43,7 +43,9 @@ void RegisterCornerBitmaps() {
   struct Pic {
     int normal, pressed;
     bool right, bottom;
-  } pics[] = {{134, 135, false, false}, {132, 133, false, true}, {138, 139, true, false},
+  } pics[] = {{134, 135, false, false},
+              {132, 133, false, true},
+              {138, 139, true, false},
               {136, 137, true, true}};
   for (const Pic& p : pics) {
     for (int pressed = 0; pressed < 2; ++pressed) {
@@ -111,8 +113,10 @@ class MessageWindowBridge : public MessageWindowHost {
       if (state->box) state->box->DestroyWindow();
       state->box.reset();
     };
-    if (ui::IsUiThread()) finish();
-    else ui::PostToUiThread(finish);
+    if (ui::IsUiThread())
+      finish();
+    else
+      ui::PostToUiThread(finish);
   }
 
  private:
@@ -220,7 +224,9 @@ void CKD_MessageBox::CreateCornerButtons() {
   const int right = ok.right, bottom = ok.top - 2;
   struct B {
     int id, bitmap, col, row;
-  } buttons[] = {{kMsgCornerLT, 134, 0, 0}, {kMsgCornerLB, 132, 0, 1}, {kMsgCornerRT, 138, 1, 0},
+  } buttons[] = {{kMsgCornerLT, 134, 0, 0},
+                 {kMsgCornerLB, 132, 0, 1},
+                 {kMsgCornerRT, 138, 1, 0},
                  {kMsgCornerRB, 136, 1, 1}};
   for (const B& b : buttons) {
     const int x = right - (2 - b.col) * 10, y = bottom - (2 - b.row) * 10;

@@ -13,8 +13,8 @@ void InstallMessageWindow();
 // Control ids of dialog 131.
 inline constexpr int kMsgList = 1004, kMsgDetail = 1007, kMsgErase = 1000, kMsgShowAll = 1008,
                      kMsgOpacity = 1009, kMsgNoPopup = 1005, kMsgShowWarnings = 1006,
-                     kMsgHelp = 57670, kMsgCornerLT = 121, kMsgCornerLB = 122,
-                     kMsgCornerRT = 123, kMsgCornerRB = 124;
+                     kMsgHelp = 57670, kMsgCornerLT = 121, kMsgCornerLB = 122, kMsgCornerRT = 123,
+                     kMsgCornerRB = 124;
 
 class CKD_MessageBox : public ui::Dialog {
  public:

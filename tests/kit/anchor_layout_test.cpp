@@ -1,7 +1,7 @@
 // ArrangeControls: anchored controls after a resize.
-#include <gtest/gtest.h>
-
 #include "app/kit/anchor_layout.h"
+
+#include <gtest/gtest.h>
 
 using namespace kit;
 using ui::Rect;
@@ -17,10 +17,16 @@ TEST(AnchorLayout, ControlsFollowTheirAnchors) {
   } cases[] = {
       {"left top stays", kAnchorLeft | kAnchorTop, 600, 500, {100, 50, 180, 70}},
       {"right moves", kAnchorRight | kAnchorTop, 600, 500, {300, 50, 380, 70}},
-      {"left+right stretches", kAnchorLeft | kAnchorRight | kAnchorTop, 600, 500,
+      {"left+right stretches",
+       kAnchorLeft | kAnchorRight | kAnchorTop,
+       600,
+       500,
        {100, 50, 380, 70}},
       {"bottom moves", kAnchorLeft | kAnchorBottom, 600, 500, {100, 250, 180, 270}},
-      {"top+bottom stretches", kAnchorLeft | kAnchorTop | kAnchorBottom, 600, 500,
+      {"top+bottom stretches",
+       kAnchorLeft | kAnchorTop | kAnchorBottom,
+       600,
+       500,
        {100, 50, 180, 270}},
       {"right+bottom", kAnchorRight | kAnchorBottom, 300, 200, {0, -50, 80, -30}},
       // No horizontal anchor: L = 100 * (600 - 80) / (400 - 80) = 162.

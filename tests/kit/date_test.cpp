@@ -10,12 +10,11 @@ TEST(DateModel, CalendarGrid) {
     int year, month;
     int offset, length;
   } cases[] = {
-      {2000, 2, 1, 29},   // 1 Feb 2000 was a Tuesday; leap year
-      {1900, 2, 3, 28},   // 1900 is no leap year; 1 Feb 1900 was a Thursday
-      {2026, 2, 6, 28},   // starts on a Sunday: six hidden cells
-      {2026, 6, 0, 30},   // starts on a Monday
-      {2026, 12, 1, 31},
-      {1970, 1, 3, 31},
+      {2000, 2, 1, 29},  // 1 Feb 2000 was a Tuesday; leap year
+      {1900, 2, 3, 28},  // 1900 is no leap year; 1 Feb 1900 was a Thursday
+      {2026, 2, 6, 28},  // starts on a Sunday: six hidden cells
+      {2026, 6, 0, 30},  // starts on a Monday
+      {2026, 12, 1, 31}, {1970, 1, 3, 31},
   };
   for (const auto& c : cases) {
     DateModel m;
@@ -36,10 +35,15 @@ TEST(DateModel, ButtonsChangeTheDate) {
     int id;
     int d, m, y;  // after the button, from 15.6.1987
   } cases[] = {
-      {1000, 15, 1, 1987},        {1004, 15, 2, 1987},       {1014, 15, 12, 1987},
-      {kDateCentury20, 15, 6, 2087}, {kDateCentury19, 15, 6, 1987},
-      {kDateDecadeFirst + 4, 15, 6, 1947}, {kDateYearDigitFirst + 2, 15, 6, 1982},
-      {kDateDayFirst + 30, 31, 6, 1987}, {kDateToday, 3, 4, 2026},
+      {1000, 15, 1, 1987},
+      {1004, 15, 2, 1987},
+      {1014, 15, 12, 1987},
+      {kDateCentury20, 15, 6, 2087},
+      {kDateCentury19, 15, 6, 1987},
+      {kDateDecadeFirst + 4, 15, 6, 1947},
+      {kDateYearDigitFirst + 2, 15, 6, 1982},
+      {kDateDayFirst + 30, 31, 6, 1987},
+      {kDateToday, 3, 4, 2026},
       {kDateGridFirst + 0, 1, 6, 1987},  // June 1987 starts on a Monday: the first cell is the 1st
   };
   for (const auto& c : cases) {

@@ -10,16 +10,17 @@ TEST(EditInt, GetAndSetValue) {
   struct Case {
     const char* text;
     int value;
-  } gets[] = {{"---", -1}, {"500", 255}, {"-7", 0}, {"17", 17}, {"", -1}, {"12: name", 12},
-              {"abc", -1}};
+  } gets[] = {{"---", -1}, {"500", 255},     {"-7", 0},  {"17", 17},
+              {"", -1},    {"12: name", 12}, {"abc", -1}};
   for (const auto& c : gets) EXPECT_EQ(ParseEditValue(c.text, r), c.value) << c.text;
 
   EditIntRange named{1, 12, false, {"Январь"_cp, "", "Март"_cp}};
   struct SetCase {
     int v;
     Text1251 text;
-  } sets[] = {{0, "---"}, {1, Text1251("1: ") + "Январь"_cp}, {2, "2"},
-              {3, Text1251("3: ") + "Март"_cp}, {4, "4"}, {99, "12"}};
+  } sets[] = {{0, "---"}, {1, Text1251("1: ") + "Январь"_cp},
+              {2, "2"},   {3, Text1251("3: ") + "Март"_cp},
+              {4, "4"},   {99, "12"}};
   for (const auto& c : sets) EXPECT_EQ(FormatEditValue(c.v, named), c.text) << c.v;
 }
 
@@ -34,22 +35,18 @@ TEST(EditInt, SpinStepsByScrollCode) {
     int value;
     const char* shown;
   } cases[] = {
-      {"12", 0, &r, true, 12, "12"},   // line up at max keeps max
-      {"5", 0, &r, true, 6, "6"},
-      {"0", 0, &r, true, 1, "1"},      // below min → min
-      {"20", 1, &r, true, 12, "12"},   // above max → max
-      {"1", 1, &r, true, 1, "1"},
-      {"7", 1, &r, true, 6, "6"},
-      {"12", 2, &r, true, 62, "12"},   // page up: not limited, shown limited
-      {"12", 2, &u, true, -1, "---"},  // undefined allowed: out of range shows "---"
-      {"40", 3, &r, true, -10, "---"}, // below min shows "---"
-      {"5", 6, &r, true, 10, "10"},
-      {"5", 7, &r, true, 0, "---"},
-      {"5", 5, &r, true, 5, "5"},      // thumb track: unchanged
-      {"5", 4, &r, false, 0, ""},      // thumb position: nothing
-      {"5", 8, &r, false, 0, ""},
-      {"abc", 0, &r, true, 1, "1"},    // unparsable counts as 0
-      {"---", 0, &u, true, 1, "1"},    // undefined: min - 1, line up → min
+      {"12", 0, &r, true, 12, "12"},                                // line up at max keeps max
+      {"5", 0, &r, true, 6, "6"},      {"0", 0, &r, true, 1, "1"},  // below min → min
+      {"20", 1, &r, true, 12, "12"},                                // above max → max
+      {"1", 1, &r, true, 1, "1"},      {"7", 1, &r, true, 6, "6"},
+      {"12", 2, &r, true, 62, "12"},    // page up: not limited, shown limited
+      {"12", 2, &u, true, -1, "---"},   // undefined allowed: out of range shows "---"
+      {"40", 3, &r, true, -10, "---"},  // below min shows "---"
+      {"5", 6, &r, true, 10, "10"},    {"5", 7, &r, true, 0, "---"},
+      {"5", 5, &r, true, 5, "5"},                                     // thumb track: unchanged
+      {"5", 4, &r, false, 0, ""},                                     // thumb position: nothing
+      {"5", 8, &r, false, 0, ""},      {"abc", 0, &r, true, 1, "1"},  // unparsable counts as 0
+      {"---", 0, &u, true, 1, "1"},  // undefined: min - 1, line up → min
       {"", 1, &u, true, 1, "1"},
   };
   for (const auto& c : cases) {
@@ -70,16 +67,16 @@ TEST(EditInt, DateStepUnderTheCaret) {
   } cases[] = {
       {"5.3.1970", 2, +1, "5.4.1970"},
       {"5.3.1970", 0, +1, "6.3.1970"},
-      {"5.3.1970", 8, -1, "5.3.1969"},      // at the end: the last character (year)
-      {"31.12.2999", 0, +1, nullptr},       // day limited to 31
-      {"31.12.2999", 9, +1, nullptr},       // year limited to 2999
-      {"31.12.2999", 3, +1, nullptr},       // month limited to 12
-      {"10.3.1970", 0, -1, " 9.3.1970"},    // padded to the old length
+      {"5.3.1970", 8, -1, "5.3.1969"},    // at the end: the last character (year)
+      {"31.12.2999", 0, +1, nullptr},     // day limited to 31
+      {"31.12.2999", 9, +1, nullptr},     // year limited to 2999
+      {"31.12.2999", 3, +1, nullptr},     // month limited to 12
+      {"10.3.1970", 0, -1, " 9.3.1970"},  // padded to the old length
       {"1.1.1900", 5, -1, nullptr},
-      {"0.3.1970", 0, +1, nullptr},         // numbers below 1 are left alone
+      {"0.3.1970", 0, +1, nullptr},  // numbers below 1 are left alone
       {"5.3.1970", -1, +1, nullptr},
-      {"5.3.1970", 9, +1, nullptr},         // beyond the text
-      {"5.3.1970", 1, +1, "6.3.1970"},      // on a separator: the number before it
+      {"5.3.1970", 9, +1, nullptr},     // beyond the text
+      {"5.3.1970", 1, +1, "6.3.1970"},  // on a separator: the number before it
       {"", 0, +1, nullptr},
   };
   for (const auto& c : cases) {
@@ -143,8 +140,8 @@ TEST(EditInt, PluralWord) {
   struct Case {
     int n;
     const char* word;
-  } cases[] = {{1, "one"},   {21, "one"},  {101, "one"},  {2, "few"},   {3, "few"},
-               {4, "few"},   {22, "few"},  {0, "many"},   {5, "many"},  {11, "many"},
+  } cases[] = {{1, "one"},   {21, "one"},  {101, "one"},  {2, "few"},    {3, "few"},
+               {4, "few"},   {22, "few"},  {0, "many"},   {5, "many"},   {11, "many"},
                {12, "many"}, {14, "many"}, {111, "many"}, {112, "many"}, {-21, "one"}};
   for (const auto& c : cases) EXPECT_STREQ(PluralWord(c.n, "one", "few", "many"), c.word) << c.n;
 }

@@ -86,7 +86,8 @@ TEST(FontRecord, FallbackChainOrderAndReports) {
   EXPECT_EQ(CreateFontWithFallbackUsing(system, only("Courier", 1), &got), 2);
   EXPECT_EQ(FaceName(got), "Courier");
   ASSERT_EQ(g_logged.size(), 1u);
-  EXPECT_EQ(g_logged[0], "(107261030)Can't set russian charset; use default charset for font Courier");
+  EXPECT_EQ(g_logged[0],
+            "(107261030)Can't set russian charset; use default charset for font Courier");
 
   g_logged.clear();
   for (int i = 0; i < 8; ++i) CreateFontWithFallbackUsing(system, only("none", -1), nullptr);
@@ -107,8 +108,11 @@ TEST(FileDialogTexts, FiltersPathsAndTitles) {
   struct Case {
     const char* in;
     const char* out;
-  } paths[] = {{"  /tmp/a b.txt  ", "/tmp/a b.txt"}, {" \"/tmp/q.txt\" ", "/tmp/q.txt"},
-               {"\"", "\""}, {"\"\"", ""}, {"x\"", "x\""}};
+  } paths[] = {{"  /tmp/a b.txt  ", "/tmp/a b.txt"},
+               {" \"/tmp/q.txt\" ", "/tmp/q.txt"},
+               {"\"", "\""},
+               {"\"\"", ""},
+               {"x\"", "x\""}};
   for (const auto& c : paths) EXPECT_EQ(CleanChosenPath(c.in), c.out) << c.in;
   EXPECT_EQ(DialogTitle(std::string(600, 't')).size(), 528u);
 }

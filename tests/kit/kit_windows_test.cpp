@@ -32,7 +32,9 @@ ui::Application& App() {
   return *app;
 }
 
-void Serve(int ms = 50) { ui::WaitServingMessages([] { return false; }, ms); }
+void Serve(int ms = 50) {
+  ui::WaitServingMessages([] { return false; }, ms);
+}
 
 // A dialog with two panes: a left pane and, right of it, an upper and a lower part.
 class TwoPaneDialog : public CDialogK {
@@ -130,7 +132,8 @@ TEST_F(KitWindows, ArrangeControlsFollowsResizes) {
   const ui::Rect c0 = dlg.ClientRect();
   const ui::Rect list0 = dlg.ItemRect(10), ok0 = dlg.ItemRect(11), stay0 = dlg.ItemRect(12);
   arrange.Apply(c0.Width() + 100, c0.Height() + 50);
-  EXPECT_EQ(dlg.ItemRect(10), (ui::Rect{list0.left, list0.top, list0.right + 100, list0.bottom + 50}));
+  EXPECT_EQ(dlg.ItemRect(10),
+            (ui::Rect{list0.left, list0.top, list0.right + 100, list0.bottom + 50}));
   EXPECT_EQ(dlg.ItemRect(11), ok0.Offset(100, 50));
   EXPECT_EQ(dlg.ItemRect(12), stay0);
   dlg.DestroyWindow();

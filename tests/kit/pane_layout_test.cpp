@@ -1,7 +1,7 @@
 // Splitter panes: where panes, bands and windows go, hits, and drags.
-#include <gtest/gtest.h>
-
 #include "app/kit/pane_layout.h"
+
+#include <gtest/gtest.h>
 
 using namespace kit;
 using ui::Point;
@@ -87,7 +87,7 @@ TEST(PaneLayout, HitInTheBandStopsThePassAndPicksTheCursor) {
     int cursor;
     PaneNode* node;
   } cases[] = {
-      {{198, 50}, true, kCursorVerticalSplitter, &a},   // left edge inclusive
+      {{198, 50}, true, kCursorVerticalSplitter, &a},  // left edge inclusive
       {{202, 50}, true, kCursorVerticalSplitter, &a},
       {{203, 50}, false, 0, nullptr},                    // right edge exclusive
       {{100, 98}, true, kCursorHorizontalSplitter, &b},  // b's band over the left rest (0..197)
@@ -122,11 +122,9 @@ TEST(PaneLayout, DragMovesTheFractionWithinItsLimits) {
     Point p;
     double fraction;
   } cases[] = {
-      {false, {0, 0, 400, 200}, {300, 0}, 0.75},
-      {false, {0, 0, 400, 200}, {100, 0}, 0.25},
-      {false, {0, 0, 400, 200}, {5000, 0}, 1.0},    // far past the edge
-      {false, {0, 0, 400, 200}, {-5000, 0}, 0.01},
-      {true, {0, 0, 400, 200}, {0, 150}, 0.75},
+      {false, {0, 0, 400, 200}, {300, 0}, 0.75},   {false, {0, 0, 400, 200}, {100, 0}, 0.25},
+      {false, {0, 0, 400, 200}, {5000, 0}, 1.0},  // far past the edge
+      {false, {0, 0, 400, 200}, {-5000, 0}, 0.01}, {true, {0, 0, 400, 200}, {0, 150}, 0.75},
       {false, {100, 0, 100, 200}, {300, 0}, 0.5},  // zero width: nothing changes
       {true, {0, 50, 400, 20}, {0, 300}, 0.5},     // negative height
   };

@@ -1,8 +1,9 @@
 // The log file writer: CR LF lines, the cut to the newest 9999 lines, and changes made by
 // others between two messages.
+#include "app/log/log_file.h"
+
 #include <gtest/gtest.h>
 
-#include "app/log/log_file.h"
 #include "tests/support/scratch_roots.h"
 
 using msglog::LogFileWriter;
@@ -99,8 +100,8 @@ TEST(LogFile, ReadPiecesSplitsLongLinesAt1022Bytes) {
   w.SetPath("c:\\Tacmon\\Logs\\LogFile2.log");
   std::vector<Text1251> pieces;
   ASSERT_TRUE(w.ReadPieces(pieces));
-  EXPECT_EQ(pieces, (std::vector<Text1251>{"short", std::string(1022, 'x'), std::string(8, 'x'),
-                                            "end"}));
+  EXPECT_EQ(pieces,
+            (std::vector<Text1251>{"short", std::string(1022, 'x'), std::string(8, 'x'), "end"}));
   w.SetPath("c:\\Tacmon\\Logs\\missing.log");
   EXPECT_FALSE(w.ReadPieces(pieces));
 }

@@ -1,10 +1,11 @@
 // Formats and list arithmetic of the message log: stamps, reversed lines, control characters,
 // the list budget, the reload filter with folding, the detail box, corners.
+#include "app/log/log_format.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
-#include "app/log/log_format.h"
 #include "tests/support/scratch_roots.h"
 
 using namespace msglog;
@@ -40,13 +41,22 @@ TEST(LogFormat, FileLinesAreReversedAndFilteredByControlCodes) {
   } cases[] = {
       {"A\nB  [s]", "B  [s]\nA\n", 2},
       {"one  [s]", "one  [s]\n", 1},
-      {"\x02hidden  [s]", "", 0},           // bit 2: not written
+      {"\x02hidden  [s]", "", 0},             // bit 2: not written
       {"\x04quiet  [s]", "quiet  [s]\n", 1},  // bit 4 only: written
-      {"\x06" "both  [s]", "", 0},
-      {"\x01" "A\n\x02" "B\nC  [s]", "C  [s]\nA\n", 2},  // per line
+      {"\x06"
+       "both  [s]",
+       "", 0},
+      {"\x01"
+       "A\n\x02"
+       "B\nC  [s]",
+       "C  [s]\nA\n", 2},  // per line
       {"A\n  [s]", "  [s]\nA\n", 2},
       {"  [s]", "  [s]\n", 1},
-      {"\x08" "eight  [s]", "\x08" "eight  [s]\n", 1},  // 8 is not a control code
+      {"\x08"
+       "eight  [s]",
+       "\x08"
+       "eight  [s]\n",
+       1},  // 8 is not a control code
   };
   for (const auto& c : cases) {
     int n = -1;
@@ -58,13 +68,19 @@ TEST(LogFormat, FileLinesAreReversedAndFilteredByControlCodes) {
 TEST(LogFormat, EntryLinesGoOnTopInNaturalOrder) {
   MessageList list;
   EXPECT_FALSE(InsertEntry(list, "old"));
-  EXPECT_FALSE(InsertEntry(list, "A\n\x03" "B  [s]"));
-  EXPECT_TRUE(InsertEntry(list, "\x04" "quiet"));
-  EXPECT_TRUE(InsertEntry(list, "\x05" "also quiet"));
+  EXPECT_FALSE(InsertEntry(list,
+                           "A\n\x03"
+                           "B  [s]"));
+  EXPECT_TRUE(InsertEntry(list,
+                          "\x04"
+                          "quiet"));
+  EXPECT_TRUE(InsertEntry(list,
+                          "\x05"
+                          "also quiet"));
   EXPECT_FALSE(InsertEntry(list, "\x02shown, not filed"));
   std::vector<Text1251> got(list.lines.begin(), list.lines.end());
   EXPECT_EQ(got, (std::vector<Text1251>{"shown, not filed", "also quiet", "quiet", "A", "B  [s]",
-                                         "old"}));
+                                        "old"}));
   EXPECT_EQ(list.insertedCount, 6);
 }
 
@@ -91,8 +107,8 @@ TEST(LogFormat, WarningLinesAreRecognised) {
     Text1251 line;
     bool warning;
   } cases[] = {
-      {warn + ": x", true},  {" " + warn, true},   {"  " + warn, false}, {"WARNING", true},
-      {"warn: x", true},     {"wArN", true},       {"War", false},       {"", false},
+      {warn + ": x", true},  {" " + warn, true}, {"  " + warn, false}, {"WARNING", true},
+      {"warn: x", true},     {"wArN", true},     {"War", false},       {"", false},
       {"[date=1.1]", false}, {"x Warn", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsWarningLine(c.line), c.warning) << c.line;
@@ -109,12 +125,16 @@ TEST(LogFormat, ReloadFoldsRepeatsAndFiltersWarnings) {
   } cases[] = {
       {"newest on top", {"a", "b", "c"}, false, {"c", "b", "a"}},
       {"ten identical lines fold", V(10, "same"), false, {"same"}},
-      {"ten identical after others", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "r", "r",
-                                      "r", "r", "r", "r", "r", "r", "r", "r"},
-       false, {"r", "10", "9", "8", "7", "6", "5", "4", "3", "2", "1"}},
+      {"ten identical after others",
+       {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
+        "r", "r", "r", "r", "r", "r", "r", "r", "r", "r"},
+       false,
+       {"r", "10", "9", "8", "7", "6", "5", "4", "3", "2", "1"}},
       {"alternating pair", {"A", "B", "A", "B", "A", "B", "A", "B"}, false, {"B", "A"}},
       {"period three", {"x", "y", "z", "x", "y", "z", "x", "y", "z"}, false, {"z", "y", "x"}},
-      {"period six is kept", {"1", "2", "3", "4", "5", "6", "1", "2", "3", "4", "5", "6"}, false,
+      {"period six is kept",
+       {"1", "2", "3", "4", "5", "6", "1", "2", "3", "4", "5", "6"},
+       false,
        {"6", "5", "4", "3", "2", "1", "6", "5", "4", "3", "2", "1"}},
       {"warning and its [ line hidden", {"a", warn, "[details]", "b"}, false, {"b", "a"}},
       {"warning and its space-[ line hidden", {"a", "Warn x", " [d]", "b"}, false, {"b", "a"}},
@@ -149,14 +169,15 @@ TEST(LogFormat, DetailTextBreaksAfterSeparatorsAndInsideWideTokens) {
       {"ab verylongtokenhere cd", 6, "ab \r\nverylo\r\nngtoke\r\nnhere \r\ncd"},
       {"x", 0, "x"},
   };
-  for (const auto& c : cases) EXPECT_EQ(WrapDetailText(c.text, c.width, chars), c.wrapped) << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(WrapDetailText(c.text, c.width, chars), c.wrapped) << c.text;
 }
 
 TEST(LogFormat, OpacitySteps) {
   struct Case {
     int current, code, thumb, result;
   } cases[] = {
-      {171, 2, 0, 131}, {171, 3, 0, 211}, {60, 2, 0, 50},    {240, 3, 0, 255},
+      {171, 2, 0, 131},   {171, 3, 0, 211}, {60, 2, 0, 50},     {240, 3, 0, 255},
       {171, 5, 256, 255}, {171, 4, 10, 50}, {171, 5, 100, 100}, {171, 8, 0, 171},
   };
   for (const auto& c : cases)
@@ -192,8 +213,8 @@ TEST(LogFormat, LogPlaceFile) {
     const char* bytes;
     int corner;
   } cases[] = {
-      {"301\n4\n", 4}, {"301\r\n1\r\n", 1}, {"300\n2\n", 0},
-      {"301\n5\n", 0}, {"301\n0\n", 0},     {"301", 0}, {"", 0},
+      {"301\n4\n", 4}, {"301\r\n1\r\n", 1}, {"300\n2\n", 0}, {"301\n5\n", 0},
+      {"301\n0\n", 0}, {"301", 0},          {"", 0},
   };
   for (const auto& c : cases) {
     WriteBytes(roots.data() / "Logs" / "logplace.bin", c.bytes);

@@ -1,11 +1,12 @@
 // The message log end to end without a window: AddLogMessage through the sink, the two
 // threads, the file, the list, popups, the thread messages, the docking file, stop and restart.
+#include "app/log/message_log.h"
+
 #include <gtest/gtest.h>
 
 #include <regex>
 
 #include "app/log/log_format.h"
-#include "app/log/message_log.h"
 #include "platform/clock.h"
 #include "platform/report.h"
 #include "platform/thread.h"
@@ -116,8 +117,9 @@ TEST_F(MessageLogTest, ReloadFiltersWarningsUntilTheyAreShown) {
   EXPECT_EQ(NormalisedList(),
             (std::vector<std::string>{"ok  [STAMP]", "[after the warning]  [STAMP]",
                                       "Warn: low battery  [STAMP]", "[HEADER]"}));
-  EXPECT_EQ(FileText(), "[HEADER]\r\nWarn: low battery  [STAMP]\r\n"
-                        "[after the warning]  [STAMP]\r\nok  [STAMP]\r\n");
+  EXPECT_EQ(FileText(),
+            "[HEADER]\r\nWarn: low battery  [STAMP]\r\n"
+            "[after the warning]  [STAMP]\r\nok  [STAMP]\r\n");
 }
 
 TEST_F(MessageLogTest, ThreadMessagesToggleReloadAndSilence) {
@@ -202,7 +204,8 @@ TEST_F(MessageLogTest, ManyThreadsReportAtOnce) {
   // Each message: two lines, the stamped second line first.
   for (int t = 0; t < 4; ++t)
     for (int i = 0; i < 100; i += 33) {
-      std::string m = "second  [STAMP]\r\nt" + std::to_string(t) + " n" + std::to_string(i) + "\r\n";
+      std::string m =
+          "second  [STAMP]\r\nt" + std::to_string(t) + " n" + std::to_string(i) + "\r\n";
       EXPECT_NE(file.find(m), std::string::npos) << m;
     }
 }
@@ -222,6 +225,8 @@ TEST_F(MessageLogTest, ShowAllStartsTheViewerWithoutAShell) {
   EXPECT_EQ(ReadBytes(out), "--view|" + (roots_.data() / "Logs" / "LogFile2.log").string() + "|");
   ::setenv("EDITOR", (roots_.base() / "no-such-viewer").c_str(), 1);
   EXPECT_FALSE(OpenMessageLogInViewer());
-  if (old) ::setenv("EDITOR", saved.c_str(), 1);
-  else ::unsetenv("EDITOR");
+  if (old)
+    ::setenv("EDITOR", saved.c_str(), 1);
+  else
+    ::unsetenv("EDITOR");
 }

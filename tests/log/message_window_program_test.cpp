@@ -42,9 +42,12 @@ std::string ListOf(const std::string& dump) {
   // Items are quoted texts; the array ends at the first ']' outside quotes.
   bool quoted = false;
   for (size_t k = i + 9; k < dump.size(); ++k) {
-    if (dump[k] == '\\') ++k;
-    else if (dump[k] == '"') quoted = !quoted;
-    else if (dump[k] == ']' && !quoted) return dump.substr(i + 9, k - i - 9);
+    if (dump[k] == '\\')
+      ++k;
+    else if (dump[k] == '"')
+      quoted = !quoted;
+    else if (dump[k] == ']' && !quoted)
+      return dump.substr(i + 9, k - i - 9);
   }
   return "";
 }
@@ -63,13 +66,17 @@ TEST(MessageWindowProgram, ScriptedRunShowsTheLogInTheWindow) {
              "message-window 5\n"
              "wait 300\n"
              "activate 131\n"
-             "dump " + (dir / "d1.json").string() + "\n"
-             "click 124\n"
-             "wait 200\n"
-             "dump " + (dir / "d2.json").string() + "\n"
-             "click 1\n"
-             "wait 200\n"
-             "quit\n");
+             "dump " +
+                 (dir / "d1.json").string() +
+                 "\n"
+                 "click 124\n"
+                 "wait 200\n"
+                 "dump " +
+                 (dir / "d2.json").string() +
+                 "\n"
+                 "click 1\n"
+                 "wait 200\n"
+                 "quit\n");
   ASSERT_EQ(RunTacmon(dir / "script.txt"), 0);
   const std::regex stamp(R"(  \[date=\d+\.\d+;time=\d+\.\d+\.\d+\])");
   const std::string list = std::regex_replace(ListOf(ReadBytes(dir / "d1.json")), stamp, "  [S]");

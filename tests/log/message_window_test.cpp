@@ -1,18 +1,19 @@
 // The message window on the UI framework: list contents, popups, check boxes, corners,
 // opacity, the detail box and the erase question, with a snapshot for the eye.
+#include "app/log/message_window.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
-#include <QListWidget>
 #include <QApplication>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 #include <regex>
 
 #include "app/log/message_log.h"
-#include "app/log/message_window.h"
 #include "platform/report.h"
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
