@@ -45,8 +45,9 @@ class LinkE2E : public ::testing::Test {
   }
   std::unique_ptr<ProbeProcess> Probe(std::vector<std::string> args, int com = 5) {
     auto p = std::make_unique<ProbeProcess>(args, (roots.base() / "probe.txt").string());
-    EXPECT_TRUE(p->Ready(com)) << p->Output();
-    return p;
+    if (p->Ready(com)) return p;
+    ADD_FAILURE() << "tacprobe did not start: " << p->Output();
+    return nullptr;
   }
   // Index of the first message m in v at or after from, -1 when none.
   static int Find(const std::vector<uint32_t>& v, uint32_t m, int from = 0) {
@@ -66,6 +67,7 @@ class LinkE2E : public ::testing::Test {
 TEST_F(LinkE2E, FixedPortConnectsReadsAtTheDisplayRateAndDisconnects) {
   WritePassportFile("probe5", 5, kId, 1, true);
   auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 0;
   s.comPort = 5;
@@ -114,6 +116,7 @@ TEST_F(LinkE2E, AutoconnectTriesOnlyFlaggedPassportsAndRemembersThePort) {
   WritePassportFile("b", 12, kId, 1, true);
   WritePassportFile("c", 13, "333333333333", 1, false);
   auto probe = Probe({"--com", "5", "--format", "1"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
   Make(s);
@@ -151,6 +154,7 @@ TEST_F(LinkE2E, Format2PassportSwitchesTheFormatAndSendsNoConnectCommand) {
   WritePassportFile("k", 21, kId, 2, true);
   WritePassportFile("z", 22, "222222222222", 0, true);
   auto probe = Probe({"--com", "5", "--format", "2"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
   Make(s);
@@ -171,6 +175,7 @@ TEST_F(LinkE2E, Format2PassportSwitchesTheFormatAndSendsNoConnectCommand) {
 
 TEST_F(LinkE2E, ConnectionAnsweredAndThenSilentFailsWithMinus8) {
   auto probe = Probe({"--com", "5", "--format", "1", "--silent-after-connect"});
+  ASSERT_TRUE(probe);
   Make(LinkSettings{});
   double t0 = MonotonicSeconds();
   EXPECT_EQ(link->OpenReceptorPort(5, kId, true), -8);
@@ -185,6 +190,7 @@ TEST_F(LinkE2E, ConnectionAnsweredAndThenSilentFailsWithMinus8) {
 TEST_F(LinkE2E, SilenceOfTwoSecondsReconnectsAfterTellingTheHub) {
   WritePassportFile("b", 12, kId, 1, true);
   auto probe = Probe({"--com", "5", "--format", "1", "--silence-after", "1"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
   Make(s);
@@ -205,6 +211,7 @@ TEST_F(LinkE2E, SilenceOfTwoSecondsReconnectsAfterTellingTheHub) {
 TEST_F(LinkE2E, HangUpIsNoticedAtOnceAndTheProbeIsReconnected) {
   WritePassportFile("b", 12, kId, 1, true);
   auto probe = Probe({"--com", "5", "--format", "1", "--hangup-after", "1", "--hangup-for", "0.5"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
   Make(s);
@@ -266,6 +273,7 @@ TEST_F(LinkE2E, TwoProbesDeliverBothImages) {
   WritePassportFile("p6", 6, "666666666666", 1, true);
   auto probe = Probe({"--com", "5", "--second-com", "6", "--format", "1", "--noise", "0",
                       "--script", "rest:60"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 0;
   s.connect2 = 1;
@@ -298,6 +306,7 @@ TEST_F(LinkE2E, AQuietSecondPortNeitherThrottlesTheFirstNorGoesUnnoticed) {
   WritePassportFile("p5", 5, kId, 1, true);
   WritePassportFile("p6", 6, "666666666666", 1, true);
   auto probe = Probe({"--com", "5", "--format", "1"});
+  ASSERT_TRUE(probe);
   std::string err;
   auto quiet = sim::PtyLink::Create(6, &err);
   ASSERT_TRUE(quiet) << err;
@@ -329,6 +338,7 @@ TEST_F(LinkE2E, AQuietSecondPortNeitherThrottlesTheFirstNorGoesUnnoticed) {
 TEST_F(LinkE2E, PollTimerInPortModeDeliversWithoutEverWaiting) {
   WritePassportFile("p5", 5, kId, 0, true);
   auto probe = Probe({"--com", "5", "--direct", "--format", "0", "--silence-after", "1"});
+  ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 0;
   s.comPort = 5;

@@ -20,8 +20,10 @@ extern char** environ;
 ProbeProcess::ProbeProcess(const std::vector<std::string>& args, const std::string& outFile,
                            const std::string& program)
     : out_(outFile) {
+  // The programs are built beside the tests; $TACMON_BIN names the folder when it is set.
   const char* bin = std::getenv("TACMON_BIN");
-  std::string exe = std::string(bin ? bin : ".") + "/" + program;
+  std::string folder = bin ? bin : std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+  std::string exe = folder + "/" + program;
   std::vector<char*> argv;
   argv.push_back(exe.data());
   std::vector<std::string> copy = args;
