@@ -334,3 +334,18 @@ TEST_F(KitWindows, ValuePopupsOfTheArrowAndTheRightClick) {
   EXPECT_EQ(e.popupMenu->ItemCount(), 2);
   EXPECT_EQ(e.Text(), "3: third");
 }
+
+TEST_F(KitWindows, DatePickerSnapshot) {
+  CKDate dlg(nullptr, "20.7.2026");
+  ASSERT_TRUE(dlg.Create());
+  dlg.ShowWindow(ui::SW_SHOW);
+  Serve(100);
+  // July 2026 starts on a Wednesday: two hidden cells, then 31 days.
+  EXPECT_FALSE(dlg.IsItemVisible(kit::kDateGridFirst + 1));
+  EXPECT_EQ(dlg.ItemText(kit::kDateGridFirst + 2), "1");
+  EXPECT_EQ(dlg.ItemText(kit::kDateGridFirst + 32), "31");
+  EXPECT_FALSE(dlg.IsItemVisible(kit::kDateGridFirst + 33));
+  const std::string path = std::filesystem::temp_directory_path().string() + "/ckdate.png";
+  EXPECT_TRUE(dlg.Widget()->grab().save(QString::fromStdString(path)));
+  dlg.DestroyWindow();
+}

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <regex>
 
 #include "app/log/log_format.h"
@@ -229,4 +230,39 @@ TEST_F(MessageLogTest, ShowAllStartsTheViewerWithoutAShell) {
     ::setenv("EDITOR", saved.c_str(), 1);
   else
     ::unsetenv("EDITOR");
+}
+
+TEST_F(MessageLogTest, WakingWithAnEmptyRingShowsNothingAgain) {
+  AddLogMessage("once");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  const auto before = GetMessageList();
+  // Thread messages wake the work thread with nothing in the ring.
+  for (uint32_t m : {kLogMsgIgnored1, kLogMsgIgnored2, kLogMsgIgnored1})
+    ASSERT_TRUE(PostThreadMessageTo(MessageLogWorkThreadId(), m));
+  SleepMs(300);
+  const auto after = GetMessageList();
+  EXPECT_EQ(after.lines, before.lines);
+  EXPECT_EQ(after.revision, before.revision);
+}
+
+TEST_F(MessageLogTest, ReportingWhileTheLogStopsLosesNothingInTheFile) {
+  std::atomic<bool> go{true};
+  std::atomic<int> sent{0};
+  std::vector<std::thread> writers;
+  for (int t = 0; t < 3; ++t)
+    writers.emplace_back([&] {
+      for (int i = 0; go && i < 1500; ++i) {  // stays below the cut
+        AddLogMessage("busy");
+        ++sent;
+      }
+    });
+  SleepMs(50);
+  StopMessageLog();  // the writers keep reporting through and after the stop
+  SleepMs(50);
+  go = false;
+  for (auto& w : writers) w.join();
+  const std::string file = FileText();
+  size_t count = 0;
+  for (size_t p = 0; (p = file.find("busy  [STAMP]\r\n", p)) != std::string::npos; ++p) ++count;
+  EXPECT_EQ(static_cast<int>(count), sent.load());
 }
