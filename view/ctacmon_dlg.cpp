@@ -1,16 +1,16 @@
 #include "view/ctacmon_dlg.h"
 
 #include <QColor>
-#include <QFileDialog>
 #include <QImage>
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 
 #include "acquisition/push_file.h"
-#include "app/kit/file_filter.h"
+#include "app/kit/file_dialog.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/report.h"
@@ -174,7 +174,7 @@ ViewerHooks& CurrentViewerHooks() {
   return hooks;
 }
 
-CtacmonDlg::CtacmonDlg(const ViewerSource* source) : ui::Dialog(kViewerDialogId) {
+CtacmonDlg::CtacmonDlg(const ViewerSource* source) : CDialogK(kViewerDialogId) {
   EnsureResources();
   if (source) pendingSource_ = std::make_unique<ViewerSource>(*source);
   RegisterHandlers();
@@ -257,10 +257,9 @@ bool CtacmonDlg::OnInitDialog() {
   }
   ShowItem(1011, false);
 
-  client0_ = ClientRect();
-  anchors_.clear();
   for (const auto& a : kAnchorCodes)
-    if (HasItem(a[0])) anchors_.push_back({a[0], a[1], ItemRect(a[0])});
+    if (HasItem(a[0])) arrange_.Register(a[0], a[1]);
+  arrange_.Finish();
 
   model_.Map().selected = kCentreSensor;
 #ifdef TACMON_VIEW_HAS_LOG
@@ -313,8 +312,9 @@ bool CtacmonDlg::OnInitDialog() {
 // ---- layout and painting -------------------------------------------------------------------
 
 void CtacmonDlg::OnSize(int cx, int cy) {
+  CDialogK::OnSize(cx, cy);
   if (!ready_) return;
-  for (const kit::AnchorEntry& a : anchors_) MoveItem(a.id, kit::ArrangedRect(a, client0_, cx, cy));
+  arrange_.Apply(cx, cy);
   Relayout();
 }
 
@@ -324,11 +324,7 @@ void CtacmonDlg::Relayout() {
   const int w = std::max(1, picture_.Width()), h = std::max(1, picture_.Height());
   if (!buffer_.Create(w, h)) {
     buffer_.Release();
-    if (!bufferFailed_) {
-      char text[128];
-      std::snprintf(text, sizeof text, "Internal error\nFile'%s'\nString #%d", "tacmonDlg", 683);
-      ui::MessageBox(this, text);
-    }
+    if (!bufferFailed_) kit::ShowInternalError("tacmonDlg", 683);
     bufferFailed_ = true;
   } else {
     bufferFailed_ = false;
@@ -338,6 +334,7 @@ void CtacmonDlg::Relayout() {
 }
 
 void CtacmonDlg::OnPaint(ui::Canvas& canvas) {
+  CDialogK::OnPaint(canvas);  // the background; the picture goes on top
   try {
     if (!buffer_.Valid()) return;
     {
@@ -436,14 +433,21 @@ void CtacmonDlg::OnTimer(int id) {
 
 // ---- mouse ---------------------------------------------------------------------------------
 
-void CtacmonDlg::OnLButtonDown(unsigned, ui::Point p) {
+void CtacmonDlg::OnLButtonDown(unsigned flags, ui::Point p) {
+  CDialogK::OnLButtonDown(flags, p);
   Apply(model_.LButtonDown(p));
   if (model_.LabelMode() == kLabelModeDragging || model_.LabelMode() == 6) SetCapture();
 }
 
-void CtacmonDlg::OnMouseMove(unsigned, ui::Point p) { Apply(model_.MouseMove(p)); }
+void CtacmonDlg::OnMouseMove(unsigned flags, ui::Point p) {
+  CDialogK::OnMouseMove(flags, p);
+  Apply(model_.MouseMove(p));
+}
 
-void CtacmonDlg::OnLButtonUp(unsigned, ui::Point p) { Apply(model_.LButtonUp(p)); }
+void CtacmonDlg::OnLButtonUp(unsigned flags, ui::Point p) {
+  CDialogK::OnLButtonUp(flags, p);
+  Apply(model_.LButtonUp(p));
+}
 
 void CtacmonDlg::OnRButtonDown(unsigned, ui::Point) {
   ViewerEffects e = model_.RButtonDown();
@@ -481,19 +485,18 @@ void CtacmonDlg::ChooseAndLoad(LoadKind kind) {
   LoadPars("CtacmonDlg_OnLoadFile", &dirs);
   Text1251 initDir = winpath::kDataRoot;
   GetPar("sinitDir", initDir, dirs);
-  QStringList filters;
-  for (const kit::FileFilter& f : kit::ParseFileFilter(filter)) filters << ui::ToQString(f.name);
-  QFileDialog dialog(Widget(), ui::ToQString(title),
-                     QString::fromStdString(winpath::Resolve(initDir).string()));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters(filters);
-  dialog.setDefaultSuffix(kind == LoadKind::kPushFile ? "bin" : "txt");
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+  CKFileDialog dialog(true, kind == LoadKind::kPushFile ? "bin" : "txt", filter, this, title);
+  // The file dialog starts in the current folder: show the remembered one, then go back.
+  std::error_code ec;
+  const std::filesystem::path previous = std::filesystem::current_path(ec);
+  std::filesystem::current_path(winpath::Resolve(initDir), ec);
+  const int answer = dialog.DoModal();
+  if (!previous.empty()) std::filesystem::current_path(previous, ec);
+  if (answer != ui::IDOK) {
     FreePars(&dirs);
     return;
   }
-  const Text1251 chosen = kit::CleanChosenPath(ui::FromQString(dialog.selectedFiles().front()));
+  const Text1251 chosen = dialog.GetPath();
   SetPar("sinitDir", dirs, winpath::FolderPart(chosen));
   SavePars(&dirs);
   FreePars(&dirs);

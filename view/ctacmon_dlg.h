@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "app/frame/parameter_store.h"
-#include "app/kit/anchor_layout.h"
+#include "app/kit/dialog_k.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/dialog.h"
 #include "view/push_viewer_model.h"
@@ -32,7 +32,7 @@ struct ViewerHooks {
 };
 ViewerHooks& CurrentViewerHooks();
 
-class CtacmonDlg : public ui::Dialog {
+class CtacmonDlg : public CDialogK {
  public:
   // source may be null; what it holds is copied at once.
   explicit CtacmonDlg(const ViewerSource* source);
@@ -83,8 +83,7 @@ class CtacmonDlg : public ui::Dialog {
   ui::BackBuffer buffer_;
   bool bufferFailed_ = false;
   ui::Rect picture_;
-  std::vector<kit::AnchorEntry> anchors_;
-  ui::Rect client0_;
+  ArrangeControls arrange_{*this};
   bool ready_ = false;
   bool selfDelete_ = false;
 };

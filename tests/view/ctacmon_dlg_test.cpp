@@ -16,6 +16,7 @@
 #include "acquisition/push_file.h"
 #include "platform/clock.h"
 #include "platform/ui/app_loop.h"
+#include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/scratch_roots.h"
 
@@ -282,6 +283,40 @@ TEST(ViewerWindows, SeveralViewersKeepTheirOwnState) {
   first->DestroyWindow();
   second->DestroyWindow();
   PumpFor(10);
+}
+
+// A scripted run opens a viewer on a file, switches it to seven sensors, loads another push
+// through the file dialog (answered as in scripted runs) and closes it with "Выйти".
+TEST(ViewerAutomation, ScriptOpensLoadsAndCloses) {
+  ScratchRoots roots;
+  view::RegisterViewerAutomation();
+  const std::string press = std::string(TACMON_TEST_DATA) + "/acquisition/press_1006.psh";
+  const std::string other = (roots.base() / "other.bin").string();
+  Push small = CreatePush();
+  AllocateFrames(small, 7);
+  ASSERT_EQ(WriteViewerPushFile(small, other), 0);
+  const std::string script = (roots.base() / "viewer.script").string();
+  const std::string dump = (roots.base() / "dump.json").string();
+  WriteBytes(script, "viewer " + press + "\nactivate 102\nmenu 32841\ndump " + dump +
+                         "\nmenu 32791\nwait 20\n");
+  ::setenv("TACMON_FILE_ANSWER", other.c_str(), 1);  // the file dialog's answer
+  ASSERT_TRUE(ui::automation::Start(script));
+  QElapsedTimer t;
+  t.start();
+  while (ui::automation::Running() && t.elapsed() < 10000)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  ::unsetenv("TACMON_FILE_ANSWER");
+  EXPECT_EQ(ui::automation::ExitStatus(), 0);
+  view::CtacmonDlg* viewer = nullptr;
+  for (ui::Dialog* d : ui::OpenDialogs())
+    if (auto* v = dynamic_cast<view::CtacmonDlg*>(d)) viewer = v;
+  ASSERT_NE(viewer, nullptr);
+  EXPECT_EQ(viewer->Model().Map().mode, view::kMode7);
+  EXPECT_EQ(viewer->Model().FrameCount(), 7);  // the push loaded through the file dialog
+  EXPECT_NE(ReadBytes(dump).find("CtacmonDlg"), std::string::npos);
+  viewer->SendCommand(1);  // closes and deletes itself
+  PumpFor(30);
+  for (ui::Dialog* d : ui::OpenDialogs()) EXPECT_EQ(dynamic_cast<view::CtacmonDlg*>(d), nullptr);
 }
 
 }  // namespace
