@@ -187,6 +187,34 @@ TEST_F(LinkE2E, ConnectionAnsweredAndThenSilentFailsWithMinus8) {
   EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("btdis") != std::string::npos; }, 2000));
 }
 
+TEST_F(LinkE2E, SlowAdapterAndStrayOrCorruptBytesStillConnectAndRead) {
+  WritePassportFile("b", 12, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--format", "1", "--slow-start", "1.5", "--stray", "5",
+                      "--corrupt", "0.0002"});
+  ASSERT_TRUE(probe);
+  LinkSettings s;
+  s.autoconnect = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
+  EXPECT_EQ(ReceptorDataFormat(), 1);
+  int before = pump.ImageCount();
+  uint64_t packets = link->PacketsRead();
+  SleepMs(1000);
+  EXPECT_NEAR(pump.ImageCount() - before, 20, 3);
+  // Stray bytes cost the packet they fall into at most; the stream stays in step.
+  EXPECT_GT(link->PacketsRead() - packets, 120u);
+}
+
+TEST_F(LinkE2E, WrongHeaderOnAFixedPortIsRefusedWithMinus8) {
+  auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--wrong-header"});
+  ASSERT_TRUE(probe);
+  Make(LinkSettings{});
+  EXPECT_EQ(link->OpenReceptorPort(5, kId, false), -8);
+  EXPECT_FALSE(link->PortOpen(1));
+}
+
 TEST_F(LinkE2E, SilenceOfTwoSecondsReconnectsAfterTellingTheHub) {
   WritePassportFile("b", 12, kId, 1, true);
   auto probe = Probe({"--com", "5", "--format", "1", "--silence-after", "1"});
