@@ -161,9 +161,8 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
       InitItem(*item);
       try {
         ParseContext ctx(report, &list->last_id);
-        ParseRecordText(ctx, text, [&](const char* b, const char* e) {
-          return ParseLine(ctx, *item, b, e);
-        });
+        ParseRecordText(ctx, text,
+                        [&](const char* b, const char* e) { return ParseLine(ctx, *item, b, e); });
       } catch (const std::bad_alloc&) {
         report("Warning: failed to process database item, out of memory\n");
         FreeItem(item);
@@ -455,14 +454,18 @@ using namespace medstore::detail;
 
 extern "C" {
 
-user_list* InitUserDB(char* path, medstore_report_fn report) { return Open<user_item>(path, report); }
+user_list* InitUserDB(char* path, medstore_report_fn report) {
+  return Open<user_item>(path, report);
+}
 doctor_list* InitDoctorDB(char* path, medstore_report_fn report) {
   return Open<doctor_item>(path, report);
 }
 operation_list* InitOperationDB(char* path, medstore_report_fn report) {
   return Open<operation_item>(path, report);
 }
-push_list* InitPushDB(char* path, medstore_report_fn report) { return Open<push_item>(path, report); }
+push_list* InitPushDB(char* path, medstore_report_fn report) {
+  return Open<push_item>(path, report);
+}
 device_list* InitDeviceDB(char* path, medstore_report_fn report) {
   return Open<device_item>(path, report);
 }

@@ -176,8 +176,13 @@ void print_push_list(push_list* list) {
     int32_t labels = i->Labels ? (i->NLabels > 0 ? i->NLabels : 0) : 0;
     d.S("Labels: total ").I(labels).S("\n");
     for (int32_t k = 0; k < labels; ++k)
-      d.S("Type: ").I(i->Labels[k].Type).S(", elementary push: ").I(i->Labels[k].ElementaryPush)
-          .S(", comment: ").S(i->Labels[k].Comment).S("\n");
+      d.S("Type: ")
+          .I(i->Labels[k].Type)
+          .S(", elementary push: ")
+          .I(i->Labels[k].ElementaryPush)
+          .S(", comment: ")
+          .S(i->Labels[k].Comment)
+          .S("\n");
     d.S("Additional notes: ").Text(i->Notes);
     d.Files(i->files);
     d.S("Device data:");

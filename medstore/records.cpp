@@ -1,4 +1,8 @@
 // Record files of the five kinds: keys, value syntax, limits and messages.
+#include "medstore/detail/records.h"
+
+#include <locale.h>
+
 #include <algorithm>
 #include <charconv>
 #include <clocale>
@@ -8,9 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include <locale.h>
-
-#include "medstore/detail/records.h"
 #include "medstore/detail/text.h"
 
 namespace medstore::detail {
@@ -189,8 +190,8 @@ void InitItem(user_item& item) {
 namespace {
 
 constexpr std::string_view kUserKeys[] = {
-    "FIO: ",      "idFIO: ", "UserNumber: ", "UserCard: ",    "Sex: ",       "Birthday: ",
-    "NidOrgans: ", "idOrgan: ", "Organ: ",   "idDiagnosis: ", "Diagnosis: ", "Notes: "};
+    "FIO: ",       "idFIO: ",   "UserNumber: ", "UserCard: ",    "Sex: ",       "Birthday: ",
+    "NidOrgans: ", "idOrgan: ", "Organ: ",      "idDiagnosis: ", "Diagnosis: ", "Notes: "};
 
 void ParseOrganTexts(ParseContext& ctx, user_item& item, const char* p, const char* end) {
   int n = ClampOrgans(item.NidOrgans);
@@ -260,8 +261,7 @@ bool ParseLine(ParseContext& ctx, user_item& item, const char* p, const char* en
     case 2:
       ScanInt(p, end, &item.UserNumber);
       break;
-    case 3:
-    {
+    case 3: {
       const char* stop = LineEnd(p, end);
       const char* blank = Find(p, stop, ' ');
       CopyField(item.UserCard, 128, p, blank ? blank : stop, 127);
@@ -424,9 +424,9 @@ void InitItem(operation_item& item) {
 
 bool ParseLine(ParseContext& ctx, operation_item& item, const char* p, const char* end) {
   static constexpr std::string_view kKeys[] = {
-      "ID: ",         "Time: ",           "FIO_patient: ",       "idFIO_patient: ",
-      "FIO_doctor: ", "idFIO_doctor: ",   "TypeMechReceptor: ",  "SubTypeMechReceptor: ",
-      "idOrgan: ",    "Organ: ",          "idDiagnosis: ",       "Diagnosis: ",
+      "ID: ",         "Time: ",         "FIO_patient: ",      "idFIO_patient: ",
+      "FIO_doctor: ", "idFIO_doctor: ", "TypeMechReceptor: ", "SubTypeMechReceptor: ",
+      "idOrgan: ",    "Organ: ",        "idDiagnosis: ",      "Diagnosis: ",
       "Notes: "};
   int k = MatchKey(kKeys, p, end);
   if (k < 0) return false;
@@ -772,9 +772,9 @@ void WriteFrames(RecordWriter& w, const push_frame* frames, int32_t n, int32_t p
 
 bool ParseLine(ParseContext& ctx, push_item& item, const char* p, const char* end) {
   static constexpr std::string_view kKeys[] = {
-      "ID: ",  "OperationID: ", "DeviceID: ", "DeviceIDTxt: ", "DeviceData: ",
-      "Time: ", "DT: ",         "HeadNum: ",  "RawNum: ",      "NPress: ",
-      "Press: ", "RawPress: ",  "Labels: { ", "Notes: "};
+      "ID: ",    "OperationID: ", "DeviceID: ", "DeviceIDTxt: ", "DeviceData: ",
+      "Time: ",  "DT: ",          "HeadNum: ",  "RawNum: ",      "NPress: ",
+      "Press: ", "RawPress: ",    "Labels: { ", "Notes: "};
   int k = MatchKey(kKeys, p, end);
   if (k < 0) return false;
   ctx.Flush();
@@ -1007,9 +1007,9 @@ int ScanDoubleList(const char* p, const char* stop, double* out, int n) {
 
 bool ParseLine(ParseContext& ctx, device_item& item, const char* p, const char* end) {
   static constexpr std::string_view kKeys[] = {
-      "ID: ",        "Type: ",    "InitString: ", "NSensors: ",  "Max: ",
-      "Properties: ", "DeviceNumber: ", "DeviceID: ", "Date: ",  "RefNumber: ",
-      "Slopes: ",    "Shifts: ",  "NoiseLevel: ", "RefSlopes: ", "RefShifts: "};
+      "ID: ",         "Type: ",         "InitString: ", "NSensors: ",  "Max: ",
+      "Properties: ", "DeviceNumber: ", "DeviceID: ",   "Date: ",      "RefNumber: ",
+      "Slopes: ",     "Shifts: ",       "NoiseLevel: ", "RefSlopes: ", "RefShifts: "};
   int k = MatchKey(kKeys, p, end);
   if (k < 0) return false;
   ctx.Flush();

@@ -131,8 +131,8 @@ bool UserPasses(const user_list* db, const user_search_mask& m, const user_item*
   if (m.sex != 0 && m.sex != u->Sex) return false;
   if (m.use_user_number == 1 && m.user_number != u->UserNumber) return false;
   if (m.use_user_card == 1 && !TextMatches(db, m.user_card, u->UserCard, 128)) return false;
-  if (m.use_birthday == 1 &&
-      (CompareTimes(m.birthday_from, u->Birthday) > 0 || CompareTimes(m.birthday_to, u->Birthday) < 0))
+  if (m.use_birthday == 1 && (CompareTimes(m.birthday_from, u->Birthday) > 0 ||
+                              CompareTimes(m.birthday_to, u->Birthday) < 0))
     return false;
   if (m.use_organs == 1) {
     int maskOrgans = ClampCount(m.organ_count);
@@ -213,8 +213,9 @@ int GetOperationsExt(operation_search_mask* mask, operation_list** result, int**
     return 0;
   }
   if (!db) return 1;
-  return Search<operation_item>(
-      db, result, ids, count, [&](const operation_item* o) { return OperationPasses(db, *mask, o); });
+  return Search<operation_item>(db, result, ids, count, [&](const operation_item* o) {
+    return OperationPasses(db, *mask, o);
+  });
 }
 
 int GetPushID(int operationId, push_list** result, int** ids, int* count, push_list* db) {

@@ -50,10 +50,11 @@ std::string Fixture(const std::string& name, int n, const char* file, Make&& mak
 }
 
 std::string PatientText(int id) {
-  std::string s = "FIO: Family" + std::to_string(id) + " Name Patronymic\r\nidFIO: " + std::to_string(id) +
-                  "\r\nUserNumber: " + std::to_string(id * 3) + "\r\nUserCard: C" + std::to_string(id) +
-                  "\r\nSex: M\r\nBirthday: 1960 " + std::to_string(1 + id % 12) + " " +
-                  std::to_string(1 + id % 28) +
+  std::string s = "FIO: Family" + std::to_string(id) +
+                  " Name Patronymic\r\nidFIO: " + std::to_string(id) +
+                  "\r\nUserNumber: " + std::to_string(id * 3) + "\r\nUserCard: C" +
+                  std::to_string(id) + "\r\nSex: M\r\nBirthday: 1960 " +
+                  std::to_string(1 + id % 12) + " " + std::to_string(1 + id % 28) +
                   "\r\nNidOrgans: 2\r\nidOrgan: 3 8\r\nOrgan: Left lung; Liver;\r\n"
                   "idDiagnosis: 4 5; 9;\r\nDiagnosis: Tumour of the left lung\r\n"
                   "Notes: Admitted for a scheduled operation\r\n";
@@ -64,10 +65,12 @@ std::string OperationText(int id) {
   return "ID: " + std::to_string(id) + "\r\nTime: " + std::to_string(2000 + id % 25) + " " +
          std::to_string(1 + id % 12) + " " + std::to_string(1 + id % 28) +
          " 10 20 30\r\nFIO_patient: Family Name Patronymic\r\nidFIO_patient: " +
-         std::to_string(id % 5000) + "\r\nFIO_doctor: Surgeon Name Patronymic\r\nidFIO_doctor: " +
-         std::to_string(id % 40) + "\r\nTypeMechReceptor: 0\r\nSubTypeMechReceptor: 0\r\nidOrgan: " +
-         std::to_string(id % 30) + "\r\nOrgan: Liver\r\nidDiagnosis: " + std::to_string(id % 7 + 1) +
-         " " + std::to_string(id % 11 + 1) + "\r\nDiagnosis: d\r\n";
+         std::to_string(id % 5000) +
+         "\r\nFIO_doctor: Surgeon Name Patronymic\r\nidFIO_doctor: " + std::to_string(id % 40) +
+         "\r\nTypeMechReceptor: 0\r\nSubTypeMechReceptor: 0\r\nidOrgan: " +
+         std::to_string(id % 30) +
+         "\r\nOrgan: Liver\r\nidDiagnosis: " + std::to_string(id % 7 + 1) + " " +
+         std::to_string(id % 11 + 1) + "\r\nDiagnosis: d\r\n";
 }
 
 constexpr int kFrames = 1000;
@@ -100,7 +103,9 @@ std::string PushText(int id) {
   return s;
 }
 
-std::string Patients(int n) { return Fixture("DB_" + std::to_string(n), n, "UserData", PatientText); }
+std::string Patients(int n) {
+  return Fixture("DB_" + std::to_string(n), n, "UserData", PatientText);
+}
 std::string Operations() { return Fixture("DB_op_100000", 100000, "OperationData", OperationText); }
 std::string Pushes() { return Fixture("DB_push_1000", 1000, "PushData", PushText); }
 
@@ -138,8 +143,8 @@ void BM_OpenPatients(benchmark::State& state) {
     CloseUserDB(list);
   }
   state.counters["bytes_per_record"] = static_cast<double>(perRecord);
-  state.counters["records_per_s"] =
-      benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["records_per_s"] = benchmark::Counter(
+      static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_OpenPatients)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
@@ -176,7 +181,8 @@ void BM_GetPatientByID(benchmark::State& state) {
   user_list* list = InitUserDB(dir.data(), Quiet);
   std::mt19937 rng(1);
   int found = 0;
-  for (auto _ : state) found += GetPatientByID(static_cast<int>(rng() % 100000) + 1, list) != nullptr;
+  for (auto _ : state)
+    found += GetPatientByID(static_cast<int>(rng() % 100000) + 1, list) != nullptr;
   if (found != static_cast<int>(state.iterations())) state.SkipWithError("lookup missed");
   CloseUserDB(list);
 }
@@ -229,7 +235,11 @@ void BM_BuildByAdds(benchmark::State& state) {
   }
   state.SetComplexityN(state.range(0));
 }
-BENCHMARK(BM_BuildByAdds)->RangeMultiplier(4)->Range(1000, 64000)->Complexity()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildByAdds)
+    ->RangeMultiplier(4)
+    ->Range(1000, 64000)
+    ->Complexity()
+    ->Unit(benchmark::kMillisecond);
 
 // Adds written to disk, as a workstation fills its database.
 void BM_AddToDisk(benchmark::State& state) {
@@ -248,8 +258,8 @@ void BM_AddToDisk(benchmark::State& state) {
     }
     CloseOperationDB(list);
   }
-  state.counters["adds_per_s"] =
-      benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["adds_per_s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_AddToDisk)->Arg(2000)->Unit(benchmark::kMillisecond)->Iterations(2);
 

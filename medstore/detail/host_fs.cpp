@@ -169,22 +169,38 @@ unsigned char Cp1251Lower(unsigned char c) {
   if (c >= 'A' && c <= 'Z') return c + 32;
   if (c >= 0xC0 && c <= 0xDF) return c + 32;
   switch (c) {
-    case 0xA8: return 0xB8;
-    case 0xAA: return 0xBA;
-    case 0xAF: return 0xBF;
-    case 0xB2: return 0xB3;
-    case 0xA1: return 0xA2;
-    case 0xA3: return 0xBC;
-    case 0xA5: return 0xB4;
-    case 0xBD: return 0xBE;
-    case 0x80: return 0x90;
-    case 0x81: return 0x83;
-    case 0x8A: return 0x9A;
-    case 0x8C: return 0x9C;
-    case 0x8D: return 0x9D;
-    case 0x8E: return 0x9E;
-    case 0x8F: return 0x9F;
-    default: return c;
+    case 0xA8:
+      return 0xB8;
+    case 0xAA:
+      return 0xBA;
+    case 0xAF:
+      return 0xBF;
+    case 0xB2:
+      return 0xB3;
+    case 0xA1:
+      return 0xA2;
+    case 0xA3:
+      return 0xBC;
+    case 0xA5:
+      return 0xB4;
+    case 0xBD:
+      return 0xBE;
+    case 0x80:
+      return 0x90;
+    case 0x81:
+      return 0x83;
+    case 0x8A:
+      return 0x9A;
+    case 0x8C:
+      return 0x9C;
+    case 0x8D:
+      return 0x9D;
+    case 0x8E:
+      return 0x9E;
+    case 0x8F:
+      return 0x9F;
+    default:
+      return c;
   }
 }
 
@@ -280,7 +296,9 @@ bool ReadWholeAt(int dirFd, const char* name, std::string& out) {
   return true;
 }
 
-bool ReadWhole(const std::string& path, std::string& out) { return ReadWholeAt(AT_FDCWD, path.c_str(), out); }
+bool ReadWhole(const std::string& path, std::string& out) {
+  return ReadWholeAt(AT_FDCWD, path.c_str(), out);
+}
 
 bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data) {
   std::string target = Join(folder, name);

@@ -35,9 +35,9 @@ TEST_F(DatabaseTest, OpeningEmptyAndMissingFolders) {
   std::string missing = "c:\\TacmonData\\Nowhere";
   EXPECT_EQ(InitUserDB(C(missing), Capture), nullptr);
   EXPECT_EQ(InitOperationDB(C(missing), Capture), nullptr);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "Warning: problem with opening user database dir\n",
-                            "Warning: problem with opening operation database dir\n"}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Warning: problem with opening user database dir\n",
+                                      "Warning: problem with opening operation database dir\n"}));
   CloseUserDB(nullptr);
 }
 
@@ -230,9 +230,9 @@ TEST_F(DatabaseTest, ListsWithoutPathKeepRecordsInMemoryOnly) {
   made->report = Capture;
   user_item t = Patient("Made");
   EXPECT_EQ(AddPatient(&t, made), 1);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{
-                            "Warning: database path is not initialized properly\n",
-                            "Warning: The patient was added temporarily only\n"}));
+  EXPECT_EQ(Messages(),
+            (std::vector<std::string>{"Warning: database path is not initialized properly\n",
+                                      "Warning: The patient was added temporarily only\n"}));
   destroy_user_list(made);
   GetPatients(nullptr, &result, &ids, &count, list);
   EXPECT_EQ(result, nullptr);
@@ -314,8 +314,8 @@ int RemoveFails(const char*) { return 5; }
 
 TEST_F(DatabaseTest, DeleteRemovesTheRecordFileOrCallsTheRemover) {
   std::string db = MakeDb("DB_op");
-  for (int id : {1, 2, 3}) Write("DB_op/" + std::to_string(id) + "/OperationData",
-                                 "ID: " + std::to_string(id) + "\r\n");
+  for (int id : {1, 2, 3})
+    Write("DB_op/" + std::to_string(id) + "/OperationData", "ID: " + std::to_string(id) + "\r\n");
   Write("DB_op/1/photo.jpg", "");
   operation_list* list = InitOperationDB(C(db), Capture);
 

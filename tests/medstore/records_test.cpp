@@ -82,20 +82,27 @@ struct PatientCase {
 TEST_F(RecordTest, PatientLinesFollowTheirLimits) {
   const std::string longPart(70, 'x');
   const std::vector<PatientCase> cases = {
-      {"stored U reads back as unknown", "Sex: U\r\n", {"Error parsing sex\n"},
+      {"stored U reads back as unknown",
+       "Sex: U\r\n",
+       {"Error parsing sex\n"},
        [](const user_item& u) { EXPECT_EQ(u.Sex, 0); }},
       {"last organ description is cut at its blank",
-       "NidOrgans: 2\r\nOrgan: Left lung; Right lung;\r\n", {},
+       "NidOrgans: 2\r\nOrgan: Left lung; Right lung;\r\n",
+       {},
        [](const user_item& u) {
          EXPECT_STREQ(u.Organ[0], "Left lung");
          EXPECT_STREQ(u.Organ[1], "Right");
        }},
-      {"organ descriptions missing", "NidOrgans: 3\r\nOrgan: Liver;\r\n",
+      {"organ descriptions missing",
+       "NidOrgans: 3\r\nOrgan: Liver;\r\n",
        {"Error parsing organ description\n"},
        [](const user_item& u) { EXPECT_STREQ(u.Organ[0], "Liver"); }},
-      {"first organ without diagnoses loses them all", "NidOrgans: 2\r\nidDiagnosis:; 5;\r\n", {},
+      {"first organ without diagnoses loses them all",
+       "NidOrgans: 2\r\nidDiagnosis:; 5;\r\n",
+       {},
        [](const user_item& u) { EXPECT_EQ(u.idDiagnosis[1][0], 0); }},
-      {"middle organ without diagnoses shifts rows up", "NidOrgans: 3\r\nidDiagnosis: 3;; 5;\r\n",
+      {"middle organ without diagnoses shifts rows up",
+       "NidOrgans: 3\r\nidDiagnosis: 3;; 5;\r\n",
        {},
        [](const user_item& u) {
          EXPECT_EQ(u.idDiagnosis[0][0], 3);
@@ -106,41 +113,59 @@ TEST_F(RecordTest, PatientLinesFollowTheirLimits) {
        "NidOrgans: 1\r\nidDiagnosis: 1 2 3 4 5 6 7 8 9 10 11;\r\n",
        {"Too many diagnosis for an organ\n"},
        [](const user_item& u) { EXPECT_EQ(u.idDiagnosis[0][9], 11); }},
-      {"eleven rows go to the tenth", "idDiagnosis: 1; 2; 3; 4; 5; 6; 7; 8; 9; 10; 11;\r\n",
+      {"eleven rows go to the tenth",
+       "idDiagnosis: 1; 2; 3; 4; 5; 6; 7; 8; 9; 10; 11;\r\n",
        {"Too many organs in diagnosis\n"},
        [](const user_item& u) { EXPECT_EQ(u.idDiagnosis[9][0], 11); }},
-      {"long name part is cut to 63", "FIO: a b " + longPart + "\r\n", {},
+      {"long name part is cut to 63",
+       "FIO: a b " + longPart + "\r\n",
+       {},
        [](const user_item& u) { EXPECT_EQ(std::string(u.FIO[2]), std::string(63, 'x')); }},
-      {"blank inside a name shifts the parts", "FIO: Van Dyke Anna Maria\r\n", {},
+      {"blank inside a name shifts the parts",
+       "FIO: Van Dyke Anna Maria\r\n",
+       {},
        [](const user_item& u) {
          EXPECT_STREQ(u.FIO[0], "Van");
          EXPECT_STREQ(u.FIO[1], "Dyke");
          EXPECT_STREQ(u.FIO[2], "Anna");
        }},
-      {"name without blanks", "FIO: Ivanov\r\n", {"Illegal FIO\n"},
+      {"name without blanks",
+       "FIO: Ivanov\r\n",
+       {"Illegal FIO\n"},
        [](const user_item& u) { EXPECT_STREQ(u.FIO[0], "Ivanov"); }},
-      {"too many organs", "NidOrgans: 12\r\n", {"Incorrect number of organs\n"},
+      {"too many organs",
+       "NidOrgans: 12\r\n",
+       {"Incorrect number of organs\n"},
        [](const user_item& u) { EXPECT_EQ(u.NidOrgans, 10); }},
-      {"negative organ count", "NidOrgans: -3\r\nidOrgan: 1 2\r\n", {"Incorrect number of organs\n"},
+      {"negative organ count",
+       "NidOrgans: -3\r\nidOrgan: 1 2\r\n",
+       {"Incorrect number of organs\n"},
        [](const user_item& u) {
          EXPECT_EQ(u.NidOrgans, 0);
          EXPECT_EQ(u.idOrgan[0], 0);
        }},
-      {"organ ids missing", "NidOrgans: 2\r\nidOrgan: 4\r\n", {"Error parsing organ id\n"},
+      {"organ ids missing",
+       "NidOrgans: 2\r\nidOrgan: 4\r\n",
+       {"Error parsing organ id\n"},
        [](const user_item& u) { EXPECT_EQ(u.idOrgan[0], 4); }},
-      {"birthday missing a value", "Birthday: 1970 5\r\n", {"Error parsing birthday\n"},
+      {"birthday missing a value",
+       "Birthday: 1970 5\r\n",
+       {"Error parsing birthday\n"},
        [](const user_item& u) {
          EXPECT_EQ(u.Birthday[1], 5);
          EXPECT_EQ(u.Birthday[2], 0);
        }},
-      {"LF line ends read like CR LF", "Sex: M\nUserCard: 12 34\nNotes: x\n", {},
+      {"LF line ends read like CR LF",
+       "Sex: M\nUserCard: 12 34\nNotes: x\n",
+       {},
        [](const user_item& u) {
          EXPECT_EQ(u.Sex, 1);
          EXPECT_STREQ(u.UserCard, "12");
          EXPECT_STREQ(u.Notes, "x\n");
        }},
       {"lines without a key continue the diagnosis",
-       "Diagnosis: one\r\ntwo\r\n\r\nfour\r\nSex: M\r\nunknown line\r\n", {},
+       "Diagnosis: one\r\ntwo\r\n\r\nfour\r\nSex: M\r\nunknown line\r\n",
+       {},
        [](const user_item& u) {
          EXPECT_STREQ(u.Diagnosis, "one\ntwo\n\nfour\n");
          EXPECT_EQ(u.Sex, 1);
@@ -342,7 +367,8 @@ struct PushCase {
 TEST_F(RecordTest, PushLinesAreBoundedAndChecked) {
   const std::vector<PushCase> cases = {
       {"fewer frames than NPress",
-       "HeadNum: 1\r\nNPress: 3\r\nPress: 5 time: 1 2 3 4 5 6 7; 6 time: 1 2 3 4 5 6 8; 7 time: 1\r\n",
+       "HeadNum: 1\r\nNPress: 3\r\nPress: 5 time: 1 2 3 4 5 6 7; 6 time: 1 2 3 4 5 6 8; 7 time: "
+       "1\r\n",
        {"Warning: Not enough pushes\n"},
        [](const push_item& p) {
          EXPECT_EQ(p.NPress, 2);
@@ -350,32 +376,42 @@ TEST_F(RecordTest, PushLinesAreBoundedAndChecked) {
          EXPECT_EQ(p.Press[1].Time[6], 8);
        }},
       {"raw frames shrink with the frames",
-       "HeadNum: 1\r\nRawNum: 1\r\nNPress: 2\r\nRawPress: 1 time: 0 0 0 0 0 0 0; 2 time: 0 0 0 0 0 0 0;\r\n"
+       "HeadNum: 1\r\nRawNum: 1\r\nNPress: 2\r\nRawPress: 1 time: 0 0 0 0 0 0 0; 2 time: 0 0 0 0 0 "
+       "0 0;\r\n"
        "Press: 9 time: 0 0 0 0 0 0 0;\r\n",
        {"Warning: Not enough pushes\n"},
        [](const push_item& p) {
          EXPECT_EQ(p.NPress, 1);
          EXPECT_EQ(p.RawPress[0].Values[0], 1);
        }},
-      {"more labels than frames", "NPress: 1\r\nLabels: { 0:0:a; 0:1:b; 0:2:c; }\r\n", {},
+      {"more labels than frames",
+       "NPress: 1\r\nLabels: { 0:0:a; 0:1:b; 0:2:c; }\r\n",
+       {},
        [](const push_item& p) {
          ASSERT_EQ(p.NLabels, 1);
          EXPECT_STREQ(p.Labels[0].Comment, "a");
        }},
-      {"no labels without frames", "NPress: 0\r\nLabels: { 0:0:a; }\r\n", {},
+      {"no labels without frames",
+       "NPress: 0\r\nLabels: { 0:0:a; }\r\n",
+       {},
        [](const push_item& p) { EXPECT_EQ(p.NLabels, 0); }},
-      {"truncated label line", "NPress: 5\r\nLabels: { 1:2:x; 3:4", {},
+      {"truncated label line",
+       "NPress: 5\r\nLabels: { 1:2:x; 3:4",
+       {},
        [](const push_item& p) {
          ASSERT_EQ(p.NLabels, 1);
          EXPECT_EQ(p.Labels[0].Type, 1);
          EXPECT_EQ(p.Labels[0].ElementaryPush, 2);
        }},
-      {"negative elementary push kept as stored", "NPress: 2\r\nLabels: { 0:-1:; }\r\n", {},
+      {"negative elementary push kept as stored",
+       "NPress: 2\r\nLabels: { 0:-1:; }\r\n",
+       {},
        [](const push_item& p) {
          ASSERT_EQ(p.NLabels, 1);
          EXPECT_EQ(p.Labels[0].ElementaryPush, -1);
        }},
-      {"frame without time", "HeadNum: 2\r\nNPress: 1\r\nPress: 4 5;\r\n",
+      {"frame without time",
+       "HeadNum: 2\r\nNPress: 1\r\nPress: 4 5;\r\n",
        {"Warning: format error\n"},
        [](const push_item& p) {
          ASSERT_EQ(p.NPress, 1);
@@ -391,7 +427,8 @@ TEST_F(RecordTest, PushLinesAreBoundedAndChecked) {
          EXPECT_EQ(p.Press[0].Values[0], 1);
          EXPECT_EQ(p.Press[0].Time[0], 1);
        }},
-      {"negative sizes", "HeadNum: -5\r\nNPress: -1\r\n",
+      {"negative sizes",
+       "HeadNum: -5\r\nNPress: -1\r\n",
        {"Warning: format error\n", "Warning: format error\n"},
        [](const push_item& p) {
          EXPECT_EQ(p.HeadNum, 0);
@@ -405,28 +442,37 @@ TEST_F(RecordTest, PushLinesAreBoundedAndChecked) {
          EXPECT_EQ(p.HeadNum, 1);
          EXPECT_EQ(p.NPress, 1);
        }},
-      {"device data in any case, bad digits as 0", "DeviceData: FFzz1\r\n", {},
+      {"device data in any case, bad digits as 0",
+       "DeviceData: FFzz1\r\n",
+       {},
        [](const push_item& p) {
          EXPECT_EQ(p.DeviceData[0], 0xff);
          EXPECT_EQ(p.DeviceData[1], 0x00);
          EXPECT_EQ(p.DeviceData[2], 0x10);
        }},
-      {"time without millisecond", "Time: 2024 1 2 3 4 5\r\n", {},
+      {"time without millisecond",
+       "Time: 2024 1 2 3 4 5\r\n",
+       {},
        [](const push_item& p) {
          EXPECT_EQ(p.Time[5], 5);
          EXPECT_EQ(p.Time[6], 0);
        }},
-      {"time missing three values", "Time: 2024 1 2\r\n",
+      {"time missing three values",
+       "Time: 2024 1 2\r\n",
        {"Error parsing time\n", "Error parsing time\n", "Error parsing time\n"},
        [](const push_item& p) { EXPECT_EQ(p.Time[2], 2); }},
-      {"a count without frames", "HeadNum: 1\r\nRawNum: 1\r\nNPress: 4000000000\r\n"
-       "RawPress: 1 time: 0 0 0 0 0 0 0;\r\n", {"Warning: Not enough pushes\n"},
+      {"a count without frames",
+       "HeadNum: 1\r\nRawNum: 1\r\nNPress: 4000000000\r\n"
+       "RawPress: 1 time: 0 0 0 0 0 0 0;\r\n",
+       {"Warning: Not enough pushes\n"},
        [](const push_item& p) {
          EXPECT_EQ(p.NPress, 0);
          EXPECT_EQ(p.Press, nullptr);
          EXPECT_EQ(p.RawPress, nullptr);
        }},
-      {"defaults", "", {},
+      {"defaults",
+       "",
+       {},
        [](const push_item& p) {
          EXPECT_EQ(p.HeadNum, 19);
          EXPECT_EQ(p.RawNum, 26);
@@ -479,16 +525,24 @@ TEST_F(RecordTest, DeviceIsWrittenByteExactAndReadsBack) {
             "InitString: AT+X\r\n"
             "NSensors: 19\r\n"
             "Max: 1000\r\n"
-            "Properties: 5" + repeat(" 0", 127) + "\r\n"
-            "DeviceNumber: 77\r\n"
-            "DeviceID: abc\r\n"
-            "Date: 2023 1 2 3 4 5\r\n"
-            "RefNumber: 3\r\n"
-            "Slopes: 1.500000" + repeat(" 0.000000", 127) + "\r\n"
-            "Shifts:" + repeat(" 0.000000", 128) + "\r\n"
-            "NoiseLevel:" + repeat(" 0.000000", 127) + " -0.250000\r\n"
-            "RefSlopes: 2.000000\r\n"
-            "RefShifts: -1.125000\r\n");
+            "Properties: 5" +
+                repeat(" 0", 127) +
+                "\r\n"
+                "DeviceNumber: 77\r\n"
+                "DeviceID: abc\r\n"
+                "Date: 2023 1 2 3 4 5\r\n"
+                "RefNumber: 3\r\n"
+                "Slopes: 1.500000" +
+                repeat(" 0.000000", 127) +
+                "\r\n"
+                "Shifts:" +
+                repeat(" 0.000000", 128) +
+                "\r\n"
+                "NoiseLevel:" +
+                repeat(" 0.000000", 127) +
+                " -0.250000\r\n"
+                "RefSlopes: 2.000000\r\n"
+                "RefShifts: -1.125000\r\n");
   list = InitDeviceDB(C(db), Capture);
   const device_item* r = GetDeviceByID(1, list);
   ASSERT_NE(r, nullptr);

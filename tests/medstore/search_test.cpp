@@ -34,7 +34,9 @@ TEST_F(SearchTest, DoctorsByFamilyName) {
     EXPECT_EQ(std::vector<int>(ids, ids + count), c.ids);
     EXPECT_EQ(Size(result), count);
     EXPECT_EQ(result->path, nullptr);
-    if (count) EXPECT_NE(result->head, GetDoctorByID(c.ids[0], list));  // copies
+    if (count) {
+      EXPECT_NE(result->head, GetDoctorByID(c.ids[0], list));  // copies
+    }
     EXPECT_EQ(GetDoctors(nullptr, &result, &ids, &count, list), 0);
     EXPECT_EQ(result, nullptr);
     EXPECT_EQ(ids, nullptr);
@@ -63,11 +65,12 @@ TEST_F(SearchTest, NullDatabaseAndReleaseCalls) {
 
 void WriteOperation(ScratchTest& t, int id, const char* time, int organ, const char* diagnoses,
                     int type = 0) {
-  t.Write("DB_op/" + std::to_string(id) + "/OperationData",
-          "ID: " + std::to_string(id) + "\r\nTime: " + time +
-              "\r\nFIO_patient: Petrov Petr Petrovich\r\nidFIO_patient: " + std::to_string(id * 10) +
-              "\r\nidFIO_doctor: 3\r\nTypeMechReceptor: " + std::to_string(type) +
-              "\r\nidOrgan: " + std::to_string(organ) + "\r\nidDiagnosis: " + diagnoses + "\r\n");
+  t.Write(
+      "DB_op/" + std::to_string(id) + "/OperationData",
+      "ID: " + std::to_string(id) + "\r\nTime: " + time +
+          "\r\nFIO_patient: Petrov Petr Petrovich\r\nidFIO_patient: " + std::to_string(id * 10) +
+          "\r\nidFIO_doctor: 3\r\nTypeMechReceptor: " + std::to_string(type) +
+          "\r\nidOrgan: " + std::to_string(organ) + "\r\nidDiagnosis: " + diagnoses + "\r\n");
 }
 
 TEST_F(SearchTest, OperationsByMask) {
@@ -106,7 +109,7 @@ TEST_F(SearchTest, OperationsByMask) {
   operation_search_mask organs{};
   organs.use_organs = 1;
   EXPECT_EQ(run(organs), std::vector<int>{});  // no organ given: nothing selected
-  organs.organ_count = 50;                      // clamped to 10
+  organs.organ_count = 50;                     // clamped to 10
   organs.organs[9] = 5;
   EXPECT_EQ(run(organs), (std::vector<int>{1, 2}));
   organs.use_diagnoses = 1;

@@ -32,8 +32,9 @@ class TacdbTest : public ScratchTest {};
 
 TEST_F(TacdbTest, ListsShowsAndChecksAFolder) {
   MakeDb("DB_op");
-  Write("DB_op/1/OperationData", "ID: 1\r\nTime: 2020 3 1 10 0 0\r\nidFIO_patient: 5\r\nidOrgan: 2\r\n"
-                                 "Organ: Liver\r\n");
+  Write("DB_op/1/OperationData",
+        "ID: 1\r\nTime: 2020 3 1 10 0 0\r\nidFIO_patient: 5\r\nidOrgan: 2\r\n"
+        "Organ: Liver\r\n");
   ToolRun list = Tacdb("list 'c:\\TacmonData\\DB_op'");
   EXPECT_EQ(list.status, 0) << list.out;
   EXPECT_EQ(list.out, "1\t2020-03-01 10:00:00\tpatient 5   \tsurgeon 0\torgan 2 Liver\n");

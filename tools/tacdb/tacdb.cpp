@@ -50,7 +50,9 @@ std::vector<Text1251> g_messages;
 void Collect(const char* text) { g_messages.emplace_back(text); }
 
 std::string U(std::string_view cp) { return Cp1251ToUtf8(cp); }
-std::string Field(const char* field, size_t cap) { return U(std::string_view(field, strnlen(field, cap - 1))); }
+std::string Field(const char* field, size_t cap) {
+  return U(std::string_view(field, strnlen(field, cap - 1)));
+}
 std::string Names(const char (*fio)[64]) {
   return Field(fio[0], 64) + " " + Field(fio[1], 64) + " " + Field(fio[2], 64);
 }
@@ -104,11 +106,21 @@ struct Db {
   Db(DbKind k, Text1251 path) : kind(k) {
     char* p = path.data();
     switch (k) {
-      case DbKind::kUser: users = InitUserDB(p, Collect); break;
-      case DbKind::kDoctor: doctors = InitDoctorDB(p, Collect); break;
-      case DbKind::kOperation: operations = InitOperationDB(p, Collect); break;
-      case DbKind::kPush: pushes = InitPushDB(p, Collect); break;
-      case DbKind::kDevice: devices = InitDeviceDB(p, Collect); break;
+      case DbKind::kUser:
+        users = InitUserDB(p, Collect);
+        break;
+      case DbKind::kDoctor:
+        doctors = InitDoctorDB(p, Collect);
+        break;
+      case DbKind::kOperation:
+        operations = InitOperationDB(p, Collect);
+        break;
+      case DbKind::kPush:
+        pushes = InitPushDB(p, Collect);
+        break;
+      case DbKind::kDevice:
+        devices = InitDeviceDB(p, Collect);
+        break;
     }
   }
   ~Db() {
@@ -131,11 +143,16 @@ struct Db {
   }
   template <class F>
   void forEachId(F&& f) const {
-    if (users) for (auto* i = users->head; i; i = i->next) f(i->idFIO);
-    if (doctors) for (auto* i = doctors->head; i; i = i->next) f(i->idFIO);
-    if (operations) for (auto* i = operations->head; i; i = i->next) f(i->ID);
-    if (pushes) for (auto* i = pushes->head; i; i = i->next) f(i->ID);
-    if (devices) for (auto* i = devices->head; i; i = i->next) f(i->ID);
+    if (users)
+      for (auto* i = users->head; i; i = i->next) f(i->idFIO);
+    if (doctors)
+      for (auto* i = doctors->head; i; i = i->next) f(i->idFIO);
+    if (operations)
+      for (auto* i = operations->head; i; i = i->next) f(i->ID);
+    if (pushes)
+      for (auto* i = pushes->head; i; i = i->next) f(i->ID);
+    if (devices)
+      for (auto* i = devices->head; i; i = i->next) f(i->ID);
   }
   int count() const {
     int n = 0;
@@ -146,7 +163,8 @@ struct Db {
 
 std::string Date(const int16_t* t, int n) {
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t[0], t[1], t[2], t[3], t[4], t[5]);
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d %02d:%02d:%02d", t[0], t[1], t[2], t[3], t[4],
+                t[5]);
   std::string s = buf;
   if (n > 6) {
     std::snprintf(buf, sizeof buf, ".%03d", t[6]);
@@ -158,30 +176,32 @@ std::string Date(const int16_t* t, int n) {
 void ListDb(const Db& db) {
   if (db.users)
     for (auto* u = db.users->head; u; u = u->next)
-      std::printf("%d\t%s\tborn %04d-%02d-%02d\tnumber %d\tcard %s\n", u->idFIO, Names(u->FIO).c_str(),
-                  u->Birthday[0], u->Birthday[1], u->Birthday[2], u->UserNumber,
-                  Field(u->UserCard, 128).c_str());
+      std::printf("%d\t%s\tborn %04d-%02d-%02d\tnumber %d\tcard %s\n", u->idFIO,
+                  Names(u->FIO).c_str(), u->Birthday[0], u->Birthday[1], u->Birthday[2],
+                  u->UserNumber, Field(u->UserCard, 128).c_str());
   if (db.doctors)
     for (auto* d = db.doctors->head; d; d = d->next)
       std::printf("%d\t%s\n", d->idFIO, Names(d->FIO).c_str());
   if (db.operations)
     for (auto* o = db.operations->head; o; o = o->next)
-      std::printf("%d\t%s\tpatient %d %s\tsurgeon %d\torgan %d %s\n", o->ID, Date(o->Time, 6).c_str(),
-                  o->idFIO_patient, Names(o->FIO_patient).c_str(), o->idFIO_doctor, o->idOrgan,
-                  Field(o->Organ, 100).c_str());
+      std::printf("%d\t%s\tpatient %d %s\tsurgeon %d\torgan %d %s\n", o->ID,
+                  Date(o->Time, 6).c_str(), o->idFIO_patient, Names(o->FIO_patient).c_str(),
+                  o->idFIO_doctor, o->idOrgan, Field(o->Organ, 100).c_str());
   if (db.pushes)
     for (auto* p = db.pushes->head; p; p = p->next)
       std::printf("%d\toperation %d\t%s\t%s\t%d frames\t%d labels\n", p->ID, p->OperationID,
-                  Date(p->Time, 7).c_str(), Field(p->DeviceIDTxt, 32).c_str(), p->NPress, p->NLabels);
+                  Date(p->Time, 7).c_str(), Field(p->DeviceIDTxt, 32).c_str(), p->NPress,
+                  p->NLabels);
   if (db.devices)
     for (auto* d = db.devices->head; d; d = d->next)
-      std::printf("%d\tdevice %d\t%s\t%d sensors\n", d->ID, d->DeviceNumber, Field(d->DeviceID, 32).c_str(),
-                  d->NSensors);
+      std::printf("%d\tdevice %d\t%s\t%d sensors\n", d->ID, d->DeviceNumber,
+                  Field(d->DeviceID, 32).c_str(), d->NSensors);
 }
 
 void ShowFiles(const file_list* files) {
   std::printf("Additional files:");
-  for (const file_item* f = files ? files->head : nullptr; f; f = f->next) std::printf(" %s", U(f->name).c_str());
+  for (const file_item* f = files ? files->head : nullptr; f; f = f->next)
+    std::printf(" %s", U(f->name).c_str());
   std::printf("\n");
 }
 
@@ -191,7 +211,8 @@ void ShowFrames(const char* title, const push_frame* frames, int n, int perFrame
   int shown = full ? n : std::min(n, 3);
   for (int i = 0; i < shown; ++i) {
     std::printf("  %d:", i);
-    for (int j = 0; j < perFrame; ++j) std::printf(" %d", frames[i].Values ? frames[i].Values[j] : 0);
+    for (int j = 0; j < perFrame; ++j)
+      std::printf(" %d", frames[i].Values ? frames[i].Values[j] : 0);
     std::printf("  at %s\n", Date(frames[i].Time, 7).c_str());
   }
   if (shown < n) std::printf("  ... (--full shows all)\n");
@@ -201,10 +222,12 @@ bool Show(const Db& db, int id, bool full) {
   if (db.users) {
     const user_item* u = GetPatientByID(id, db.users);
     if (!u) return false;
-    std::printf("Patient %d\nName: %s\nNumber: %d\nCard: %s\nSex: %s\nBirthday: %04d-%02d-%02d\n", u->idFIO,
-                Names(u->FIO).c_str(), u->UserNumber, Field(u->UserCard, 128).c_str(),
-                u->Sex == 1 ? "male" : u->Sex == 2 ? "female" : "unknown", u->Birthday[0], u->Birthday[1],
-                u->Birthday[2]);
+    std::printf("Patient %d\nName: %s\nNumber: %d\nCard: %s\nSex: %s\nBirthday: %04d-%02d-%02d\n",
+                u->idFIO, Names(u->FIO).c_str(), u->UserNumber, Field(u->UserCard, 128).c_str(),
+                u->Sex == 1   ? "male"
+                : u->Sex == 2 ? "female"
+                              : "unknown",
+                u->Birthday[0], u->Birthday[1], u->Birthday[2]);
     int n = std::clamp(u->NidOrgans, 0, 10);
     for (int i = 0; i < n; ++i) {
       std::printf("Organ %d: %s, diagnoses", u->idOrgan[i], Field(u->Organ[i], 100).c_str());
@@ -225,21 +248,23 @@ bool Show(const Db& db, int id, bool full) {
   if (db.operations) {
     const operation_item* o = GetOperationByID(id, db.operations);
     if (!o) return false;
-    std::printf("Operation %d\nTime: %s\nPatient: %d %s\nSurgeon: %d %s\nProbe type: %d/%d\nOrgan: %d %s\n"
-                "Diagnoses:",
-                o->ID, Date(o->Time, 6).c_str(), o->idFIO_patient, Names(o->FIO_patient).c_str(),
-                o->idFIO_doctor, Names(o->FIO_doctor).c_str(), o->TypeMechReceptor, o->SubTypeMechReceptor,
-                o->idOrgan, Field(o->Organ, 100).c_str());
+    std::printf(
+        "Operation %d\nTime: %s\nPatient: %d %s\nSurgeon: %d %s\nProbe type: %d/%d\nOrgan: %d %s\n"
+        "Diagnoses:",
+        o->ID, Date(o->Time, 6).c_str(), o->idFIO_patient, Names(o->FIO_patient).c_str(),
+        o->idFIO_doctor, Names(o->FIO_doctor).c_str(), o->TypeMechReceptor, o->SubTypeMechReceptor,
+        o->idOrgan, Field(o->Organ, 100).c_str());
     for (int j = 0; j < 10 && o->idDiagnosis[j]; ++j) std::printf(" %d", o->idDiagnosis[j]);
-    std::printf("\nDiagnosis: %s\nNotes: %s\n", Owned(o->Diagnosis).c_str(), Owned(o->Notes).c_str());
+    std::printf("\nDiagnosis: %s\nNotes: %s\n", Owned(o->Diagnosis).c_str(),
+                Owned(o->Notes).c_str());
     ShowFiles(o->files);
     return true;
   }
   if (db.pushes) {
     const push_item* p = GetPushByID(0, id, db.pushes);
     if (!p) return false;
-    std::printf("Push %d\nOperation: %d\nDevice: %d %s\nTime: %s\nDT: %d\n", p->ID, p->OperationID, p->DeviceID,
-                Field(p->DeviceIDTxt, 32).c_str(), Date(p->Time, 7).c_str(), p->DT);
+    std::printf("Push %d\nOperation: %d\nDevice: %d %s\nTime: %s\nDT: %d\n", p->ID, p->OperationID,
+                p->DeviceID, Field(p->DeviceIDTxt, 32).c_str(), Date(p->Time, 7).c_str(), p->DT);
     ShowFrames("Press", p->Press, p->NPress, p->HeadNum, full);
     ShowFrames("RawPress", p->RawPress, p->NPress, p->RawNum, full);
     std::printf("Labels: %d\n", p->NLabels);
@@ -256,11 +281,12 @@ bool Show(const Db& db, int id, bool full) {
   if (db.devices) {
     const device_item* d = GetDeviceByID(id, db.devices);
     if (!d) return false;
-    std::printf("Device %d\nType: %d\nInit string: %s\nSensors: %d\nMax: %d\nNumber: %d\nId: %s\n"
-                "Date: %d-%02d-%02d %02d:%02d:%02d\nReference: %d\nRefSlopes: %f\nRefShifts: %f\n",
-                d->ID, d->Type, Field(d->InitString, 128).c_str(), d->NSensors, d->Max, d->DeviceNumber,
-                Field(d->DeviceID, 32).c_str(), d->Date[0], d->Date[1], d->Date[2], d->Date[3], d->Date[4],
-                d->Date[5], d->RefNumber, d->RefSlopes, d->RefShifts);
+    std::printf(
+        "Device %d\nType: %d\nInit string: %s\nSensors: %d\nMax: %d\nNumber: %d\nId: %s\n"
+        "Date: %d-%02d-%02d %02d:%02d:%02d\nReference: %d\nRefSlopes: %f\nRefShifts: %f\n",
+        d->ID, d->Type, Field(d->InitString, 128).c_str(), d->NSensors, d->Max, d->DeviceNumber,
+        Field(d->DeviceID, 32).c_str(), d->Date[0], d->Date[1], d->Date[2], d->Date[3], d->Date[4],
+        d->Date[5], d->RefNumber, d->RefSlopes, d->RefShifts);
     ShowFiles(d->files);
     return true;
   }
@@ -268,12 +294,13 @@ bool Show(const Db& db, int id, bool full) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: tacdb [--kind patient|surgeon|operation|push|device] list FOLDER\n"
-               "       tacdb [--kind ...] [--full] show FOLDER ID\n"
-               "       tacdb [--kind ...] check FOLDER\n"
-               "FOLDER is a database folder (c:\\TacmonData\\DB_op or a host path); check also takes\n"
-               "a database root holding DB, DB_doc, DB_op and DB_push.\n");
+  std::fprintf(
+      stderr,
+      "usage: tacdb [--kind patient|surgeon|operation|push|device] list FOLDER\n"
+      "       tacdb [--kind ...] [--full] show FOLDER ID\n"
+      "       tacdb [--kind ...] check FOLDER\n"
+      "FOLDER is a database folder (c:\\TacmonData\\DB_op or a host path); check also takes\n"
+      "a database root holding DB, DB_doc, DB_op and DB_push.\n");
   return 2;
 }
 
@@ -325,7 +352,8 @@ int Check(const Text1251& path, std::optional<DbKind> forced) {
   std::map<DbKind, std::unique_ptr<Db>> dbs;
   int problems = 0;
   for (const auto& k : kKinds) {
-    Text1251 sub = path + (path.empty() || path.back() == '\\' || path.back() == '/' ? "" : "\\") + k.folder;
+    Text1251 sub =
+        path + (path.empty() || path.back() == '\\' || path.back() == '/' ? "" : "\\") + k.folder;
     fs::path subHost = winpath::Resolve(sub);
     if (!fs::is_directory(subHost, ec)) continue;
     problems += CheckOne(sub, subHost, k.kind, dbs[k.kind]);
@@ -407,7 +435,8 @@ int main(int argc, char** argv) {
   }
   std::optional<DbKind> kind = forced ? forced : DetectKind(host);
   if (!kind) {
-    std::fprintf(stderr, "tacdb: %s: cannot tell which database this is; give --kind\n", args[1].c_str());
+    std::fprintf(stderr, "tacdb: %s: cannot tell which database this is; give --kind\n",
+                 args[1].c_str());
     return 2;
   }
   Db db(*kind, path);
