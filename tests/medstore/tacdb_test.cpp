@@ -15,8 +15,7 @@ struct ToolRun {
 };
 
 ToolRun Tacdb(const std::string& args) {
-  const char* bin = std::getenv("TACMON_BIN");
-  std::string cmd = std::string(bin ? bin : ".") + "/tacdb " + args + " 2>&1";
+  std::string cmd = std::string(TACDB_PATH) + " " + args + " 2>&1";
   ToolRun r{-1, {}};
   FILE* p = popen(cmd.c_str(), "r");
   if (!p) return r;
