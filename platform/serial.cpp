@@ -359,7 +359,8 @@ IoResult FileTransport::Read(void* data, size_t n, int ms) {
       }
       due = (MonotonicSeconds() - start_) * rate_;
     }
-    size_t allowed = static_cast<size_t>(due) > delivered_ ? static_cast<size_t>(due) - delivered_ : 1;
+    size_t allowed =
+        static_cast<size_t>(due) > delivered_ ? static_cast<size_t>(due) - delivered_ : 1;
     if (allowed < n) n = allowed;
   }
   r.count = std::fread(data, 1, n, f_);

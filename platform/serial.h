@@ -63,11 +63,11 @@ class ByteTransport {
 // Result codes of opening a port, in the order of the configuration steps.
 enum SerialOpenCode : int {
   kSerialOk = 0,
-  kSerialCannotOpen = -1,        // no such port, no link, or in use
-  kSerialCannotGetState = -2,    // not a terminal
-  kSerialCannotSetTimeouts = -3, // non-blocking mode for timed calls refused
-  kSerialCannotBuildFlags = -4,  // baud rate not supported
-  kSerialCannotSetState = -5,    // the terminal refused the settings
+  kSerialCannotOpen = -1,         // no such port, no link, or in use
+  kSerialCannotGetState = -2,     // not a terminal
+  kSerialCannotSetTimeouts = -3,  // non-blocking mode for timed calls refused
+  kSerialCannotBuildFlags = -4,   // baud rate not supported
+  kSerialCannotSetState = -5,     // the terminal refused the settings
 };
 
 class SerialPort final : public ByteTransport {

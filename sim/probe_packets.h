@@ -20,12 +20,12 @@ int PacketLength(int format);  // 52, 56 or 91; 0 for an unknown format
 int SensorWord(int format, int sensor);
 
 struct ProbeStatus {
-  int16_t supply0 = 372;     // format 0: words 3 and 4, volts × 100
+  int16_t supply0 = 372;  // format 0: words 3 and 4, volts × 100
   int16_t supply1 = 368;
-  int16_t supplyRaw = 12700; // format 1: word 23, volts = raw × 7.5517 / 20000
-  int16_t button = 0;        // format 1: word 24, the probe's second button
-  int16_t marker = 0;        // spare word (0: 25, 1: 25, 2: 30) for timing probes
-  uint16_t counter = 0;      // packet counter (0: word 2, 1: word 3, 2: bytes 3-4)
+  int16_t supplyRaw = 12700;  // format 1: word 23, volts = raw × 7.5517 / 20000
+  int16_t button = 0;         // format 1: word 24, the probe's second button
+  int16_t marker = 0;         // spare word (0: 25, 1: 25, 2: 30) for timing probes
+  uint16_t counter = 0;       // packet counter (0: word 2, 1: word 3, 2: bytes 3-4)
 };
 
 // One packet of the first probe. badHeader replaces the "TC"/"KT" bytes by "XX".

@@ -15,7 +15,7 @@ namespace sim {
 
 namespace {
 
-constexpr size_t kMaxPending = 4096;  // bytes; more means nobody reads the port
+constexpr size_t kMaxPending = 4096;                     // bytes; more means nobody reads the port
 constexpr double kLineBytesPerSecond = 115200.0 / 10.0;  // 8N1: ten bits a byte
 
 SensorModelOptions ModelOptions(const ProbeOptions& o, bool second) {
@@ -133,7 +133,8 @@ void ProbeSim::StreamDue(Port& p, double now) {
       return;
     }
   }
-  if (!p.second && o_.silenceAfter >= 0 && !silenceUsed_ && now - p.streamStart >= o_.silenceAfter) {
+  if (!p.second && o_.silenceAfter >= 0 && !silenceUsed_ &&
+      now - p.streamStart >= o_.silenceAfter) {
     silenceUsed_ = true;
     p.silent = true;
     p.silentUntil = o_.silenceFor >= 0 ? now + o_.silenceFor : -1;
@@ -189,8 +190,10 @@ void ProbeSim::Service(Port& p, double now) {
   if (p.pty->Master() < 0) {
     if (p.hungUntil >= 0 && now >= p.hungUntil) {
       std::string err;
-      if (p.pty->Recreate(&err)) Event("port back");
-      else Event("port lost for good: " + err);
+      if (p.pty->Recreate(&err))
+        Event("port back");
+      else
+        Event("port lost for good: " + err);
       p.hungUntil = -1;
       p.readerWasPresent = false;
     }
@@ -232,7 +235,8 @@ void ProbeSim::Service(Port& p, double now) {
   }
   if (p.state == Port::kConnecting && now - p.stateSince >= o_.slowStart) {
     if (!StreamsOnOpen(p)) {
-      static const std::vector<uint8_t> kReply = {'C', 'O', 'N', 'N', 'E', 'C', 'T', 'I', 'O', 'N', '\r', '\n'};
+      static const std::vector<uint8_t> kReply = {'C', 'O', 'N', 'N', 'E',  'C',
+                                                  'T', 'I', 'O', 'N', '\r', '\n'};
       Queue(p, kReply);
       Event("CONNECTION");
     }
@@ -289,7 +293,8 @@ const char* ProbeUsage() {
          "Simulated tactile probe behind a Bluetooth serial adapter on a pseudo-terminal\n"
          "linked as COM<N> in $TACMON_PORTS (default <data root>/ports).\n"
          "  --com N             port number of the probe\n"
-         "  --format F          wire format: 0 (52 bytes TC12), 1 (56 bytes TC14), 2 (91 bytes KTZ)\n"
+         "  --format F          wire format: 0 (52 bytes TC12), 1 (56 bytes TC14), 2 (91 bytes "
+         "KTZ)\n"
          "  --id HEX12          Bluetooth address answered by btcaa (default 0a1b2c3d4e5f)\n"
          "  --direct            no adapter: stream whenever the port is open (fixed port)\n"
          "  --rate PPS          packets per second (default: full 115200 baud line rate)\n"
@@ -360,8 +365,9 @@ bool ParseProbeArgs(int argc, char** argv, ProbeOptions* o, double* runSeconds, 
       const char* v = value("12 hex digits");
       if (!v) return false;
       std::string id = v;
-      bool ok = id.size() == 12 &&
-                std::all_of(id.begin(), id.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+      bool ok = id.size() == 12 && std::all_of(id.begin(), id.end(), [](char c) {
+                  return std::isxdigit(static_cast<unsigned char>(c));
+                });
       if (!ok) {
         *error = "--id needs 12 hex digits";
         return false;

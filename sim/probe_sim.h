@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "sim/probe_packets.h"
-#include "sim/push_model.h"
 #include "sim/pty_link.h"
+#include "sim/push_model.h"
 
 namespace sim {
 
@@ -26,22 +26,22 @@ struct ProbeOptions {
   int format = 1;
   std::string id = "0a1b2c3d4e5f";  // 12 hex digits, the Bluetooth address
   bool direct = false;
-  double rate = 0;   // packets per second; 0: as fast as the 115200 baud line carries them
+  double rate = 0;  // packets per second; 0: as fast as the 115200 baud line carries them
   PushScript script = PushScript::Default();
   int noise = 3;
   int restBase = 0;  // 0: the format's usual rest level
   // Fault modes.
-  int strayEvery = 0;         // one stray byte before every n-th packet
-  double corruptRate = 0;     // chance of each packet byte having a bit flipped
-  double silenceAfter = -1;   // seconds of streaming before the probe falls silent (once)
-  double silenceFor = -1;     // how long it stays silent; < 0 until the next connection
-  double hangupAfter = -1;    // seconds of streaming before the port hangs up (once)
-  double hangupFor = 1.0;     // seconds until the port comes back
-  bool wrongHeader = false;   // packets carry "XX" instead of "TC" / "KT"
+  int strayEvery = 0;               // one stray byte before every n-th packet
+  double corruptRate = 0;           // chance of each packet byte having a bit flipped
+  double silenceAfter = -1;         // seconds of streaming before the probe falls silent (once)
+  double silenceFor = -1;           // how long it stays silent; < 0 until the next connection
+  double hangupAfter = -1;          // seconds of streaming before the port hangs up (once)
+  double hangupFor = 1.0;           // seconds until the port comes back
+  bool wrongHeader = false;         // packets carry "XX" instead of "TC" / "KT"
   bool silentAfterConnect = false;  // answers "CONNECTION" and never streams
-  double slowStart = 0;       // seconds before answering (adapter) or streaming (direct)
-  int secondCom = 0;          // a second probe on this port (0: none)
-  int markerEvery = 0;        // every n-th packet carries a marker word (timing probes)
+  double slowStart = 0;             // seconds before answering (adapter) or streaming (direct)
+  int secondCom = 0;                // a second probe on this port (0: none)
+  int markerEvery = 0;              // every n-th packet carries a marker word (timing probes)
   unsigned seed = 1;
 };
 
@@ -75,10 +75,10 @@ class ProbeSim {
     enum State { kIdle, kConnecting, kStreaming } state = kIdle;
     bool readerWasPresent = false;
     double stateSince = 0;
-    double streamStart = 0;  // packet clock of the session
-    double scriptStart = 0;  // the push script starts with every session
-    uint64_t sent = 0;  // packets of this session
-    std::string line;   // command being received
+    double streamStart = 0;    // packet clock of the session
+    double scriptStart = 0;    // the push script starts with every session
+    uint64_t sent = 0;         // packets of this session
+    std::string line;          // command being received
     std::vector<uint8_t> out;  // bytes waiting for the master to take them
     double silentUntil = -1;   // > now: silent; < 0 with silent_ true: until reconnection
     bool silent = false;

@@ -19,11 +19,16 @@ std::optional<PushScript> PushScript::Parse(const std::string& text) {
     while (std::getline(one, part, ':')) f.push_back(part);
     if (f.size() < 2 || f.size() > 3) return std::nullopt;
     PushPhase p;
-    if (f[0] == "rest") p.kind = PushPhase::kRest;
-    else if (f[0] == "press") p.kind = PushPhase::kPress;
-    else if (f[0] == "hold") p.kind = PushPhase::kHold;
-    else if (f[0] == "release") p.kind = PushPhase::kRelease;
-    else return std::nullopt;
+    if (f[0] == "rest")
+      p.kind = PushPhase::kRest;
+    else if (f[0] == "press")
+      p.kind = PushPhase::kPress;
+    else if (f[0] == "hold")
+      p.kind = PushPhase::kHold;
+    else if (f[0] == "release")
+      p.kind = PushPhase::kRelease;
+    else
+      return std::nullopt;
     char* end = nullptr;
     p.seconds = std::strtod(f[1].c_str(), &end);
     if (*end || !(p.seconds > 0)) return std::nullopt;
@@ -56,18 +61,29 @@ double PushScript::Pressure(double t) const {
       // Smooth ramps: presses and releases follow a half cosine.
       double ease = 0.5 - 0.5 * std::cos(x * M_PI);
       switch (p.kind) {
-        case PushPhase::kRest: return 0;
-        case PushPhase::kHold: return level;
-        case PushPhase::kPress: return level + (p.level - level) * ease;
-        case PushPhase::kRelease: return level * (1 - ease);
+        case PushPhase::kRest:
+          return 0;
+        case PushPhase::kHold:
+          return level;
+        case PushPhase::kPress:
+          return level + (p.level - level) * ease;
+        case PushPhase::kRelease:
+          return level * (1 - ease);
       }
     }
     t -= p.seconds;
     switch (p.kind) {
-      case PushPhase::kRest: level = 0; break;
-      case PushPhase::kHold: break;
-      case PushPhase::kPress: level = p.level; break;
-      case PushPhase::kRelease: level = 0; break;
+      case PushPhase::kRest:
+        level = 0;
+        break;
+      case PushPhase::kHold:
+        break;
+      case PushPhase::kPress:
+        level = p.level;
+        break;
+      case PushPhase::kRelease:
+        level = 0;
+        break;
     }
   }
   return level;

@@ -40,10 +40,10 @@ class PushScript {
 
 struct SensorModelOptions {
   int format = 1;
-  double fullScale = 16000;   // raw counts of a full press under the centre
-  double inclusionGain = 1.4; // extra response of the sensors over the inclusion
-  int noise = 0;              // ± counts of uniform noise
-  int restBase = 0;           // 0: the format's usual rest level
+  double fullScale = 16000;    // raw counts of a full press under the centre
+  double inclusionGain = 1.4;  // extra response of the sensors over the inclusion
+  int noise = 0;               // ± counts of uniform noise
+  int restBase = 0;            // 0: the format's usual rest level
   unsigned seed = 1;
 };
 
@@ -55,7 +55,7 @@ class SensorModel {
   explicit SensorModel(const SensorModelOptions& o);
   std::array<int16_t, kSensors> Values(double pressure);
   int RestValue(int sensor) const;
-  static double Weight(int sensor);   // share of a press felt by the sensor (centre 1.0)
+  static double Weight(int sensor);  // share of a press felt by the sensor (centre 1.0)
   static bool OverInclusion(int sensor);
 
  private:

@@ -73,7 +73,8 @@ int LinkSettings::PeriodMs() const {
   return ms > 600000 ? 600000 : static_cast<int>(ms);
 }
 
-// ---- SimpleLinkHost ------------------------------------------------------------------------------
+// ---- SimpleLinkHost
+// ------------------------------------------------------------------------------
 
 LinkSettings SimpleLinkHost::Settings() {
   std::lock_guard l(lock_);
@@ -95,7 +96,8 @@ Text1251 SimpleLinkHost::StatusText() {
   return status_;
 }
 
-// ---- ring ----------------------------------------------------------------------------------------
+// ---- ring
+// ----------------------------------------------------------------------------------------
 
 TimedMutex& LinkLock() {
   static TimedMutex lock;
@@ -146,7 +148,8 @@ bool TakeImage(ImageRing& ring, PacketImage& image, int32_t& index, PacketImage*
   return true;
 }
 
-// ---- thread --------------------------------------------------------------------------------------
+// ---- thread
+// --------------------------------------------------------------------------------------
 
 CCOMReadThread::CCOMReadThread(LinkHost& host, LinkOwner owner)
     : host_(host), owner_(std::move(owner)) {}
@@ -240,13 +243,16 @@ void CCOMReadThread::SendHub(uint32_t message) {
   WindowHandle hub = host_.HubWindow();
   if (!hub) return;
   // While quitting the window's thread may be waiting for us: never wait for it then.
-  if (quitting_.load()) PostMessageTo(hub, message);
-  else SendMessageTimeoutTo(hub, message, 0, 0, kHubSendMs);
+  if (quitting_.load())
+    PostMessageTo(hub, message);
+  else
+    SendMessageTimeoutTo(hub, message, 0, 0, kHubSendMs);
 }
 
 void CCOMReadThread::TellHubPortClosed() { SendHub(kLinkMsgPortClosed); }
 
-// ---- ports ---------------------------------------------------------------------------------------
+// ---- ports
+// ---------------------------------------------------------------------------------------
 
 std::shared_ptr<ByteTransport> CCOMReadThread::Port(int which) {
   TimedLock l(portLock_, kPortLockMs);
@@ -302,11 +308,21 @@ int OpenLinkPort(int port, bool report, std::shared_ptr<ByteTransport>* out, int
   if (!p) {
     if (report) {
       switch (code) {
-        case kSerialCannotGetState: AddLogMessage("CommState = FALSE!"); break;
-        case kSerialCannotSetTimeouts: AddLogMessage("ERROR SETTING INTERVALS!"); break;
-        case kSerialCannotBuildFlags: AddLogMessage("ERROR BUILDING FLAGS!"); break;
-        case kSerialCannotSetState: AddLogMessage("ERROR SETTING FLAGS!"); break;
-        default: AddLogMessage("INVALID HANDLE VALUE!"); break;
+        case kSerialCannotGetState:
+          AddLogMessage("CommState = FALSE!");
+          break;
+        case kSerialCannotSetTimeouts:
+          AddLogMessage("ERROR SETTING INTERVALS!");
+          break;
+        case kSerialCannotBuildFlags:
+          AddLogMessage("ERROR BUILDING FLAGS!");
+          break;
+        case kSerialCannotSetState:
+          AddLogMessage("ERROR SETTING FLAGS!");
+          break;
+        default:
+          AddLogMessage("INVALID HANDLE VALUE!");
+          break;
       }
     }
     return code;
@@ -405,7 +421,8 @@ int CCOMReadThread::OpenSecondPort(int port, bool report) {
   return 0;
 }
 
-// ---- timers --------------------------------------------------------------------------------------
+// ---- timers
+// --------------------------------------------------------------------------------------
 
 void CCOMReadThread::StartLinkTimer(LinkTimerMode mode, int periodMs) {
   std::lock_guard l(timerLock_);
@@ -443,8 +460,10 @@ int CCOMReadThread::TickTimers() {
     mode = timer_.mode;
   }
   try {
-    if (mode == LinkTimerMode::kAveraging) OnAveragingTimer();
-    else OnPollTimer();
+    if (mode == LinkTimerMode::kAveraging)
+      OnAveragingTimer();
+    else
+      OnPollTimer();
   } catch (const std::exception&) {
     AddLogMessage("FATAL EXCEPTION (LinkTimer)");
   }
@@ -544,7 +563,8 @@ void CCOMReadThread::OnPollTimer() {
   ++imageCounter_;
 }
 
-// ---- connect -------------------------------------------------------------------------------------
+// ---- connect
+// -------------------------------------------------------------------------------------
 
 bool CCOMReadThread::OpenDebugFile() {
   LinkSettings s = host_.Settings();
@@ -688,8 +708,9 @@ bool CCOMReadThread::ConnectTwo() {
           s.comPort, c->id.c_str(), s.comPort2);
       ++connections_;
       char status[200];
-      std::snprintf(status, sizeof status, "Механорецепторы:  #1: COM%d (device id=%s); #2: COM%d"_cp,
-                    s.comPort, c->id.c_str(), s.comPort2);
+      std::snprintf(status, sizeof status,
+                    "Механорецепторы:  #1: COM%d (device id=%s); #2: COM%d"_cp, s.comPort,
+                    c->id.c_str(), s.comPort2);
       host_.SetReceptorStatusText(status);
       SendHub(kLinkMsgStatusText);
       SelectUnderLock(host_, c->index, s.device2);
@@ -719,8 +740,8 @@ bool CCOMReadThread::ConnectFixed() {
                      s.comPort, c->id.c_str());
       ++connections_;
       char status[200];
-      std::snprintf(status, sizeof status, "Механорецептор #1: COM%d (device id=%s)"_cp,
-                    s.comPort, c->id.c_str());
+      std::snprintf(status, sizeof status, "Механорецептор #1: COM%d (device id=%s)"_cp, s.comPort,
+                    c->id.c_str());
       host_.SetReceptorStatusText(status);
       SendHub(kLinkMsgStatusText);
       SelectUnderLock(host_, c->index, -1);
@@ -739,15 +760,20 @@ bool CCOMReadThread::Connect() {
   if (Stopping()) return false;
   LinkSettings s = host_.Settings();
   bool ok = false;
-  if (fileMode_.load()) ok = ConnectFile();
-  else if (s.autoconnect) ok = ConnectAuto();
-  else if (s.TwoReceptors()) ok = ConnectTwo();
-  else ok = ConnectFixed();
+  if (fileMode_.load())
+    ok = ConnectFile();
+  else if (s.autoconnect)
+    ok = ConnectAuto();
+  else if (s.TwoReceptors())
+    ok = ConnectTwo();
+  else
+    ok = ConnectFixed();
   if (ok) ConnectedStep();
   return ok && !Stopping();
 }
 
-// ---- reading -------------------------------------------------------------------------------------
+// ---- reading
+// -------------------------------------------------------------------------------------
 
 void CCOMReadThread::StoreFirst(const uint8_t* packet, int length, int format) {
   TimedLock buf(bufferLock_, kBufferLockMs);
@@ -814,11 +840,9 @@ int CCOMReadThread::ReadingLoop() {
     return 0;
   };
   // Reads what port has (nothing waits here); false when the port is lost.
-  auto drain = [&](ByteTransport& port, PacketAssembler& a, bool second, bool& got,
-                   double& last) {
+  auto drain = [&](ByteTransport& port, PacketAssembler& a, bool second, bool& got, double& last) {
     IoResult r = port.Read(buf, sizeof buf, 0);
-    if (r.status == IoStatus::kLost || r.status == IoStatus::kClosed ||
-        r.status == IoStatus::kEnd)
+    if (r.status == IoStatus::kLost || r.status == IoStatus::kClosed || r.status == IoStatus::kEnd)
       return false;
     if (!r.Ok()) return true;
     if (r.count > 0) {
@@ -827,8 +851,10 @@ int CCOMReadThread::ReadingLoop() {
     }
     for (size_t i = 0; i < r.count; ++i) {
       if (FeedByte(a, buf[i])) {
-        if (second) StoreSecond(a.packet.data(), a.packetLength, format);
-        else StoreFirst(a.packet.data(), a.packetLength, format);
+        if (second)
+          StoreSecond(a.packet.data(), a.packetLength, format);
+        else
+          StoreFirst(a.packet.data(), a.packetLength, format);
       }
     }
     return true;

@@ -32,11 +32,11 @@ inline constexpr uint32_t kLinkMsgConnectPoll = WM_USER + 9;   // 1033, debug-fi
 inline constexpr uint32_t kLinkMsgDisconnect = WM_USER + 10;   // 1034
 inline constexpr uint32_t kLinkMsgConnectRead = WM_USER + 17;  // 1041
 // Window messages from the link: to the operation window ...
-inline constexpr uint32_t kLinkMsgNewImage = WM_USER + 13;     // 1037, an image is in the ring
-inline constexpr uint32_t kLinkMsgConnected = WM_USER + 14;    // 1038, connection established
+inline constexpr uint32_t kLinkMsgNewImage = WM_USER + 13;   // 1037, an image is in the ring
+inline constexpr uint32_t kLinkMsgConnected = WM_USER + 14;  // 1038, connection established
 // ... and to the main hub dialog (sent with a time limit, so a busy hub never stalls the link).
-inline constexpr uint32_t kLinkMsgStatusText = WM_USER + 22;   // 1046, status text changed
-inline constexpr uint32_t kLinkMsgPortClosed = WM_USER + 24;   // 1048, a probe port was closed
+inline constexpr uint32_t kLinkMsgStatusText = WM_USER + 22;  // 1046, status text changed
+inline constexpr uint32_t kLinkMsgPortClosed = WM_USER + 24;  // 1048, a probe port was closed
 
 inline constexpr int kLinkBaud = 115200;
 inline constexpr int kLinkLastPort = 60;  // autoconnect scans up to COM60
@@ -44,19 +44,19 @@ inline constexpr int kLinkLastPort = 60;  // autoconnect scans up to COM60
 // The settings of the main hub dialog that the link reads (the wire format itself is the
 // process-wide ReceptorDataFormat()).
 struct LinkSettings {
-  int autoconnect = 1;     // "set_autoconnect"
-  int connect2 = 0;        // "set_connect2"
-  int comPort = 3;         // "NumCOMPort"
-  int comPort2 = 4;        // "NumCOMPort2"
-  int device = 5;          // "NumDevice"
-  int device2 = 3;         // "NumDevice2"
-  double displayPeriod = 0.05;  // "DtShowVideo", seconds
-  int fileMode = 0;        // "set_use_file_instead_COM_port"
+  int autoconnect = 1;                                // "set_autoconnect"
+  int connect2 = 0;                                   // "set_connect2"
+  int comPort = 3;                                    // "NumCOMPort"
+  int comPort2 = 4;                                   // "NumCOMPort2"
+  int device = 5;                                     // "NumDevice"
+  int device2 = 3;                                    // "NumDevice2"
+  double displayPeriod = 0.05;                        // "DtShowVideo", seconds
+  int fileMode = 0;                                   // "set_use_file_instead_COM_port"
   Text1251 debugFile = "C:\\Tacmon\\pars\\test.bin";  // "file_instead_COM_port"
-  int autoRecord = 1;      // "SetAutoRecord"
+  int autoRecord = 1;                                 // "SetAutoRecord"
   // Two probes are read exactly when "set_connect2" is on and "set_autoconnect" off.
   bool TwoReceptors() const { return connect2 != 0 && autoconnect == 0; }
-  int PeriodMs() const;    // displayPeriod in whole milliseconds (at least 1)
+  int PeriodMs() const;  // displayPeriod in whole milliseconds (at least 1)
 };
 
 // What the link needs from the main hub dialog. Every call may come from the reading thread.
@@ -99,9 +99,9 @@ class SimpleLinkHost : public LinkHost {
 // The window that owns the reading thread. The hooks are called by the reading thread under
 // the link lock and must only do what is safe from another thread (e.g. queue work).
 struct LinkOwner {
-  WindowHandle window = 0;                  // receives 1037 and 1038; 0: none
-  std::function<bool()> hasRecordingView;   // empty: the window has one
-  std::function<void()> discardLivePush;    // Disconnect drops the recording view's live push
+  WindowHandle window = 0;                 // receives 1037 and 1038; 0: none
+  std::function<bool()> hasRecordingView;  // empty: the window has one
+  std::function<void()> discardLivePush;   // Disconnect drops the recording view's live push
 };
 
 // The process-wide link lock: timers, ring notification, disconnect, end of a connect.
@@ -124,9 +124,9 @@ struct ImageRing {
   int read = 0;
   PacketImage second;  // latest image of the second probe, one copy, latest wins
   bool hasSecond = false;
-  uint64_t puts = 0;   // images put, and images dropped unread
+  uint64_t puts = 0;  // images put, and images dropped unread
   uint64_t drops = 0;
-  TimedMutex lock;     // guards everything above
+  TimedMutex lock;  // guards everything above
 };
 // Puts an image (and the second probe's, or nullptr); then posts 1037 to window under the
 // link lock. Failures to lock write "(52026739)" / "(55728739)" "Internal error:can't lock".
@@ -176,8 +176,8 @@ class CCOMReadThread : public WorkerThread {
   bool PortOpen(int which);
 
   // The procedures of the thread messages, callable directly by tests on the calling thread.
-  bool Connect();      // true when connected (reading may start, or the debug file plays)
-  int ReadingLoop();   // 0 silence (reconnect), -1 stopped or nothing to read
+  bool Connect();     // true when connected (reading may start, or the debug file plays)
+  int ReadingLoop();  // 0 silence (reconnect), -1 stopped or nothing to read
   void Disconnect();
 
   // Counters for tools and benchmarks.
@@ -235,7 +235,7 @@ class CCOMReadThread : public WorkerThread {
   TimedMutex bufferLock_;  // guards ring1_, ring2_, current1_, current2_, averaged1_, averaged2_
   PacketRing ring1_;
   PacketRing ring2_;
-  PacketImage current1_;   // the latest raw packet of each probe
+  PacketImage current1_;  // the latest raw packet of each probe
   PacketImage current2_;
   PacketImage averaged1_;  // the image of the last period of each probe
   PacketImage averaged2_;

@@ -195,7 +195,12 @@ void BM_LinkAtLineRate(benchmark::State& state) {
   std::filesystem::remove_all(base, ec);
 }
 
-BENCHMARK(BM_LinkAtLineRate)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kSecond)
+BENCHMARK(BM_LinkAtLineRate)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond)
     ->UseRealTime();
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The link end to end: CCOMReadThread against tacprobe on pseudo-terminals, with the message
 // log captured, a hub window that records 1046/1048 and a pump playing the operation window.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -66,7 +65,8 @@ class LinkE2E : public ::testing::Test {
 
 TEST_F(LinkE2E, FixedPortConnectsReadsAtTheDisplayRateAndDisconnects) {
   WritePassportFile("probe5", 5, kId, 1, true);
-  auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"});
+  auto probe =
+      Probe({"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"});
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 0;
@@ -80,7 +80,8 @@ TEST_F(LinkE2E, FixedPortConnectsReadsAtTheDisplayRateAndDisconnects) {
 
   EXPECT_TRUE(log.Contains("Test ICom=5 Device=5"));
   EXPECT_TRUE(log.Contains("Device (mech.receptor?) return: '"));
-  EXPECT_TRUE(log.Contains("Механорецептор #1: соединение установлено на порт COM5 (device id=0a1b2c3d4e5f)"));
+  EXPECT_TRUE(log.Contains(
+      "Механорецептор #1: соединение установлено на порт COM5 (device id=0a1b2c3d4e5f)"));
   EXPECT_EQ(Cp1251ToUtf8(host.StatusText()), "Механорецептор #1: COM5 (device id=0a1b2c3d4e5f)");
   EXPECT_EQ(ReceptorDataFormat(), 1);
   {
@@ -107,7 +108,8 @@ TEST_F(LinkE2E, FixedPortConnectsReadsAtTheDisplayRateAndDisconnects) {
   link->RequestStop();
   EXPECT_TRUE(log.WaitFor("Разорвано соединение с механорецептором", 3000));
   EXPECT_TRUE(hub.WaitFor(kLinkMsgPortClosed, 2, 1000));
-  EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("port closed") != std::string::npos; }, 2000));
+  EXPECT_TRUE(
+      WaitUntil([&] { return probe->Output().find("port closed") != std::string::npos; }, 2000));
   EXPECT_EQ(link->TimerMode(), LinkTimerMode::kNone);
 }
 
@@ -125,12 +127,14 @@ TEST_F(LinkE2E, AutoconnectTriesOnlyFlaggedPassportsAndRemembersThePort) {
   ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
 
   EXPECT_TRUE(log.Contains("Механорецептор: автосоединение..."));
-  for (const char* line : {"Test ICom=3 Device=12", "Test ICom=4 Device=12", "Test ICom=5 Device=12"})
+  for (const char* line :
+       {"Test ICom=3 Device=12", "Test ICom=4 Device=12", "Test ICom=5 Device=12"})
     EXPECT_EQ(log.Count(line), 1) << line;
   EXPECT_EQ(log.Count("Test ICom="), 3);
   EXPECT_FALSE(log.Contains("Device=11"));
   EXPECT_FALSE(log.Contains("Device=13"));
-  EXPECT_TRUE(log.Contains("Механорецептор: соединение установлено на порт COM5 (device id=0a1b2c3d4e5f)"));
+  EXPECT_TRUE(
+      log.Contains("Механорецептор: соединение установлено на порт COM5 (device id=0a1b2c3d4e5f)"));
   EXPECT_EQ(Cp1251ToUtf8(host.StatusText()), "Механорецептор: COM5 (device id=0a1b2c3d4e5f)");
   EXPECT_NE(probe->Output().find("connect 0a1b2c3d4e5f"), std::string::npos);
   {
@@ -299,8 +303,8 @@ TEST_F(LinkE2E, MissingDebugFileGivesInvalidHandleAndNoConnection) {
 TEST_F(LinkE2E, TwoProbesDeliverBothImages) {
   WritePassportFile("p5", 5, kId, 1, true);
   WritePassportFile("p6", 6, "666666666666", 1, true);
-  auto probe = Probe({"--com", "5", "--second-com", "6", "--format", "1", "--noise", "0",
-                      "--script", "rest:60"});
+  auto probe = Probe(
+      {"--com", "5", "--second-com", "6", "--format", "1", "--noise", "0", "--script", "rest:60"});
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 0;
@@ -314,7 +318,8 @@ TEST_F(LinkE2E, TwoProbesDeliverBothImages) {
   link->PostThreadMessage(kLinkMsgConnectRead);
   ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
   ASSERT_TRUE(pump.WaitImages(5, 3000));
-  EXPECT_EQ(Cp1251ToUtf8(host.StatusText()), "Механорецепторы:  #1: COM5 (device id=0a1b2c3d4e5f); #2: COM6");
+  EXPECT_EQ(Cp1251ToUtf8(host.StatusText()),
+            "Механорецепторы:  #1: COM5 (device id=0a1b2c3d4e5f); #2: COM6");
   {
     TimedLock l(host.PassportLock(), 1000);
     EXPECT_EQ(host.Passports().current.deviceNumber, 5);

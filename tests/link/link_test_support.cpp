@@ -1,11 +1,10 @@
 #include "link_test_support.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -22,7 +21,8 @@ ProbeProcess::ProbeProcess(const std::vector<std::string>& args, const std::stri
     : out_(outFile) {
   // The programs are built beside the tests; $TACMON_BIN names the folder when it is set.
   const char* bin = std::getenv("TACMON_BIN");
-  std::string folder = bin ? bin : std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+  std::string folder =
+      bin ? bin : std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
   std::string exe = folder + "/" + program;
   std::vector<char*> argv;
   argv.push_back(exe.data());
@@ -41,9 +41,12 @@ ProbeProcess::~ProbeProcess() { Stop(); }
 
 bool ProbeProcess::Ready(int com, int ms) {
   auto link = winpath::PortsFolder() / ("COM" + std::to_string(com));
-  return WaitUntil([&] { return Output().find("ready") != std::string::npos &&
-                                std::filesystem::is_symlink(std::filesystem::symlink_status(link)); },
-                   ms);
+  return WaitUntil(
+      [&] {
+        return Output().find("ready") != std::string::npos &&
+               std::filesystem::is_symlink(std::filesystem::symlink_status(link));
+      },
+      ms);
 }
 
 std::string ProbeProcess::Output() { return ReadBytes(out_); }
@@ -114,8 +117,8 @@ bool LogCapture::WaitFor(const std::string& utf8, int ms) {
 
 // ---- passports ----
 
-void WritePassportFile(const std::string& name, int deviceNumber, const std::string& id,
-                       int format, bool autoconnect) {
+void WritePassportFile(const std::string& name, int deviceNumber, const std::string& id, int format,
+                       bool autoconnect) {
   DevicePassport p;
   p.deviceNumber = deviceNumber;
   ParseDeviceId(id, p.deviceId);

@@ -6,7 +6,6 @@
 #include <sys/types.h>
 
 #include <algorithm>
-
 #include <atomic>
 #include <mutex>
 #include <string>
@@ -22,12 +21,12 @@ class ProbeProcess {
  public:
   ProbeProcess(const std::vector<std::string>& args, const std::string& outFile,
                const std::string& program = "tacprobe");
-  ~ProbeProcess();  // SIGTERM and wait
+  ~ProbeProcess();                     // SIGTERM and wait
   bool Ready(int com, int ms = 5000);  // the link COM<com> exists
   std::string Output();                // everything it printed so far
   int Stop();                          // SIGTERM, then the wait status
   void Signal(int sig);
-  int Wait(int ms);                    // exit code, -1 when still running after ms
+  int Wait(int ms);  // exit code, -1 when still running after ms
 
  private:
   pid_t pid_ = -1;
@@ -47,8 +46,8 @@ class LogCapture {
 };
 
 // Writes DVP\<name>.dvp (and its "Add.bin" companion with the autoconnect flag).
-void WritePassportFile(const std::string& name, int deviceNumber, const std::string& id,
-                       int format, bool autoconnect);
+void WritePassportFile(const std::string& name, int deviceNumber, const std::string& id, int format,
+                       bool autoconnect);
 
 // A registered MessageQueueTarget that remembers the messages it got, in order.
 class RecordingWindow {

@@ -14,8 +14,9 @@ namespace {
 
 TEST(TacpushRecord, ThreeSecondsGiveSixtyFramesOfTheProbesValues) {
   ScratchRoots roots;
-  ProbeProcess probe({"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"},
-                     (roots.base() / "probe.txt").string());
+  ProbeProcess probe(
+      {"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"},
+      (roots.base() / "probe.txt").string());
   ASSERT_TRUE(probe.Ready(5)) << probe.Output();
   std::string out = (roots.base() / "r.psh").string();
   ProbeProcess record({"record", out, "--seconds", "3", "--port", "5", "--device", "5", "--id",
@@ -70,13 +71,15 @@ TEST(TacpushRecord, APressShowsOnTheDisplayThroughADefaultPassport) {
 
 TEST(TacpushRecord, CtrlCStopsCleanlyAndKeepsWhatWasRecorded) {
   ScratchRoots roots;
-  ProbeProcess probe({"--com", "6", "--direct", "--format", "0"}, (roots.base() / "probe.txt").string());
+  ProbeProcess probe({"--com", "6", "--direct", "--format", "0"},
+                     (roots.base() / "probe.txt").string());
   ASSERT_TRUE(probe.Ready(6)) << probe.Output();
   std::string out = (roots.base() / "r.psh").string();
   ProbeProcess record({"record", out, "--seconds", "60", "--port", "6", "--device", "2", "--id",
                        "0a1b2c3d4e5f", "--quiet"},
                       (roots.base() / "record.txt").string(), "tacpush");
-  ASSERT_TRUE(WaitUntil([&] { return record.Output().find("recording:") != std::string::npos; }, 10000))
+  ASSERT_TRUE(
+      WaitUntil([&] { return record.Output().find("recording:") != std::string::npos; }, 10000))
       << record.Output();
   SleepMs(1000);
   record.Signal(SIGINT);

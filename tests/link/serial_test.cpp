@@ -1,5 +1,7 @@
 // Serial ports on pseudo-terminals: opening by COM number, configuration failures, exclusive
 // use, timed reads and writes, cancelling and closing from another thread, hang-up.
+#include "platform/serial.h"
+
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -9,7 +11,6 @@
 #include <thread>
 
 #include "platform/clock.h"
-#include "platform/serial.h"
 #include "sim/pty_link.h"
 #include "support/scratch_roots.h"
 
@@ -35,8 +36,8 @@ TEST(SerialPort, OpenCodesFollowTheConfigurationSteps) {
   } cases[] = {
       {"\\\\.\\COM3", 115200, kSerialOk},
       {"COM3", 38400, kSerialOk},
-      {"com03", 115200, kSerialOk},               // the number, not its spelling
-      {"\\\\.\\COM5", 115200, kSerialCannotOpen},  // no link
+      {"com03", 115200, kSerialOk},                    // the number, not its spelling
+      {"\\\\.\\COM5", 115200, kSerialCannotOpen},      // no link
       {"\\\\.\\COM4", 115200, kSerialCannotGetState},  // not a terminal
       {"\\\\.\\COM3", 12345, kSerialCannotBuildFlags},
   };
@@ -118,8 +119,10 @@ TEST(SerialPort, CancelAndCloseWakeAWaitingReaderFromAnotherThread) {
       status = static_cast<int>(port->Read(&b, 1, 5000).status);
     });
     SleepMs(100);
-    if (close) port->Close();
-    else port->CancelIo();
+    if (close)
+      port->Close();
+    else
+      port->CancelIo();
     reader.join();
     EXPECT_LT(MonotonicSeconds() - t0, 1.0);
     EXPECT_EQ(status.load(), static_cast<int>(IoStatus::kCancelled));

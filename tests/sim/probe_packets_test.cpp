@@ -1,11 +1,12 @@
 // The simulator's encoder against the wire description, written out byte by byte.
+#include "sim/probe_packets.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
 #include <string>
 
-#include "sim/probe_packets.h"
 #include "sim/push_model.h"
 
 namespace {
@@ -23,7 +24,7 @@ std::array<int16_t, sim::kSensors> Ramp() {
 struct FormatCase {
   int format;
   size_t length;
-  const char* header;  // leading bytes
+  const char* header;         // leading bytes
   std::array<int, 19> words;  // packet word of sensors 1..19
 };
 
@@ -38,7 +39,8 @@ TEST(ProbePackets, SensorsSitInTheWordsOfTheirFormat) {
     auto p = sim::EncodePacket(c.format, Ramp(), sim::ProbeStatus{});
     ASSERT_EQ(p.size(), c.length);
     EXPECT_EQ(std::string(p.begin(), p.begin() + std::strlen(c.header)), c.header);
-    for (int s = 0; s < 19; ++s) EXPECT_EQ(WordAt(p, c.words[s]), 100 * (s + 1)) << "sensor " << s + 1;
+    for (int s = 0; s < 19; ++s)
+      EXPECT_EQ(WordAt(p, c.words[s]), 100 * (s + 1)) << "sensor " << s + 1;
   }
 }
 

@@ -1,4 +1,6 @@
 // The simulated probe on a real pseudo-terminal, driven through our serial port.
+#include "sim/probe_sim.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,7 +10,6 @@
 
 #include "platform/clock.h"
 #include "platform/serial.h"
-#include "sim/probe_sim.h"
 #include "support/scratch_roots.h"
 
 namespace {
@@ -155,7 +156,8 @@ TEST(ProbeSim, FaultModes) {
     IoStatus st = IoStatus::kOk;
     double end = MonotonicSeconds() + 2;
     char buf[256];
-    while (MonotonicSeconds() < end && st != IoStatus::kLost) st = port->Read(buf, sizeof buf, 100).status;
+    while (MonotonicSeconds() < end && st != IoStatus::kLost)
+      st = port->Read(buf, sizeof buf, 100).status;
     EXPECT_EQ(st, IoStatus::kLost);
     port->Close();
     SleepMs(500);

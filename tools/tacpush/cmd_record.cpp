@@ -51,14 +51,14 @@ bool ParseNumber(const Text1251& s, double* out) {
 int Parse(const CommandArgs& args, RecordOptions* o) {
   for (size_t i = 0; i < args.size(); ++i) {
     const Text1251& a = args[i];
-    auto next = [&](double* v) {
-      return i + 1 < args.size() && ParseNumber(args[++i], v);
-    };
+    auto next = [&](double* v) { return i + 1 < args.size() && ParseNumber(args[++i], v); };
     double v = 0;
     if (a == "--seconds") {
-      if (!next(&o->seconds) || o->seconds <= 0) return tacpush::UsageError("record", "--seconds needs a positive number");
+      if (!next(&o->seconds) || o->seconds <= 0)
+        return tacpush::UsageError("record", "--seconds needs a positive number");
     } else if (a == "--port") {
-      if (!next(&v) || v < 1 || v > 255) return tacpush::UsageError("record", "--port needs 1..255");
+      if (!next(&v) || v < 1 || v > 255)
+        return tacpush::UsageError("record", "--port needs 1..255");
       o->port = static_cast<int>(v);
     } else if (a == "--device") {
       if (!next(&v) || v < 0) return tacpush::UsageError("record", "--device needs a number");
@@ -66,17 +66,21 @@ int Parse(const CommandArgs& args, RecordOptions* o) {
     } else if (a == "--auto") {
       o->autoconnect = true;
     } else if (a == "--format") {
-      if (!next(&v) || (v != 0 && v != 1 && v != 2)) return tacpush::UsageError("record", "--format needs 0, 1 or 2");
+      if (!next(&v) || (v != 0 && v != 1 && v != 2))
+        return tacpush::UsageError("record", "--format needs 0, 1 or 2");
       o->format = static_cast<int>(v);
     } else if (a == "--period") {
-      if (!next(&o->period) || o->period < 0.005 || o->period > 10) return tacpush::UsageError("record", "--period needs 0.005..10 seconds");
+      if (!next(&o->period) || o->period < 0.005 || o->period > 10)
+        return tacpush::UsageError("record", "--period needs 0.005..10 seconds");
     } else if (a == "--id") {
       if (i + 1 >= args.size()) return tacpush::UsageError("record", "--id needs 12 hex digits");
       o->id = args[++i];
       std::array<uint8_t, 6> check{};
-      if (!ParseDeviceId(o->id, check)) return tacpush::UsageError("record", "--id needs 12 hex digits");
+      if (!ParseDeviceId(o->id, check))
+        return tacpush::UsageError("record", "--id needs 12 hex digits");
     } else if (a == "--connect-timeout") {
-      if (!next(&o->connectTimeout) || o->connectTimeout <= 0) return tacpush::UsageError("record", "--connect-timeout needs seconds");
+      if (!next(&o->connectTimeout) || o->connectTimeout <= 0)
+        return tacpush::UsageError("record", "--connect-timeout needs seconds");
     } else if (a == "--quiet") {
       o->quiet = true;
     } else if (!a.empty() && a[0] == '-') {
@@ -89,7 +93,8 @@ int Parse(const CommandArgs& args, RecordOptions* o) {
   }
   if (o->out.empty()) return tacpush::UsageError("record", "no output file");
   if (o->seconds <= 0) return tacpush::UsageError("record", "--seconds is required");
-  if (o->autoconnect == (o->port > 0)) return tacpush::UsageError("record", "give either --port N --device D or --auto");
+  if (o->autoconnect == (o->port > 0))
+    return tacpush::UsageError("record", "give either --port N --device D or --auto");
   if (o->port > 0 && o->device < 0) return tacpush::UsageError("record", "--port needs --device");
   return 0;
 }
@@ -105,11 +110,15 @@ bool EnsurePassport(SimpleLinkHost& host, const RecordOptions& o) {
   DevicePassport p;
   p.deviceNumber = o.device >= 0 ? o.device : 0;
   p.format = o.format;
-  if (!o.id.empty()) ParseDeviceId(o.id, p.deviceId);
-  else if (o.autoconnect) return false;
+  if (!o.id.empty())
+    ParseDeviceId(o.id, p.deviceId);
+  else if (o.autoconnect)
+    return false;
   r.passports.push_back(p);
-  std::fprintf(stderr, "tacpush: no passport for the probe in DVP\\, using a default one (device %d, id %s)\n",
-               p.deviceNumber, DeviceIdText(p).c_str());
+  std::fprintf(
+      stderr,
+      "tacpush: no passport for the probe in DVP\\, using a default one (device %d, id %s)\n",
+      p.deviceNumber, DeviceIdText(p).c_str());
   return true;
 }
 
@@ -143,7 +152,8 @@ int RunRecord(const CommandArgs& args) {
   owner.window = windowHandle;
   auto link = std::make_unique<CCOMReadThread>(host, owner);
 
-  struct sigaction sa {}, oldInt {}, oldTerm {};
+  struct sigaction sa {
+  }, oldInt{}, oldTerm{};
   sa.sa_handler = OnInterrupt;
   sigemptyset(&sa.sa_mask);
   sigaction(SIGINT, &sa, &oldInt);
@@ -224,7 +234,7 @@ int RunRecord(const CommandArgs& args) {
         ++sinceConnect;
       }
       if (recordStart >= 0 && now - lastProgress >= 0.25) {
-      now = std::max(now, recordStart);
+        now = std::max(now, recordStart);
         lastProgress = now;
         std::printf("\rrecording: %5.1f s, %d frames", now - recordStart, recorded);
         std::fflush(stdout);
