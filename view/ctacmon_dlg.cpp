@@ -343,6 +343,10 @@ void CtacmonDlg::OnPaint(ui::Canvas& canvas) {
       model_.Paint(mapCanvas, {picture_.left, picture_.top});
     }
     buffer_.BlitTo(canvas, picture_.left, picture_.top);
+    const ViewerHooks& hooks = CurrentViewerHooks();
+    if (hooks.framePainted && model_.HasPush())
+      hooks.framePainted(model_.CurrentFrameIndices(), model_.Shown().frames[model_.CurrentFrame()],
+                         model_.MsFromFirstFrame());
   } catch (const std::exception& e) {
     AddLogMessageF("FATAL EXCEPTION (%d) %s", 683001, e.what());
   }
@@ -404,10 +408,13 @@ void CtacmonDlg::EnterLabelMode(int mode, int cursor) {
 
 void CtacmonDlg::StartPause() {
   if (!model_.HasPush()) return;
+  const ViewerHooks& hooks = CurrentViewerHooks();
   if (model_.StartPause(MonotonicSeconds() * 1000)) {
+    if (hooks.pushStarted) hooks.pushStarted();
     SetTimer(kViewerPlaybackTimer, model_.TimerPeriodMs());
     SetItemBitmap(1010, 141);
   } else {
+    if (hooks.pushStopped) hooks.pushStopped();
     KillTimer(kViewerPlaybackTimer);
     SetItemBitmap(1010, 140);
   }
@@ -418,6 +425,7 @@ void CtacmonDlg::StartPause() {
 }
 
 void CtacmonDlg::StopPlayback() {
+  if (CurrentViewerHooks().pushStopped) CurrentViewerHooks().pushStopped();
   Apply(model_.Stop());
   ShowItem(1011, false);
 }
@@ -425,7 +433,9 @@ void CtacmonDlg::StopPlayback() {
 void CtacmonDlg::OnTimer(int id) {
   if (id != kViewerPlaybackTimer) return;
   try {
-    Apply(model_.Tick(MonotonicSeconds() * 1000));
+    const ViewerEffects e = model_.Tick(MonotonicSeconds() * 1000);
+    if (e.stopTimer && CurrentViewerHooks().pushStopped) CurrentViewerHooks().pushStopped();
+    Apply(e);
   } catch (const std::exception& e) {
     AddLogMessageF("FATAL EXCEPTION (%d) %s", 683002, e.what());
   }

@@ -29,6 +29,12 @@ struct ViewerHooks {
   std::function<DevicePassport()> currentPassport;
   std::function<Text1251()> debugInputFile;
   std::function<void(int command, ui::Dialog& viewer)> externalCommand;
+  // The recognition library, when active: playback of a push starts / stops, and every paint
+  // with a push hands over the current frame (colour indices, frame, ms from the first frame).
+  std::function<void()> pushStarted;
+  std::function<void()> pushStopped;
+  std::function<void(const std::array<int, kSensorCount>&, const SensorFrame&, int64_t)>
+      framePainted;
 };
 ViewerHooks& CurrentViewerHooks();
 

@@ -520,6 +520,20 @@ void PushViewerModel::Paint(MapCanvas& canvas, ui::Point origin) {
   DrawLegend(canvas, l.legend, map_.brushes);
 }
 
+std::array<int, kSensorCount> PushViewerModel::CurrentFrameIndices() const {
+  std::array<int, kSensorCount> out{};
+  if (!HasPush()) return out;
+  const SensorFrame& f = push_.frames[CurrentFrame()];
+  for (int i = 0; i < kSensorCount; ++i) out[i] = MapColourIndex(ColourPassport(), i, f.values[i]);
+  return out;
+}
+
+int64_t PushViewerModel::MsFromFirstFrame() const {
+  if (!HasPush()) return 0;
+  return push_.frames[CurrentFrame()].captureTime.ToMilliseconds() -
+         push_.frames[0].captureTime.ToMilliseconds();
+}
+
 // ---- texts ---------------------------------------------------------------------------------
 
 Text1251 PushViewerModel::StatusText() const {

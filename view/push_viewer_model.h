@@ -126,8 +126,12 @@ class PushViewerModel {
   // Paints the whole picture (white background, overview, main map, strip, frames, legend).
   // origin: the picture area's top left in client coordinates (for the hit tables).
   void Paint(MapCanvas& canvas, ui::Point origin);
-  // Colour indices of the current frame from the last paint (for the recognition library).
+  // What the last paint drew in the main map.
   const MapDrawResult& LastMain() const { return lastMain_; }
+  // For the recognition library: the 19 colour indices of the current frame (all sensors,
+  // with the passport the map uses) and the milliseconds from the first frame's capture time.
+  std::array<int, kSensorCount> CurrentFrameIndices() const;
+  int64_t MsFromFirstFrame() const;
 
   // ---- texts ----
   Text1251 StatusText() const;

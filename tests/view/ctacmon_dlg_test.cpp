@@ -124,6 +124,11 @@ TEST_F(ViewerWindow, OpensOnTheSourcePushWithItsTexts) {
 }
 
 TEST_F(ViewerWindow, PlaysInRealTimeAndStops) {
+  int started = 0, stopped = 0, painted = 0;
+  view::CurrentViewerHooks().pushStarted = [&] { ++started; };
+  view::CurrentViewerHooks().pushStopped = [&] { ++stopped; };
+  view::CurrentViewerHooks().framePainted = [&](const std::array<int, 19>&, const SensorFrame&,
+                                                int64_t) { ++painted; };
   const double start = MonotonicSeconds();
   viewer->SendCommand(1010);
   EXPECT_EQ(viewer->Model().Playback(), view::PlaybackState::kPlaying);
@@ -141,6 +146,10 @@ TEST_F(ViewerWindow, PlaysInRealTimeAndStops) {
   viewer->SendCommand(1011);
   EXPECT_EQ(viewer->Model().CurrentFrame(), 0);
   EXPECT_FALSE(viewer->IsItemVisible(1011));
+  EXPECT_EQ(started, 1);
+  EXPECT_EQ(stopped, 2);  // pause and stop
+  EXPECT_GT(painted, 0);
+  view::CurrentViewerHooks() = {};
 }
 
 TEST_F(ViewerWindow, TimelineZoomAndModes) {

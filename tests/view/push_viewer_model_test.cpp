@@ -409,4 +409,19 @@ TEST(ViewerTexts, StatusTitleAndComment) {
   EXPECT_EQ(m.CommentText(), "one\r\ntwo");
 }
 
+TEST(ViewerRecognition, CurrentFrameForTheLibraryCoversAllSensors) {
+  SetReceptorDataFormat(1);
+  PushViewerModel m;
+  view::ViewerSource s = SourceOf(TimedPush(10, 50));
+  m.Open(&s);
+  m.SetMapMode(view::kMode1);  // the map shows one sensor, the library still gets all 19
+  m.SetCurrentFrame(4);
+  std::array<int, 19> indices = m.CurrentFrameIndices();
+  for (int i = 0; i < 19; ++i)
+    EXPECT_EQ(indices[i], view::MapColourIndex(s.push.passport, i, 1400)) << i;
+  EXPECT_EQ(m.MsFromFirstFrame(), 200);
+  PushViewerModel none;
+  EXPECT_EQ(none.CurrentFrameIndices(), (std::array<int, 19>{}));
+}
+
 }  // namespace
