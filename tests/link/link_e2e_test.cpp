@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 
@@ -434,6 +435,29 @@ TEST_F(LinkE2E, QuitEndsTheThreadAtOnceEvenDuringARetryPause) {
   EXPECT_EQ(link->Quit(), 1);
   EXPECT_LT(MonotonicSeconds() - t0, 1.0);
   EXPECT_FALSE(link->Running());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Tacprobe, HelpUsageAndACleanEndOnSigtermThatRemovesItsLinks) {
+  ScratchRoots roots;
+  ProbeProcess help({"--help"}, (roots.base() / "help.txt").string());
+  EXPECT_EQ(help.Wait(5000), 0);
+  EXPECT_NE(help.Output().find("usage: tacprobe --com N"), std::string::npos);
+  ProbeProcess bad({"--format", "1"}, (roots.base() / "bad.txt").string());
+  EXPECT_EQ(bad.Wait(5000), 2) << "no port number";
+
+  ProbeProcess probe({"--com", "7", "--second-com", "8"}, (roots.base() / "probe.txt").string());
+  ASSERT_TRUE(probe.Ready(7)) << probe.Output();
+  EXPECT_TRUE(std::filesystem::is_symlink(roots.ports() / "COM8"));
+  probe.Signal(SIGTERM);
+  EXPECT_EQ(probe.Wait(3000), 0);
+  EXPECT_NE(probe.Output().find("stopped"), std::string::npos);
+  for (const char* name : {"COM7", "COM8"})
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(roots.ports() / name)))
+        << name;
 }
 
 }  // namespace
