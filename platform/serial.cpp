@@ -168,6 +168,10 @@ bool SerialPort::Cancelled(uint64_t seq) {
 
 IoResult SerialPort::Read(void* data, size_t n, int ms) {
   IoResult r;
+  if (n == 0) {
+    r.status = IsOpen() ? IoStatus::kOk : IoStatus::kClosed;
+    return r;
+  }
   uint64_t seq = 0;
   r.status = Enter(&seq);
   if (r.status != IoStatus::kOk) return r;
@@ -184,10 +188,6 @@ IoResult SerialPort::Read(void* data, size_t n, int ms) {
       std::lock_guard l(lock_);
       lost_ = true;
       r.status = IoStatus::kLost;
-      break;
-    }
-    if (n == 0) {
-      r.status = IoStatus::kOk;
       break;
     }
     int left = Remaining(deadline);
