@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTimer>
 #include <QWidget>
@@ -18,6 +19,7 @@
 #include "app/kit/file_dialog.h"
 #include "app/kit/fonts.h"
 #include "platform/ui/app_loop.h"
+#include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
 #include "tests/support/scratch_roots.h"
 
@@ -347,5 +349,37 @@ TEST_F(KitWindows, DatePickerSnapshot) {
   EXPECT_FALSE(dlg.IsItemVisible(kit::kDateGridFirst + 33));
   const std::string path = std::filesystem::temp_directory_path().string() + "/ckdate.png";
   EXPECT_TRUE(dlg.Widget()->grab().save(QString::fromStdString(path)));
+  dlg.DestroyWindow();
+}
+
+namespace {
+// A dialog whose drawing rectangle is too big for a bitmap.
+class HugeDrawDialog : public CDialogK {
+ public:
+  HugeDrawDialog() : CDialogK(9701) {}
+  ui::Rect GetDrawRect() const override { return {0, 0, 20000, 100}; }
+};
+}  // namespace
+
+TEST_F(KitWindows, BackBufferFailureShowsTheInternalErrorBoxAndPaintingGoesOn) {
+  HugeDrawDialog dlg;
+  ASSERT_TRUE(dlg.Create());
+  const size_t boxes = ui::MessageBoxHistory().size();
+  QTimer closer;  // answers every box that comes up
+  QObject::connect(&closer, &QTimer::timeout, [] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) box->accept();
+  });
+  closer.start(50);
+  dlg.ShowWindow(ui::SW_SHOW);
+  dlg.SetClientSize(300, 120);
+  Serve(300);
+  closer.stop();
+  auto history = ui::MessageBoxHistory();
+  ASSERT_GT(history.size(), boxes);
+  EXPECT_EQ(history[boxes].text, "Internal error\nFile'DialogK'\nString #139");
+  EXPECT_EQ(history[boxes].caption, "");
+  EXPECT_FALSE(dlg.backBuffer.Valid());
+  EXPECT_FALSE(dlg.ClientWidget()->grab().isNull());  // paints without the buffer
   dlg.DestroyWindow();
 }
