@@ -145,7 +145,7 @@ void InstallMessageWindow() {
   EnsureResources();
   SetMessageWindowFactory(&CreateMessageWindow);
   // Scripted runs: "message-window 5" shows the window, "message-window 0" hides it,
-  // "log TEXT..." reports a message.
+  // "log-message TEXT..." reports a message.
   ui::automation::RegisterCommand("message-window", [](ui::automation::Context& c) {
     if (c.args.size() != 1 || (c.args[0] != "0" && c.args[0] != "5")) {
       c.error = "message-window needs 0 or 5";
@@ -154,7 +154,7 @@ void InstallMessageWindow() {
     ShowMessageWindow(std::stoi(c.args[0]));
     return ui::automation::Result::Done;
   });
-  ui::automation::RegisterCommand("log", [](ui::automation::Context& c) {
+  ui::automation::RegisterCommand("log-message", [](ui::automation::Context& c) {
     AddLogMessage(Utf8ToCp1251(c.rest).c_str());
     return ui::automation::Result::Done;
   });

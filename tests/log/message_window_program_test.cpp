@@ -61,8 +61,8 @@ TEST(MessageWindowProgram, ScriptedRunShowsTheLogInTheWindow) {
   const auto dir = roots.base();
   WriteBytes(dir / "script.txt",
              "wait 200\n"
-             "log MechReceptor: Can't connect\n"
-             "log \x04quiet one\n"
+             "log-message MechReceptor: Can't connect\n"
+             "log-message \x04quiet one\n"
              "message-window 5\n"
              "wait 300\n"
              "activate 131\n"
