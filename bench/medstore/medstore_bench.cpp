@@ -190,7 +190,9 @@ BENCHMARK(BM_GetPatientByID);
 
 void BM_SearchOperationsByMask(benchmark::State& state) {
   std::string dir = Operations();
+  size_t before = HeapInUse();
   operation_list* list = InitOperationDB(dir.data(), Quiet);
+  state.counters["bytes_per_record"] = static_cast<double>(HeapInUse() - before) / 100000;
   operation_search_mask mask{};
   mask.size = sizeof mask;
   mask.version = 3;
