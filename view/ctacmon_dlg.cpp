@@ -577,6 +577,7 @@ void CtacmonDlg::OnOK() { CloseWithSaving(); }
 
 void CtacmonDlg::OnCancel() {
   KillTimer(kViewerPlaybackTimer);
+  mainSet_.modified = false;  // closing without saving the options: "Main" stays as it is
   if (IsModal())
     EndDialog(ui::IDCANCEL);
   else

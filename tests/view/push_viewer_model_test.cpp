@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "acquisition/push_file.h"
 #include "tests/support/scratch_roots.h"
 #include "tests/view/recording_canvas.h"
@@ -422,6 +424,79 @@ TEST(ViewerRecognition, CurrentFrameForTheLibraryCoversAllSensors) {
   EXPECT_EQ(m.MsFromFirstFrame(), 200);
   PushViewerModel none;
   EXPECT_EQ(none.CurrentFrameIndices(), (std::array<int, 19>{}));
+}
+
+// Random input on pushes of awkward sizes: the viewer never leaves its valid states and never
+// divides by zero (checked further by the sanitizer build).
+TEST(ViewerRobustness, RandomEventsKeepTheStateValid) {
+  SetReceptorDataFormat(1);
+  std::mt19937 rng(20240517);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int n : {0, 1, 2, 3, 17, 320}) {
+    SCOPED_TRACE(n);
+    Push p = TimedPush(n, pick(0, 1) ? 50 : 0);
+    for (auto& f : p.frames)
+      for (auto& v : f.values) v = pick(-70000, 70000);
+    view::ViewerSource s = SourceOf(p);
+    PushViewerModel m;
+    m.Open(&s);
+    RecordingCanvas canvas;
+    double now = 0;
+    for (int step = 0; step < 1500; ++step) {
+      const ui::Point pt{pick(-20, 900), pick(-20, 700)};
+      switch (pick(0, 13)) {
+        case 0:
+          m.LButtonDown(pt);
+          break;
+        case 1:
+          m.MouseMove(pt);
+          break;
+        case 2:
+          m.LButtonUp(pt);
+          break;
+        case 3:
+          m.RButtonDown();
+          break;
+        case 4:
+          m.SetLabelMode(pick(0, 5));
+          break;
+        case 5:
+          m.ZoomIn();
+          break;
+        case 6:
+          m.ZoomOut();
+          break;
+        case 7:
+          m.ScrollCurves(pick(0, 1) ? 1 : -1);
+          break;
+        case 8:
+          m.Timeline(pick(0, 8), pick(-10, 400));
+          break;
+        case 9:
+          m.StartPause(now);
+          break;
+        case 10:
+          m.Tick(now += pick(0, 120));
+          break;
+        case 11:
+          m.SetMapMode(static_cast<view::MapMode>(pick(0, 2)));
+          break;
+        case 12:
+          m.ComputeLayout(pick(0, 900), pick(0, 700), pick(0, 150), pick(0, 6));
+          break;
+        default:
+          canvas.ops.clear();
+          m.Paint(canvas, {3, 30});
+          break;
+      }
+      ASSERT_GE(m.CurrentFrame(), 0);
+      ASSERT_LE(m.CurrentFrame(), std::max(0, n - 1));
+      ASSERT_GE(m.Map().timeWindow.halfWidth, 1);
+      ASSERT_GE(m.Map().selected, 0);
+      ASSERT_LT(m.Map().selected, 19);
+    }
+    EXPECT_EQ(m.StatusText().rfind("rec=", 0), 0u);
+  }
 }
 
 }  // namespace
