@@ -415,16 +415,16 @@ void PushViewerModel::ToggleVisibility(int sensor) {
 
 // ---- layout and painting -------------------------------------------------------------------
 
-void PushViewerModel::ComputeLayout(int width, int height, int cellSize, int minColumns) {
-  ViewerLayout& l = layout_;
+ViewerLayout LayoutPicture(int width, int height, int cellSize, int minColumns,
+                           int previousLegendWidth) {
+  ViewerLayout l;
   l.width = std::max(1, width);
   l.height = std::max(1, height);
   l.cellSize = std::max(1, cellSize);
   minColumns = std::clamp(minColumns, 1, kMaxColumns);
   const int W = l.width, H = l.height, f = l.cellSize;
   l.legend = {W - kLegendWidth, 0, W, H};
-  const int side = std::max(f, W - f * minColumns - previousLegendWidth_);
-  previousLegendWidth_ = kLegendWidth;
+  const int side = std::max(f, W - f * minColumns - previousLegendWidth);
   const int margin = std::max(0, H - side) / 2;
   l.map.left = 0;
   l.map.top = margin;
@@ -432,9 +432,14 @@ void PushViewerModel::ComputeLayout(int width, int height, int cellSize, int min
   l.map.right = l.map.left + (l.map.bottom - l.map.top);
   const int mapSide = l.map.right - l.map.left;
   const int count = std::clamp((W - kLegendWidth - mapSide) / f, minColumns, kMaxColumns);
-  l.columns.clear();
   for (int i = 0; i < count; ++i)
     l.columns.push_back({l.map.right + i * f, l.map.top, l.map.right + (i + 1) * f, l.map.bottom});
+  return l;
+}
+
+void PushViewerModel::ComputeLayout(int width, int height, int cellSize, int minColumns) {
+  layout_ = LayoutPicture(width, height, cellSize, minColumns, previousLegendWidth_);
+  previousLegendWidth_ = kLegendWidth;
 }
 
 void PushViewerModel::Paint(MapCanvas& canvas, ui::Point origin) {

@@ -38,6 +38,12 @@ struct ViewerLayout {
   int cellSize = 1;               // side of one small map
 };
 
+// The picture's layout for a size (shared with the recording view): legend at the right, the
+// map square at the left, up to five strip columns of side cellSize between them.
+// previousLegendWidth is 0 at a window's first layout and 50 afterwards.
+ViewerLayout LayoutPicture(int width, int height, int cellSize, int minColumns,
+                           int previousLegendWidth);
+
 // Kinds of the "Загрузить" commands.
 enum class LoadKind { kLog, kWirelessLog, kMobileLog, kPushFile };
 

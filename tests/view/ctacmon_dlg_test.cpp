@@ -229,6 +229,17 @@ TEST_F(ViewerWindow, LabelsEditedByMouseAreSavedIntoTheSourceFile) {
             "В нажатии ничего не изменено. Сохранение не требуется."_cp);
 }
 
+TEST_F(ViewerWindow, TinyWindowStillPaints) {
+  viewer->Widget()->resize(120, 90);
+  PumpFor(30);
+  viewer->Paint();
+  EXPECT_GE(viewer->Model().Layout().width, 1);
+  viewer->Widget()->resize(1100, 760);
+  PumpFor(30);
+  viewer->Paint();
+  EXPECT_GT(viewer->Model().Layout().map.Width(), 300);
+}
+
 TEST_F(ViewerWindow, ControlPushWithoutAPushSaysSo) {
   viewer->LoadFile(view::LoadKind::kPushFile, (roots.base() / "missing.bin").string());
   EXPECT_FALSE(viewer->Model().HasPush());
