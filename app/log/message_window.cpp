@@ -283,20 +283,33 @@ void CKD_MessageBox::RefreshFromLog() {
   SetCheck(kMsgShowWarnings, s.showWarnings ? 1 : 0);
   ApplyOpacity(MessageWindowOpacity());
   ui::ListBox list = ListBoxItem(kMsgList);
-  if (!list.Valid()) return;
-  // Refill only when the lines differ from what is shown.
-  bool same = list.GetCount() == static_cast<int>(s.lines.size());
-  for (int i = 0; same && i < list.GetCount() && i < 3; ++i)
-    same = list.GetText(i) == s.lines[static_cast<size_t>(i)];
-  if (same && shownRevision_ != ~0ull && !s.lines.empty() &&
-      list.GetText(list.GetCount() - 1) == s.lines.back() && s.revision == shownRevision_)
-    return;
+  if (!list.Valid() || s.revision == shownRevision_) return;
   shownRevision_ = s.revision;
+  const std::vector<Text1251>& next = s.lines;
   QListWidget* w = list.Widget();
+  const bool intact = list.GetCount() == static_cast<int>(shown_.size());
+  // Usually a few lines came on top and some left the bottom: change only those rows.
+  size_t added = 0;
+  bool incremental = false;
+  for (; intact && added <= std::min<size_t>(next.size(), 64); ++added) {
+    const size_t kept = next.size() - added;
+    if (kept <= shown_.size() &&
+        std::equal(next.begin() + static_cast<long>(added), next.end(), shown_.begin())) {
+      incremental = true;
+      break;
+    }
+  }
   w->setUpdatesEnabled(false);
-  list.ResetContent();
-  for (const auto& line : s.lines) list.AddString(line);
+  if (incremental) {
+    const int kept = static_cast<int>(next.size() - added);
+    while (list.GetCount() > kept) list.DeleteString(list.GetCount() - 1);
+    for (size_t i = 0; i < added; ++i) list.InsertString(static_cast<int>(i), next[i]);
+  } else {
+    list.ResetContent();
+    for (const auto& line : next) list.AddString(line);
+  }
   w->setUpdatesEnabled(true);
+  shown_ = next;
 }
 
 void CKD_MessageBox::ShowSelectedLine() {

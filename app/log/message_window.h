@@ -40,8 +40,9 @@ class CKD_MessageBox : public ui::Dialog {
   void PlaceCornerButtons();
 
   uint64_t shownRevision_ = ~0ull;
-  bool movingByItself_ = true;  // set while the window is created or moves itself
-  ui::Rect placedAt_{};         // where it last put itself
+  std::vector<Text1251> shown_;  // the lines the list box holds
+  bool movingByItself_ = true;   // set while the window is created or moves itself
+  ui::Rect placedAt_{};          // where it last put itself
   struct Anchor {
     int id, flags;
     ui::Rect rect;

@@ -236,3 +236,20 @@ TEST_F(MessageWindowTest, Snapshot) {
   EXPECT_LT(client.bottom - ok.bottom, 30);
   EXPECT_GT(list.Width(), client.Width() - 40);
 }
+
+TEST_F(MessageWindowTest, ListFollowsTheLineBudgetRowForRow) {
+  for (int i = 0; i < 2100; ++i) {
+    AddLogMessageF("m%d", i);
+    if (i % 500 == 0) ASSERT_TRUE(Flush());
+  }
+  ASSERT_TRUE(Flush());
+  const auto model = GetMessageList();
+  EXPECT_LE(model.lines.size(), 2000u);
+  ASSERT_TRUE(Settle([&] {
+    return Window()->ListBoxItem(kMsgList).GetCount() == static_cast<int>(model.lines.size());
+  }));
+  ui::ListBox list = Window()->ListBoxItem(kMsgList);
+  for (int i = 0; i < list.GetCount(); i += 97)
+    EXPECT_EQ(list.GetText(i), model.lines[static_cast<size_t>(i)]) << i;
+  EXPECT_EQ(Normalised(list.GetText(0)), "m2099  [STAMP]");
+}
