@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "tests/view/recording_canvas.h"
 
@@ -347,6 +348,26 @@ TEST_F(SensorMapTest, ThumbnailVariant) {
   int labelLines = 0;
   for (auto* op : canvas.Of(DrawOp::kLine)) labelLines += op->pen.colour == Scale((77 + 128) % 256);
   EXPECT_EQ(labelLines, 19);
+}
+
+TEST_F(SensorMapTest, ColourIndicesStayInTheScaleForAnyPassport) {
+  DevicePassport odd;
+  odd.slopes[0] = std::nan("");     // NaN gives 0
+  odd.slopes[1] = 1e300;            // far above the range gives 255
+  odd.slopes[2] = -1e300;           // far below gives 0
+  odd.rangeHi[3] = odd.rangeLo[3];  // no span
+  state.passport = &odd;
+  Push push = MakePush(2, 128);
+  view::MapDrawResult r = view::DrawSensorMap(canvas, state, Main(&push));
+  EXPECT_EQ(r.indices[0], 0);
+  EXPECT_EQ(r.indices[1], 255);
+  EXPECT_EQ(r.indices[2], 0);
+  for (int i = 0; i < 19; ++i) {
+    EXPECT_GE(r.indices[i], 0);
+    EXPECT_LE(r.indices[i], 255);
+  }
+  EXPECT_EQ(view::MapCurveFraction(odd, 0, 100), 0.0);
+  EXPECT_EQ(view::MapCurveFraction(odd, 1, 100), 1.0);
 }
 
 }  // namespace
