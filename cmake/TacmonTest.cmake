@@ -6,9 +6,12 @@ function(tacmon_add_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   target_compile_definitions(${name} PRIVATE TACMON_TEST_DATA="${CMAKE_SOURCE_DIR}/tests/data")
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests ${CMAKE_SOURCE_DIR})
-  set(props ENVIRONMENT
-    "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg;TACMON_BIN=${CMAKE_BINARY_DIR}/bin"
-    TIMEOUT 300)
+  # QT_QPA_PLATFORM, XDG_RUNTIME_DIR and TACMON_BIN come from tests/support/test_environment.cpp
+  # (one ENVIRONMENT value with several entries does not survive gtest_discover_tests).
+  target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/support/test_environment.cpp)
+  target_compile_definitions(${name} PRIVATE TACMON_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
+                                             TACMON_XDG_DIR="${CMAKE_BINARY_DIR}/xdg")
+  set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()

@@ -5,11 +5,28 @@
 #include "platform/report.h"
 
 bool TimedMutex::Lock(int ms) {
-  if (ms < 0) {
-    m_.lock();
+  const auto self = std::this_thread::get_id();
+  std::unique_lock lock(m_);
+  if (depth_ > 0 && owner_ == self) {
+    ++depth_;
     return true;
   }
-  return m_.try_lock_for(std::chrono::milliseconds(ms));
+  auto free = [&] { return depth_ == 0; };
+  if (ms < 0) cv_.wait(lock, free);
+  else if (!cv_.wait_for(lock, std::chrono::milliseconds(ms), free)) return false;
+  owner_ = self;
+  depth_ = 1;
+  return true;
+}
+
+void TimedMutex::Unlock() {
+  std::unique_lock lock(m_);
+  if (depth_ == 0 || owner_ != std::this_thread::get_id()) return;  // not ours: ignore
+  if (--depth_ == 0) {
+    owner_ = {};
+    lock.unlock();
+    cv_.notify_one();
+  }
 }
 
 bool Semaphore::Wait(int ms) {

@@ -5,16 +5,21 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
-// Recursive mutex with timed waits (the original's mutexes are recursive).
+// Recursive mutex with timed waits (the original's mutexes are recursive). Built on a plain
+// mutex and condition variable, which ThreadSanitizer follows (it does not follow timed locks).
 class TimedMutex {
  public:
   // ms < 0 waits without limit. True when taken.
   bool Lock(int ms = -1);
-  void Unlock() { m_.unlock(); }
+  void Unlock();
 
  private:
-  std::recursive_timed_mutex m_;
+  std::mutex m_;  // guards owner_ and depth_
+  std::condition_variable cv_;
+  std::thread::id owner_;
+  int depth_ = 0;
 };
 
 // Scoped hold of a TimedMutex; check Locked() before touching what it guards.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
@@ -127,4 +129,11 @@ TEST(MessageQueue, ManyProducersLoseNothing) {
   }
   for (auto& t : producers) t.join();
   EXPECT_FALSE(q.Peek(m));
+}
+
+TEST(TestEnvironment, EveryTestProgramRunsHeadlessWithItsBinFolder) {
+  ASSERT_NE(std::getenv("TACMON_BIN"), nullptr);
+  EXPECT_NE(std::string(std::getenv("TACMON_BIN")), "");
+  ASSERT_NE(std::getenv("XDG_RUNTIME_DIR"), nullptr);
+  EXPECT_STREQ(std::getenv("QT_QPA_PLATFORM"), "offscreen");
 }
