@@ -658,8 +658,16 @@ void ParseFrames(ParseContext& ctx, push_item& item, const char* p, const char* 
   bool memoryLost = false;
   size_t valueBytes = static_cast<size_t>(perFrame > 0 ? perFrame : 1) * sizeof(int32_t);
   try {
-    frames.reserve(static_cast<size_t>(wanted < 4096 ? wanted : 4096));
+    // A frame takes at least one character per value, so a line holds no more frames than
+    // this: the values allocated stay within a small multiple of the line's length.
+    int64_t fit = (stop - p + 1) / (static_cast<int64_t>(perFrame) + 1) + 1;
+    int32_t most = fit < wanted ? static_cast<int32_t>(fit) : wanted;
+    frames.reserve(static_cast<size_t>(most < 4096 ? most : 4096));
     while (static_cast<int32_t>(frames.size()) < wanted) {
+      if (static_cast<int32_t>(frames.size()) == most) {
+        ctx.ReportOnce("Warning: format error\n", st.formatError);
+        break;
+      }
       push_frame f{};
       f.Values = static_cast<int32_t*>(std::calloc(1, valueBytes));
       if (!f.Values) {
@@ -876,7 +884,7 @@ void WriteRecord(std::string& out, const push_item& item) {
   int32_t n = item.Press ? FrameCount(item) : 0;
   int32_t head = ValuesPerFrame(item.HeadNum), raw = ValuesPerFrame(item.RawNum);
   size_t estimate = static_cast<size_t>(n) * static_cast<size_t>(head + raw + 20) * 8;
-  out.reserve(out.size() + 41000 + std::min<size_t>(estimate, size_t{64} << 20));
+  out.reserve(out.size() + 41000 + std::min<size_t>(estimate, size_t{4} << 20));
   w.Raw("ID: ").Int(item.ID).Nl();
   w.Raw("OperationID: ").Int(item.OperationID).Nl();
   w.Raw("DeviceID: ").Int(item.DeviceID).Nl();

@@ -357,6 +357,12 @@ TEST_F(RecordTest, PushIsWrittenByteExactAndReadsBack) {
   ClosePushDB(list);
 }
 
+std::string Repeat(const std::string& s, int n) {
+  std::string r;
+  for (int i = 0; i < n; ++i) r += s;
+  return r;
+}
+
 struct PushCase {
   const char* name;
   std::string body;  // after "ID: 1"
@@ -427,6 +433,11 @@ TEST_F(RecordTest, PushLinesAreBoundedAndChecked) {
          EXPECT_EQ(p.Press[0].Values[0], 1);
          EXPECT_EQ(p.Press[0].Time[0], 1);
        }},
+      {"frames cut short cannot make the values outgrow the line",
+       "HeadNum: 4096\r\nNPress: 100000\r\nPress: " + Repeat("time: 0 0 0 0 0 0 0; ", 1000) +
+           "\r\n",
+       {"Warning: format error\n", "Warning: Not enough pushes\n"},
+       [](const push_item& p) { EXPECT_LE(p.NPress, 6); }},
       {"negative sizes",
        "HeadNum: -5\r\nNPress: -1\r\n",
        {"Warning: format error\n", "Warning: format error\n"},
