@@ -8,6 +8,10 @@
  * copied); an item reached through a list belongs to the list; search results belong to the
  * caller until released by the same search called with a null first argument.
  *
+ * Ids: a new id is claimed by creating its record directory exclusively, so several
+ * workstations can share one database folder; the highest id ever handed out is kept in the
+ * file "medstore_last_id" of the database folder, so ids of deleted records never come back.
+ *
  * Results: 0 done, 1 refused or only partly done (a message was given), -1 out of memory. */
 #ifndef MEDSTORE_MEDSTORE_H
 #define MEDSTORE_MEDSTORE_H
