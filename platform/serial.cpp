@@ -312,6 +312,15 @@ bool SerialPort::BeginWait(int* fd, int* wakeFd) {
   return true;
 }
 
+bool CanOpenPort(int number) {
+  std::filesystem::path path = SerialPort::HostPathFor(SerialPort::PortName(number));
+  int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);  // releases the lock
+  return free;
+}
+
 // ---- FileTransport ------------------------------------------------------------------------------
 
 std::shared_ptr<FileTransport> FileTransport::Open(const std::filesystem::path& hostPath,

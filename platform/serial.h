@@ -139,6 +139,10 @@ class FileTransport final : public ByteTransport {
   uint64_t delivered_ = 0;
 };
 
+// True when port n could be opened now (it exists and nobody holds it); the port is left as it
+// was. The hub's port list is built from this.
+bool CanOpenPort(int number);
+
 // Waits until one of the transports can be read without waiting, at most ms. Returns a bit mask
 // of the ready ones (bit i for ports[i]; a lost port counts as ready, its Read says kLost);
 // transports without a descriptor are always ready, closed ones (nullptr) never. 0 when the time

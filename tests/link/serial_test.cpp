@@ -60,7 +60,10 @@ TEST(SerialPort, APortInUseDoesNotOpenAgainUntilClosed) {
   int code = 0;
   EXPECT_FALSE(Open("COM3", 115200, &code));
   EXPECT_EQ(code, kSerialCannotOpen);
+  EXPECT_FALSE(CanOpenPort(3)) << "a port in use is not listed";
+  EXPECT_FALSE(CanOpenPort(4)) << "no such port";
   first->Close();
+  EXPECT_TRUE(CanOpenPort(3));
   EXPECT_TRUE(Open("COM3"));
 }
 
