@@ -69,6 +69,24 @@ TEST(TacpushRecord, APressShowsOnTheDisplayThroughADefaultPassport) {
   }
 }
 
+TEST(TacpushRecord, AutoconnectFindsTheProbeThroughItsPassport) {
+  ScratchRoots roots;
+  WritePassportFile("probe9", 9, "00aa00bb00cc", 1, true);
+  ProbeProcess probe({"--com", "4", "--format", "1", "--id", "00aa00bb00cc"},
+                     (roots.base() / "probe.txt").string());
+  ASSERT_TRUE(probe.Ready(4)) << probe.Output();
+  std::string out = (roots.base() / "auto.psh").string();
+  ProbeProcess record({"record", out, "--seconds", "1", "--auto", "--quiet"},
+                      (roots.base() / "record.txt").string(), "tacpush");
+  ASSERT_EQ(record.Wait(30000), 0) << record.Output();
+  EXPECT_NE(record.Output().find("COM4 (device id=00aa00bb00cc)"), std::string::npos)
+      << record.Output();
+  Push push;
+  ASSERT_EQ(ReadPushFile(push, out), 0);
+  EXPECT_NEAR(push.FrameCount(), 20, 3);
+  EXPECT_EQ(push.passport.deviceNumber, 9);
+}
+
 TEST(TacpushRecord, CtrlCStopsCleanlyAndKeepsWhatWasRecorded) {
   ScratchRoots roots;
   ProbeProcess probe({"--com", "6", "--direct", "--format", "0"},
