@@ -53,9 +53,11 @@ bool PtyLink::Make(std::string* error) {
   std::filesystem::create_directories(link_.parent_path(), ec);
   auto st = std::filesystem::symlink_status(link_, ec);
   if (std::filesystem::exists(st) || std::filesystem::is_symlink(st)) {
-    if (!std::filesystem::is_symlink(st)) {
+    // Only a stale link (its device gone) is replaced: a live one belongs to a real device or
+    // to another simulator.
+    if (!std::filesystem::is_symlink(st) || std::filesystem::exists(link_, ec)) {
       errno = EEXIST;
-      return fail(link_.string() + " exists and is not a link");
+      return fail(link_.string() + " is in use");
     }
     std::filesystem::remove(link_, ec);
   }

@@ -11,8 +11,8 @@ namespace sim {
 
 class PtyLink {
  public:
-  // Creates the pseudo-terminal in raw mode and links it as COM<com>; an old link of that name
-  // is replaced, anything else of that name is left alone and the call fails.
+  // Creates the pseudo-terminal in raw mode and links it as COM<com>. A stale link of that name
+  // (its device gone) is replaced; a live link or anything else fails the call.
   static std::unique_ptr<PtyLink> Create(int com, std::string* error);
   ~PtyLink();
   PtyLink(const PtyLink&) = delete;

@@ -50,6 +50,16 @@ TEST(SerialPort, OpenCodesFollowTheConfigurationSteps) {
   EXPECT_EQ(SerialPort::PortName(12), "\\\\.\\COM12");
 }
 
+TEST(PtyLink, TakesOnlyAFreeOrStaleName) {
+  ScratchRoots roots;
+  std::string err;
+  auto first = sim::PtyLink::Create(3, &err);
+  ASSERT_TRUE(first) << err;
+  EXPECT_FALSE(sim::PtyLink::Create(3, &err)) << "a live port is not taken over";
+  std::filesystem::create_symlink("/dev/nonexistent-device", roots.ports() / "COM4");
+  EXPECT_TRUE(sim::PtyLink::Create(4, &err)) << err;
+}
+
 TEST(SerialPort, APortInUseDoesNotOpenAgainUntilClosed) {
   ScratchRoots roots;
   std::string err;
