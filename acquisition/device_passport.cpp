@@ -69,7 +69,10 @@ std::string ShortNumber(double value) {
   // (a) trailing zeros after the point
   while (s.size() > point + 1 && s.back() == '0') s.pop_back();
   size_t n = s.size();
-  if (n >= point + 4 && s[n - 1] >= '6' && s[n - 1] <= '9' && s[n - 2] == '9' && s[n - 3] == '9') {
+  // (b) and (c) smooth the rounding noise of the sixth decimal ("2.999999", "0.100001"). A
+  // number with fewer decimals is exact as it stands: 0.02 stays 0.02 and 0.996 stays 0.996.
+  if (n != point + 7) return s;
+  if (s[n - 1] >= '6' && s[n - 1] <= '9' && s[n - 2] == '9' && s[n - 3] == '9') {
     // (b) round a run of nines up
     size_t i = n - 2;
     while (i > point && s[i] == '9') --i;
@@ -89,7 +92,7 @@ std::string ShortNumber(double value) {
       ++digits[k];
     return (negative ? "-" : "") + digits + ".";
   }
-  if (n >= point + 3 && s[n - 1] >= '1' && s[n - 1] <= '4' && s[n - 2] == '0') {
+  if (s[n - 1] >= '1' && s[n - 1] <= '4' && s[n - 2] == '0') {
     // (c) a stray last digit after zeros
     s.pop_back();
     while (s.size() > point + 1 && s.back() == '0') s.pop_back();

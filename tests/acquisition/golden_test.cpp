@@ -100,6 +100,7 @@ TEST(GoldenFiles, Passports) {
   EXPECT_EQ(p.deviceNumber, 17);
   EXPECT_EQ(p.format, 1);
   EXPECT_EQ(p.ok[12], 0);
+  EXPECT_DOUBLE_EQ(p.slopes[1], 1.01);  // two decimals survive the short number form
   EXPECT_DOUBLE_EQ(p.slopes[7], 1.07);
   EXPECT_DOUBLE_EQ(p.shifts[2], -200);
   DevicePassport q;

@@ -36,6 +36,9 @@ TEST(ShortNumberTest, Examples) {
       {0.100001, "0.1"},   {-2.999999, "-3."}, {9.999999, "10."}, {-0.999999, "-1."},
       {32000.0, "32000."}, {0.0, "0."},        {0.5, "0.5"},      {-0.129997, "-0.13"},
       {12.34, "12.34"},    {1.000004, "1."},   {0.000001, "0."},
+      // Fewer than six decimals are exact values, not rounding noise: kept as they are.
+      {0.02, "0.02"},      {1.01, "1.01"},     {0.104, "0.104"},  {0.996, "0.996"},
+      {-0.99996, "-0.99996"}, {2.5999, "2.5999"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ShortNumber(c.value), c.text) << c.value;
