@@ -9,6 +9,13 @@
 //   LinkLock() (process-wide, 1000 ms) -> buffer lock (500 ms) -> ring lock (500 ms);
 //   the port lock (500 ms) and the host's passport lock (1000 ms) are taken alone.
 // A lock that times out skips its step and writes its numbered "can't lock" message.
+//
+// Wiring. The hub implements LinkHost (settings snapshot, passport registry under its lock,
+// status text, its window handle). The operation window creates the thread with a LinkOwner
+// (its handle and hooks), Start()s it, calls TickTimers() from a UI timer of a few ms, takes the
+// images with TakeImage() on 1037, calls ResetDeliveryCounter() on 1038; Connect posts 1033
+// (file mode) or 1041, Disconnect posts 1034 (file mode) or calls RequestStop(); on closing it
+// calls Quit(). tools/tacpush/cmd_record.cpp does all of this without a GUI.
 #pragma once
 
 #include <atomic>
