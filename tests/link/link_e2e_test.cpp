@@ -153,6 +153,13 @@ TEST_F(LinkE2E, AutoconnectTriesOnlyFlaggedPassportsAndRemembersThePort) {
   // Disconnect tells the adapter to let go of the probe.
   link->RequestStop();
   EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("btdis") != std::string::npos; }, 3000));
+
+  // The next Connect starts its first pass at the remembered port.
+  ASSERT_TRUE(log.WaitFor("Разорвано соединение с механорецептором", 3000));
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(2, 15000)) << probe->Output();
+  EXPECT_EQ(log.Count("Test ICom=5 Device=12"), 2);
+  EXPECT_EQ(log.Count("Test ICom=3 Device=12"), 1);
 }
 
 TEST_F(LinkE2E, Format2PassportSwitchesTheFormatAndSendsNoConnectCommand) {
