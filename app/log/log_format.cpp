@@ -124,9 +124,10 @@ std::vector<Text1251> ReloadList(const std::vector<Text1251>& pieces, bool showW
       }
     }
     window.push_back(line);
-    // Repeats fold as soon as they arrive, so a run at the start of the range folds as well.
+    if (window.size() <= 10) continue;
+    // The window overflows: fold the shortest repeat at its end, if any.
     const size_t n = window.size();
-    for (size_t p = 1; p <= 5 && 2 * p <= n; ++p) {
+    for (size_t p = 1; p <= 5; ++p) {
       if (std::equal(window.end() - static_cast<long>(p), window.end(),
                      window.end() - static_cast<long>(2 * p))) {
         window.resize(n - p);
