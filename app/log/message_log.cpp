@@ -247,10 +247,9 @@ void LogSinkFunction(const char* text) {
       }
     }
     if (!s.path.empty()) {
-      int lines = 0;
-      std::string out = FileLinesOf(stamped, &lines);
+      // Even a message whose lines all stay out of the file cuts an overlong file first.
       s.file.SetPath(s.path);
-      if (lines > 0) s.file.AppendLines(out);
+      s.file.AppendLines(FileLinesOf(stamped));
     }
     if (queued) s.countSemaphore.Release();
   } catch (...) {

@@ -83,6 +83,17 @@ TEST_F(MessageLogTest, ControlCodesDecideFileAndPopup) {
                                                         "plain  [STAMP]", "[HEADER]"}));
 }
 
+TEST_F(MessageLogTest, UnfiledMessageStillCutsAnOverlongFile) {
+  std::string lines;
+  for (int i = 0; i < 10001; ++i) lines += "L" + std::to_string(i) + "\r\n";
+  WriteBytes(roots_.data() / "Logs" / "LogFile2.log", lines);
+  AddLogMessage("\x02shown only");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  // The newest 9999 lines, nothing appended.
+  EXPECT_EQ(ReadBytes(roots_.data() / "Logs" / "LogFile2.log"), lines.substr(lines.find("L2\r\n")));
+  EXPECT_EQ(NormalisedList().front(), "shown only  [STAMP]");
+}
+
 TEST_F(MessageLogTest, SurfaceDataMessageLeavesNoTrace) {
   const std::string before = FileText();
   const auto revision = GetMessageList().revision;
