@@ -213,8 +213,10 @@ void ParseDvpText(DevicePassport& p, std::string_view text) {
 int ReadDvp(DevicePassport& p, std::string_view fileName) {
   p = DevicePassport{};
   p.fileName = Text1251(fileName);
+  // Read as bytes, where a read error (a folder, a failing disk) is seen; ParseDvpText takes
+  // CR LF and LF line ends alike.
   std::string text;
-  if (!ReadWholeFile(fileName, text, /*textMode=*/true)) return -1;
+  if (!ReadWholeFile(fileName, text)) return -1;
   ParseDvpText(p, text);
   return 0;
 }

@@ -416,8 +416,9 @@ int ImportLog(Push& push, std::string_view fileName, SensorType requestedType) {
   std::string_view ext = fileName.substr(fileName.size() - 3);
   bool trf = Cp1251EqualNoCase(ext, "trf");
   if (!trf && !Cp1251EqualNoCase(ext, "txt")) return -2;
+  // Both kinds are read as bytes, where a read error is seen; TXT lines may end in CR LF.
   std::string data;
-  if (!ReadWholeFile(fileName, data, /*textMode=*/!trf)) return -1;
+  if (!ReadWholeFile(fileName, data)) return -1;
   push.fileName = Text1251(fileName);
   ImportLogBytes(push, data, trf, LogSensorType(fileName, requestedType));
   return 0;

@@ -220,6 +220,8 @@ TEST_F(TacpushTool, PassportShowsAndWritesBack) {
 TEST_F(TacpushTool, BadInputGivesAMessageAndAStatus) {
   std::ofstream(dir_ / "v1007.psh", std::ios::binary) << std::string("\xef\x03\0\0xxxx", 8);
   std::ofstream(dir_ / "empty.psh", std::ios::binary) << "";
+  std::ofstream(dir_ / "short.txt", std::ios::binary) << "1  2  3\r\n";
+  std::filesystem::create_directories(dir_ / "folder.txt");
   struct Case {
     std::string args;
     int status;
@@ -237,6 +239,11 @@ TEST_F(TacpushTool, BadInputGivesAMessageAndAStatus) {
        "tacpush: " + (dir_ / "no/such/dir.psh").string() +
            ": cannot write the push file (code -1)\n"},
       {"import x.dat y.psh", 1, "tacpush: x.dat: not a .txt or .trf log (code -2)\n"},
+      {"import " + (dir_ / "short.txt").string() + " " + (dir_ / "short.psh").string(), 1,
+       "tacpush: " + (dir_ / "short.txt").string() +
+           ": the log holds no complete frame (code -3)\n"},
+      {"info " + (dir_ / "folder.txt").string(), 1,
+       "tacpush: " + (dir_ / "folder.txt").string() + ": cannot open the log (code -1)\n"},
       {"passport " + (dir_ / "none.dvp").string(), 1,
        "tacpush: " + (dir_ / "none.dvp").string() + ": cannot open the passport (code -1)\n"},
       {"frobnicate", 2, ""},
@@ -250,6 +257,7 @@ TEST_F(TacpushTool, BadInputGivesAMessageAndAStatus) {
     }
     EXPECT_FALSE(r.err.empty()) << c.args;
   }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "short.psh"));
 }
 
 }  // namespace

@@ -36,13 +36,14 @@ TEST(ShortNumberTest, Examples) {
       {0.100001, "0.1"},   {-2.999999, "-3."}, {9.999999, "10."}, {-0.999999, "-1."},
       {32000.0, "32000."}, {0.0, "0."},        {0.5, "0.5"},      {-0.129997, "-0.13"},
       {12.34, "12.34"},    {1.000004, "1."},   {0.000001, "0."},
-      // Fewer than six decimals are exact values, not rounding noise: kept as they are.
-      {0.02, "0.02"},      {1.01, "1.01"},     {0.104, "0.104"},  {0.996, "0.996"},
-      {-0.99996, "-0.99996"}, {2.5999, "2.5999"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ShortNumber(c.value), c.text) << c.value;
   }
+  // Fewer than six decimals are exact values, not rounding noise: written as they are.
+  Case exact[] = {{0.02, "0.02"},   {1.01, "1.01"},         {0.104, "0.104"},
+                  {0.996, "0.996"}, {-0.99996, "-0.99996"}, {2.5999, "2.5999"}};
+  for (const auto& c : exact) EXPECT_EQ(ShortNumber(c.value), c.text) << c.value;
   EXPECT_EQ(ShortNumber(std::nan("")), "nan");
 }
 
@@ -158,6 +159,8 @@ TEST_F(PassportFiles, MissingFilesAndFailedWrites) {
   p.deviceNumber = 99;
   EXPECT_EQ(ReadDvp(p, "c:\\Tacmon\\DVP\\none.dvp"), -1);
   EXPECT_EQ(p.deviceNumber, 0);  // defaults
+  std::filesystem::create_directories(Host("DVP/folder.dvp"));
+  EXPECT_EQ(ReadDvp(p, "c:\\Tacmon\\DVP\\folder.dvp"), -1);  // opens, but cannot be read
   EXPECT_EQ(WriteDvp("c:\\Tacmon\\no_such_folder\\x.dvp", p), -1);
   ASSERT_FALSE(gLog.empty());
   EXPECT_NE(gLog.back().find("Can't write file"), std::string::npos);

@@ -348,6 +348,8 @@ TEST_F(PushFiles, TrfImportAndRefusals) {
   EXPECT_EQ(p.frames[1].values[0], 65535 - 1007);
   EXPECT_EQ(ImportLog(p, "c:\\Tacmon\\logs\\probe.dat", 0), -2);
   EXPECT_EQ(ImportLog(p, "c:\\Tacmon\\logs\\missing.trf", 0), -1);
+  std::filesystem::create_directories(Host("logs/folder.txt"));
+  EXPECT_EQ(ImportLog(p, "c:\\Tacmon\\logs\\folder.txt", 0), -1);
   EXPECT_EQ(ImportLog(p, "tx", 0), -2);
 }
 

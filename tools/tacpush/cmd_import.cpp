@@ -26,6 +26,8 @@ int RunImport(const CommandArgs& args) {
   if (rc == -1) return tacpush::Fail(log, "cannot open the log", rc);
   if (rc == -2) return tacpush::Fail(log, "not a .txt or .trf log", rc);
   if (rc != 0) return tacpush::Fail(log, "cannot import the log", rc);
+  // A push file without a frame record is refused by every reader (-3): do not write one.
+  if (p.FrameCount() == 0) return tacpush::Fail(log, "the log holds no complete frame", -3);
   rc = WritePushFile(p, out);
   if (rc != 0) return tacpush::Fail(out, "cannot write the push file", rc);
   std::printf("%s: %d frames, %s, written to %s\n", tacpush::Console(log).c_str(), p.FrameCount(),
