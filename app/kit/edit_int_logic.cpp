@@ -99,6 +99,7 @@ SpinOutcome SpinStep(std::string_view text, int code, const EditIntRange& r) {
   SpinOutcome out;
   out.acted = true;
   out.value = static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX));
+  out.position = out.value;
   if (r.allowUndefined && (out.value < r.min || out.value > r.max)) {
     out.value = -1;
     out.text = "---";

@@ -33,7 +33,8 @@ Text1251 FormatDate(int day, int month, int year);
 
 struct SpinOutcome {
   bool acted = false;  // false for codes 4 and 8 and above: nothing more happens
-  int value = 0;       // reported to onChange and set as the spin position
+  int value = 0;       // reported to onChange
+  int position = 0;    // the spin bar's new position (the step's value, even when undefined)
   Text1251 text;       // the edit's new text
 };
 // One spin step of a number edit (not in date mode).

@@ -78,7 +78,7 @@ void KCEditInt::SpinStep(int code) {
   if (!o.acted) return;
   if (spin) {
     QSignalBlocker quiet(spin);
-    spin->setValue(std::clamp(o.value, -30000, 30000));
+    spin->setValue(std::clamp(o.position, -30000, 30000));
   }
   SetText(o.text);
   if (onChange) onChange(changeContext, o.value);

@@ -34,13 +34,14 @@ TEST(EditInt, SpinStepsByScrollCode) {
     bool acted;
     int value;
     const char* shown;
+    int position = INT32_MIN;  // spin bar position when it differs from value
   } cases[] = {
       {"12", 0, &r, true, 12, "12"},                                // line up at max keeps max
       {"5", 0, &r, true, 6, "6"},      {"0", 0, &r, true, 1, "1"},  // below min → min
       {"20", 1, &r, true, 12, "12"},                                // above max → max
       {"1", 1, &r, true, 1, "1"},      {"7", 1, &r, true, 6, "6"},
       {"12", 2, &r, true, 62, "12"},    // page up: not limited, shown limited
-      {"12", 2, &u, true, -1, "---"},   // undefined allowed: out of range shows "---"
+      {"12", 2, &u, true, -1, "---", 62},  // undefined allowed: out of range shows "---"
       {"40", 3, &r, true, -10, "---"},  // below min shows "---"
       {"5", 6, &r, true, 10, "10"},    {"5", 7, &r, true, 0, "---"},
       {"5", 5, &r, true, 5, "5"},                                     // thumb track: unchanged
@@ -55,6 +56,8 @@ TEST(EditInt, SpinStepsByScrollCode) {
     if (!c.acted) continue;
     EXPECT_EQ(o.value, c.value) << c.text << " code " << c.code;
     EXPECT_EQ(o.text, c.shown) << c.text << " code " << c.code;
+    EXPECT_EQ(o.position, c.position == INT32_MIN ? c.value : c.position)
+        << c.text << " code " << c.code;
   }
 }
 
