@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 #include "acquisition/device_passport.h"
@@ -199,6 +200,78 @@ TEST(PassportBlock, RoundTripsEveryField) {
   EXPECT_EQ(q.hour, 13);
   EXPECT_EQ(q.diameter, 15);
   EXPECT_EQ(q.useForAutoconnect, 0);
+}
+
+TEST(PassportBlock, FieldsSitAtTheirOffsets) {
+  DevicePassport p;
+  p.headerA = 0x0A0A0A0A;
+  p.headerC = 0x0C0C0C0C;
+  std::snprintf(p.title.data(), p.title.size(), "T");
+  p.numChannels = 19;
+  p.rangeLo[0] = -3;
+  p.rangeHi[127] = 7777;
+  p.ok[127] = 0;
+  p.deviceNumber = 0x1234;
+  p.deviceId = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+  p.year = 2024;
+  p.second = 59;
+  p.refNumber = 3;
+  p.slopes[0] = 1.5;
+  p.shifts[127] = -2.5;
+  p.noiseLevel[1] = 4.5;
+  p.refSlope = 0.25;
+  p.refShift = -8;
+  p.version = 6;
+  p.nullValues[0] = 11;
+  p.maxValues[127] = 12;
+  p.hasNullValues = 1;
+  p.hasMaxValues = 1;
+  p.useForAutoconnect = 0;
+  p.diameter = 17.5;
+  p.secondButton = 1;
+  auto b = EncodePassportBlock(p);
+  ASSERT_EQ(b.size(), 6912u);
+  auto i32 = [&](size_t at) {
+    int32_t v;
+    std::memcpy(&v, &b[at], 4);
+    return v;
+  };
+  auto f64 = [&](size_t at) {
+    double v;
+    std::memcpy(&v, &b[at], 8);
+    return v;
+  };
+  EXPECT_EQ(i32(0), 124);
+  EXPECT_EQ(i32(4), 0x0A0A0A0A);
+  EXPECT_EQ(i32(8), 0);
+  EXPECT_EQ(i32(12), 0x0C0C0C0C);
+  EXPECT_EQ(b[16], 'T');
+  EXPECT_EQ(i32(144), 19);
+  EXPECT_EQ(i32(148), -3);                  // rangeLo[0]
+  EXPECT_EQ(i32(152), 32000);               // rangeHi[0]
+  EXPECT_EQ(i32(148 + 8 * 127 + 4), 7777);  // rangeHi[127]
+  EXPECT_EQ(i32(1172), 1);                  // ok[0]
+  EXPECT_EQ(i32(1172 + 4 * 127), 0);
+  EXPECT_EQ(i32(1684), 0x1234);
+  EXPECT_EQ(b[1688], 0xAA);
+  EXPECT_EQ(b[1693], 0xFF);
+  for (size_t at = 1694; at < 1720; ++at) EXPECT_EQ(b[at], 0) << at;
+  EXPECT_EQ(i32(1720), 2024);
+  EXPECT_EQ(i32(1740), 59);  // second
+  EXPECT_EQ(i32(1744), 3);
+  EXPECT_EQ(f64(1748), 1.5);
+  EXPECT_EQ(f64(2772 + 8 * 127), -2.5);
+  EXPECT_EQ(f64(3796 + 8), 4.5);
+  EXPECT_EQ(f64(4820), 0.25);
+  EXPECT_EQ(f64(4828), -8);
+  EXPECT_EQ(i32(4836), 6);
+  EXPECT_EQ(f64(4840), 11);
+  EXPECT_EQ(f64(5864 + 8 * 127), 12);
+  EXPECT_EQ(i32(6888), 1);
+  EXPECT_EQ(i32(6892), 1);
+  EXPECT_EQ(i32(6896), 0);
+  EXPECT_EQ(f64(6900), 17.5);
+  EXPECT_EQ(i32(6908), 1);
 }
 
 TEST(PassportBlock, OlderVersionsTakeDefaultsForAbsentFields) {
