@@ -6,91 +6,10 @@
 #include <ctime>
 #include <new>
 
-#include "acquisition/detail/bytes.h"
+#include "acquisition/detail/passport_fields.h"
 #include "platform/clock.h"
 
 namespace {
-
-// The DeviceData layout: every field is followed by one byte that stays 0.
-class BlockWriter {
- public:
-  explicit BlockWriter(unsigned char* b) : b_(b) {}
-  void Raw(const void* data, size_t n) {
-    std::memcpy(b_ + pos_, data, n);
-    pos_ += n + 1;
-  }
-  void I32(int32_t v) {
-    detail::StoreU32(b_ + pos_, static_cast<uint32_t>(v));
-    pos_ += 5;
-  }
-  void F64(double v) {
-    uint64_t u;
-    std::memcpy(&u, &v, 8);
-    detail::StoreU32(b_ + pos_, static_cast<uint32_t>(u));
-    detail::StoreU32(b_ + pos_ + 4, static_cast<uint32_t>(u >> 32));
-    pos_ += 9;
-  }
-  template <size_t N>
-  void F64s(const std::array<double, N>& v) {
-    for (size_t i = 0; i < N; ++i) {
-      uint64_t u;
-      std::memcpy(&u, &v[i], 8);
-      detail::StoreU32(b_ + pos_ + 8 * i, static_cast<uint32_t>(u));
-      detail::StoreU32(b_ + pos_ + 8 * i + 4, static_cast<uint32_t>(u >> 32));
-    }
-    pos_ += 8 * N + 1;
-  }
-  template <size_t N>
-  void I32s(const std::array<int32_t, N>& v) {
-    for (size_t i = 0; i < N; ++i) detail::StoreU32(b_ + pos_ + 4 * i, static_cast<uint32_t>(v[i]));
-    pos_ += 4 * N + 1;
-  }
-  size_t Position() const { return pos_; }
-
- private:
-  unsigned char* b_;
-  size_t pos_ = 0;
-};
-
-class BlockReader {
- public:
-  explicit BlockReader(const unsigned char* b) : b_(b) {}
-  void Raw(void* out, size_t n) {
-    std::memcpy(out, b_ + pos_, n);
-    pos_ += n + 1;
-  }
-  int32_t I32() {
-    int32_t v = static_cast<int32_t>(detail::LoadU32(b_ + pos_));
-    pos_ += 5;
-    return v;
-  }
-  double F64At(size_t at) const {
-    uint64_t u =
-        uint64_t(detail::LoadU32(b_ + at)) | (uint64_t(detail::LoadU32(b_ + at + 4)) << 32);
-    double v;
-    std::memcpy(&v, &u, 8);
-    return v;
-  }
-  double F64() {
-    double v = F64At(pos_);
-    pos_ += 9;
-    return v;
-  }
-  template <size_t N>
-  void F64s(std::array<double, N>& v) {
-    for (size_t i = 0; i < N; ++i) v[i] = F64At(pos_ + 8 * i);
-    pos_ += 8 * N + 1;
-  }
-  template <size_t N>
-  void I32s(std::array<int32_t, N>& v) {
-    for (size_t i = 0; i < N; ++i) v[i] = static_cast<int32_t>(detail::LoadU32(b_ + pos_ + 4 * i));
-    pos_ += 4 * N + 1;
-  }
-
- private:
-  const unsigned char* b_;
-  size_t pos_ = 0;
-};
 
 void CopyTime(int16_t out[7], const FrameTime& t) {
   int16_t v[7] = {t.year, t.month, t.day, t.hour, t.minute, t.second, t.millisecond};
@@ -145,87 +64,27 @@ char* CopyText(const Text1251& s) {
 }  // namespace
 
 int PassportToDeviceData(unsigned char* block, const DevicePassport& p) {
-  std::memset(block, 0, MEDSTORE_DEVICE_DATA_SIZE);
-  BlockWriter w(block);
+  detail::FieldWriter w;
+  w.gap = 1;  // every field is followed by one byte that stays 0
   w.I32(kDeviceDataVersion);
-  w.I32(p.headerA);
-  w.I32(p.headerB);
-  w.I32(p.headerC);
-  w.Raw(p.title.data(), p.title.size());
-  w.I32(p.numChannels);
-  std::array<int32_t, 2 * kPassportChannels> ranges{};
-  for (int i = 0; i < kPassportChannels; ++i) {
-    ranges[2 * i] = p.rangeLo[i];
-    ranges[2 * i + 1] = p.rangeHi[i];
-  }
-  w.I32s(ranges);
-  w.I32s(p.ok);
-  w.I32(p.deviceNumber);
-  uint8_t id[32] = {};
-  std::memcpy(id, p.deviceId.data(), 6);
-  w.Raw(id, sizeof id);
-  std::array<int32_t, 6> date = {p.year, p.month, p.day, p.hour, p.minute, p.second};
-  w.I32s(date);
-  w.I32(p.refNumber);
-  w.F64s(p.slopes);
-  w.F64s(p.shifts);
-  w.F64s(p.noiseLevel);
-  w.F64(p.refSlope);
-  w.F64(p.refShift);
-  w.I32(p.version);
-  w.F64s(p.nullValues);
-  w.F64s(p.maxValues);
-  w.I32(p.hasNullValues);
-  w.I32(p.hasMaxValues);
-  w.I32(p.useForAutoconnect);
-  w.F64(p.diameter);
-  w.I32(p.secondButton);
+  w.EndField();
+  detail::PassportFields(w, p, detail::PassportPresence{});
+  std::memset(block, 0, MEDSTORE_DEVICE_DATA_SIZE);
+  std::memcpy(block, w.out.bytes.data(), w.out.bytes.size());
   return 0;
 }
 
 int PassportFromDeviceData(const unsigned char* block, DevicePassport& p) {
-  BlockReader r(block);
-  int32_t v = r.I32();
-  p.headerA = r.I32();
-  p.headerB = r.I32();
-  p.headerC = r.I32();
-  r.Raw(p.title.data(), p.title.size());
-  p.numChannels = r.I32();
-  std::array<int32_t, 2 * kPassportChannels> ranges{};
-  r.I32s(ranges);
-  for (int i = 0; i < kPassportChannels; ++i) {
-    p.rangeLo[i] = ranges[2 * i];
-    p.rangeHi[i] = ranges[2 * i + 1];
-  }
-  r.I32s(p.ok);
-  p.deviceNumber = r.I32();
-  uint8_t id[32];
-  r.Raw(id, sizeof id);
-  std::memcpy(p.deviceId.data(), id, 6);
-  std::array<int32_t, 6> date{};
-  r.I32s(date);
-  p.year = date[0];
-  p.month = date[1];
-  p.day = date[2];
-  p.hour = date[3];
-  p.minute = date[4];
-  p.second = date[5];
-  p.refNumber = r.I32();
-  r.F64s(p.slopes);
-  r.F64s(p.shifts);
-  r.F64s(p.noiseLevel);
-  p.refSlope = r.F64();
-  p.refShift = r.F64();
-  p.version = r.I32();
-  r.F64s(p.nullValues);
-  r.F64s(p.maxValues);
-  p.hasNullValues = r.I32();
-  p.hasMaxValues = r.I32();
-  if (v >= 123) {
-    p.useForAutoconnect = r.I32();
-    p.diameter = r.F64();
-  }
-  if (v >= 124) p.secondButton = r.I32();
+  detail::FieldReader r{detail::ByteReader(block, MEDSTORE_DEVICE_DATA_SIZE), 1};
+  int32_t v = 0;
+  r.I32(v);
+  r.EndField();
+  // Null and max values are always there; fields an older record lacks keep p's values.
+  detail::PassportFields(r, p,
+                         {.nullAndMax = true,
+                          .autoconnect = v >= 123,
+                          .diameter = v >= 123,
+                          .secondButton = v >= 124});
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "acquisition/detail/bytes.h"
+#include "acquisition/detail/passport_fields.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/report.h"
@@ -282,76 +283,25 @@ int PassportBlockSize(int32_t v) {
 }
 
 std::vector<uint8_t> EncodePassportBlock(const DevicePassport& p) {
-  detail::ByteWriter w;
+  detail::FieldWriter w;
   w.I32(kPassportBlockVersion);
-  w.I32(p.headerA);
-  w.I32(p.headerB);
-  w.I32(p.headerC);
-  w.Raw(p.title.data(), p.title.size());
-  w.I32(p.numChannels);
-  for (int i = 0; i < kPassportChannels; ++i) {
-    w.I32(p.rangeLo[i]);
-    w.I32(p.rangeHi[i]);
-  }
-  for (int i = 0; i < kPassportChannels; ++i) w.I32(p.ok[i]);
-  w.I32(p.deviceNumber);
-  w.Raw(p.deviceId.data(), 6);
-  w.Zeros(26);
-  for (int32_t v : {p.year, p.month, p.day, p.hour, p.minute, p.second}) w.I32(v);
-  w.I32(p.refNumber);
-  for (double v : p.slopes) w.F64(v);
-  for (double v : p.shifts) w.F64(v);
-  for (double v : p.noiseLevel) w.F64(v);
-  w.F64(p.refSlope);
-  w.F64(p.refShift);
-  w.I32(p.version);
-  for (double v : p.nullValues) w.F64(v);
-  for (double v : p.maxValues) w.F64(v);
-  w.I32(p.hasNullValues);
-  w.I32(p.hasMaxValues);
-  w.I32(p.useForAutoconnect);
-  w.F64(p.diameter);
-  w.I32(p.secondButton);
-  return std::move(w.bytes);
+  detail::PassportFields(w, p, detail::PassportPresence{});
+  return std::move(w.out.bytes);
 }
 
 int DecodePassportBlock(const uint8_t* data, size_t size, DevicePassport& p) {
   p = DevicePassport{};
   if (size < 4) return -2;
-  detail::ByteReader r(data, size);
-  int32_t v = r.I32();
+  detail::FieldReader r{detail::ByteReader(data, size)};
+  int32_t v = 0;
+  r.I32(v);
   int need = PassportBlockSize(v);
   if (size < static_cast<size_t>(need)) return -2;
-  p.headerA = r.I32();
-  p.headerB = r.I32();
-  p.headerC = r.I32();
-  r.Raw(p.title.data(), p.title.size());
-  p.numChannels = r.I32();
-  for (int i = 0; i < kPassportChannels; ++i) {
-    p.rangeLo[i] = r.I32();
-    p.rangeHi[i] = r.I32();
-  }
-  for (auto& o : p.ok) o = r.I32();
-  p.deviceNumber = r.I32();
-  r.Raw(p.deviceId.data(), 6);
-  r.Skip(26);
-  for (int32_t* f : {&p.year, &p.month, &p.day, &p.hour, &p.minute, &p.second}) *f = r.I32();
-  p.refNumber = r.I32();
-  for (auto& x : p.slopes) x = r.F64();
-  for (auto& x : p.shifts) x = r.F64();
-  for (auto& x : p.noiseLevel) x = r.F64();
-  p.refSlope = r.F64();
-  p.refShift = r.F64();
-  p.version = r.I32();
-  if (v > 120) {
-    for (auto& x : p.nullValues) x = r.F64();
-    for (auto& x : p.maxValues) x = r.F64();
-    p.hasNullValues = r.I32();
-    p.hasMaxValues = r.I32();
-  }
-  if (v > 121) p.useForAutoconnect = r.I32();
-  if (v > 122) p.diameter = r.F64();
-  if (v > 123) p.secondButton = r.I32();
+  detail::PassportFields(r, p,
+                         {.nullAndMax = v > 120,
+                          .autoconnect = v > 121,
+                          .diameter = v > 122,
+                          .secondButton = v > 123});
   return need;
 }
 
