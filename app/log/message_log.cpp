@@ -12,7 +12,6 @@
 
 #include "app/log/log_file.h"
 #include "app/log/log_format.h"
-#include "app/log/log_lock.h"
 #include "app/log/message_ring.h"
 #include "app/log/message_window_host.h"
 #include "platform/clock.h"
@@ -32,11 +31,11 @@ class KCD_LogTableThread22;
 // Lock order: addLock → ringLock; listLock and hostLock are innermost and never held while
 // waiting for another lock. uiSemaphore is taken by the work thread with no other lock held.
 struct LogState {
-  LogLock addLock;  // serialises AddLogMessage; guards file and path
+  TimedMutex addLock;  // serialises AddLogMessage; guards file and path
   LogFileWriter file;
   Text1251 path;
 
-  LogLock ringLock;  // guards ring and workAlive
+  TimedMutex ringLock;  // guards ring and workAlive
   MessageRing ring;
   bool workAlive = false;  // the work thread exists: messages are queued for the window
 
@@ -175,7 +174,7 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
       for (;;) {
         LogEntry entry;
         {
-          LogLockHold ring(S().ringLock, 3000);
+          TimedLock ring(S().ringLock, 3000);
           if (!ring) {
             ReportCantLock(kTagWorkRing);
             break;
@@ -232,14 +231,14 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
 void LogSinkFunction(const char* text) {
   try {
     LogState& s = S();
-    LogLockHold add(s.addLock, -1);
+    TimedLock add(s.addLock, -1);
     if (std::strstr(text, "некорректные данные о поверхностях"_cp)) return;
     Text1251 stamped = text;
     stamped += StampNow();
 
     bool queued = false;
     {
-      LogLockHold ring(s.ringLock, 3000);
+      TimedLock ring(s.ringLock, 3000);
       // Without the ring lock the window misses the message; the file still gets it.
       if (ring && s.workAlive && s.ring.Push(NowSeconds(), stamped)) {
         queued = true;
@@ -270,7 +269,7 @@ void EndThread(KCD_LogTableThread22*& slot, int answerIndex) {
     slot = nullptr;
   }
   if (answerIndex == 0) {
-    LogLockHold ring(s.ringLock, 3000);
+    TimedLock ring(s.ringLock, 3000);
     s.workAlive = false;
   }
   s.countSemaphore.Release();
@@ -288,7 +287,7 @@ void SetMessageWindowFactory(MessageWindowFactory factory) {
 }
 
 void SetMessageLogPath(const char* path) {
-  LogLockHold add(S().addLock, -1);
+  TimedLock add(S().addLock, -1);
   S().path = path ? path : "";
   S().file.SetPath(S().path, true);
 }
@@ -323,7 +322,7 @@ void StartMessageLog(const char* path) {
   }
   window->Start();
   {
-    LogLockHold ring(s.ringLock, -1);
+    TimedLock ring(s.ringLock, -1);
     s.ring.Clear();
     s.workAlive = true;
   }
@@ -342,7 +341,7 @@ void StopMessageLog() {
   }
   if (host) host->Destroy();
   {
-    LogLockHold ring(s.ringLock, 3000);
+    TimedLock ring(s.ringLock, 3000);
     if (ring) {
       s.displayed += static_cast<uint64_t>(s.ring.Size());
       s.ring.Clear();
@@ -379,7 +378,7 @@ void ReloadMessageList(bool withHeader) {
   }
   std::vector<Text1251> lines;
   {
-    LogLockHold add(s.addLock, -1);
+    TimedLock add(s.addLock, -1);
     std::vector<Text1251> pieces;
     s.file.SetPath(s.path);
     if (!s.file.ReadPieces(pieces)) return;  // the list stays as it was
@@ -463,7 +462,7 @@ void SetShowWarnings(bool on) {
 void EraseMessageLog() {
   LogState& s = S();
   {
-    LogLockHold add(s.addLock, -1);
+    TimedLock add(s.addLock, -1);
     s.file.SetPath(s.path);
     s.file.Remove();
   }
@@ -478,7 +477,7 @@ void EraseMessageLog() {
 bool OpenMessageLogInViewer() {
   Text1251 path;
   {
-    LogLockHold add(S().addLock, -1);
+    TimedLock add(S().addLock, -1);
     path = S().path;
   }
   if (path.empty()) return false;
