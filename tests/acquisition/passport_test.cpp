@@ -11,22 +11,7 @@
 
 namespace {
 
-std::vector<std::string> gLog;
-void Capture(const char* text) { gLog.emplace_back(text); }
-
-class PassportFiles : public ScratchRoot {
- protected:
-  void SetUp() override {
-    ScratchRoot::SetUp();
-    gLog.clear();
-    previous_ = SetLogSink(Capture);
-  }
-  void TearDown() override {
-    SetLogSink(previous_);
-    ScratchRoot::TearDown();
-  }
-  LogSink previous_ = nullptr;
-};
+using PassportFiles = LoggedScratchRoot;
 
 TEST(ShortNumberTest, Examples) {
   struct Case {
@@ -163,8 +148,8 @@ TEST_F(PassportFiles, MissingFilesAndFailedWrites) {
   std::filesystem::create_directories(Host("DVP/folder.dvp"));
   EXPECT_EQ(ReadDvp(p, "c:\\Tacmon\\DVP\\folder.dvp"), -1);  // opens, but cannot be read
   EXPECT_EQ(WriteDvp("c:\\Tacmon\\no_such_folder\\x.dvp", p), -1);
-  ASSERT_FALSE(gLog.empty());
-  EXPECT_NE(gLog.back().find("Can't write file"), std::string::npos);
+  ASSERT_FALSE(Log().empty());
+  EXPECT_NE(Log().back().find("Can't write file"), std::string::npos);
 }
 
 TEST(PassportBlock, RoundTripsEveryField) {
@@ -356,11 +341,11 @@ TEST_F(PassportFiles, RegistryLoadsSelectsAndFinds) {
   EXPECT_EQ(SelectPassport(r, 1), 0);
   EXPECT_EQ(r.current.format, 2);
   EXPECT_EQ(SelectPassport(r, 3), -1);
-  EXPECT_EQ(gLog.back(), "(823368)Incorrect iPasp=3");
+  EXPECT_EQ(Log().back(), "(823368)Incorrect iPasp=3");
   EXPECT_EQ(SelectSecondPassport(r, 8), 0);
   EXPECT_EQ(r.second.deviceNumber, 8);
   EXPECT_EQ(SelectSecondPassport(r, 9), -1);
-  EXPECT_EQ(gLog.back(), "(845612)Incorrect Device Number=9");
+  EXPECT_EQ(Log().back(), "(845612)Incorrect Device Number=9");
 
   ASSERT_NE(FindPassportById(r, "0A1B2C3D4E5F"), nullptr);
   EXPECT_EQ(FindPassportById(r, "0a1b2c3d4e5f")->deviceNumber, 7);
@@ -378,7 +363,7 @@ TEST_F(PassportFiles, RegistryLoadsSelectsAndFinds) {
   std::filesystem::remove_all(Host("DVP"));
   LoadPassports(empty);
   EXPECT_EQ(empty.Count(), 0);
-  EXPECT_EQ(gLog.back(), "(823368)Incorrect iPasp=0");
+  EXPECT_EQ(Log().back(), "(823368)Incorrect iPasp=0");
 }
 
 TEST(Normalization, DisplayValuesByFormat) {

@@ -10,22 +10,7 @@ namespace {
 
 using namespace std::string_literals;
 
-std::vector<std::string> gLog;
-void Capture(const char* text) { gLog.emplace_back(text); }
-
-class PushFiles : public ScratchRoot {
- protected:
-  void SetUp() override {
-    ScratchRoot::SetUp();
-    gLog.clear();
-    previous_ = SetLogSink(Capture);
-  }
-  void TearDown() override {
-    SetLogSink(previous_);
-    ScratchRoot::TearDown();
-  }
-  LogSink previous_ = nullptr;
-};
+using PushFiles = LoggedScratchRoot;
 
 Push SamplePush(int frames) {
   Push p = CreatePush();
@@ -214,8 +199,8 @@ TEST_F(PushFiles, ControlPushWithoutBlockIsReadByContent) {
 TEST_F(PushFiles, WriteFailureIsReported) {
   Push p = SamplePush(1);
   EXPECT_EQ(WritePushFile(p, "c:\\Tacmon\\missing\\x.psh"), -1);
-  ASSERT_FALSE(gLog.empty());
-  EXPECT_EQ(gLog.back(), "Can't write file 'c:\\Tacmon\\missing\\x.psh'");
+  ASSERT_FALSE(Log().empty());
+  EXPECT_EQ(Log().back(), "Can't write file 'c:\\Tacmon\\missing\\x.psh'");
 }
 
 TEST_F(PushFiles, StreamRecordsAndCopiesWithoutOverwriting) {
@@ -256,14 +241,14 @@ TEST_F(PushFiles, StreamRecordsAndCopiesWithoutOverwriting) {
   Push p = CreatePush();
   ASSERT_EQ(OpenPushStream(p), 0);
   EXPECT_TRUE(ClosePushStream(p, "c:\\Tacmon\\OPERATIONS\\gone", stop).empty());
-  EXPECT_NE(gLog.back().find("Can't copy file"), std::string::npos);
+  EXPECT_NE(Log().back().find("Can't copy file"), std::string::npos);
 }
 
 TEST_F(PushFiles, StreamThatCannotOpenRecordsWithoutFile) {
   std::filesystem::remove_all(Host("pars"));
   Push p = CreatePush();
   EXPECT_EQ(OpenPushStream(p), -1);
-  EXPECT_EQ(gLog.back(), "Не удается открыть файл на запись"_cp);
+  EXPECT_EQ(Log().back(), "Не удается открыть файл на запись"_cp);
   EXPECT_EQ(WriteStreamPassport(p, DevicePassport{}), -1);
   EXPECT_EQ(AppendStreamFrame(p, SensorFrame{}), -1);
   EXPECT_TRUE(ClosePushStream(p, "c:\\Tacmon", FrameTime{}).empty());

@@ -1,5 +1,6 @@
 // Scratch data roots for acquisition tests: a fresh temporary folder behind "c:\Tacmon\" and
-// "c:\TacmonData\", removed when the fixture ends.
+// "c:\TacmonData\", removed when the fixture ends; LoggedScratchRoot also keeps the messages
+// given to the message log.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +10,10 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/paths.h"
+#include "platform/report.h"
 
 class ScratchRoot : public ::testing::Test {
  protected:
@@ -42,4 +45,22 @@ class ScratchRoot : public ::testing::Test {
   }
 
   std::filesystem::path root_;
+};
+
+class LoggedScratchRoot : public ScratchRoot {
+ protected:
+  void SetUp() override {
+    ScratchRoot::SetUp();
+    Log().clear();
+    previous_ = SetLogSink([](const char* text) { Log().emplace_back(text); });
+  }
+  void TearDown() override {
+    SetLogSink(previous_);
+    ScratchRoot::TearDown();
+  }
+  static std::vector<std::string>& Log() {
+    static std::vector<std::string> log;
+    return log;
+  }
+  LogSink previous_ = nullptr;
 };
