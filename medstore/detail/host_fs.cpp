@@ -15,8 +15,8 @@
 namespace medstore::detail {
 namespace {
 
-// Unicode code points of the bytes 0x80..0xFF of code page 1251.
-constexpr char16_t kHigh[128] = {
+// Unicode code points of the bytes 0x80..0xBF of code page 1251; 0xC0..0xFF are U+0410..U+044F.
+constexpr char16_t kHigh[64] = {
     0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, 0x20AC, 0x2030, 0x0409,
     0x2039, 0x040A, 0x040C, 0x040B, 0x040F, 0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x0098, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, 0x00A0,
@@ -123,7 +123,9 @@ std::string Cp1251ToUtf8(std::string_view text) {
   out.reserve(text.size());
   for (char ch : text) {
     auto b = static_cast<unsigned char>(ch);
-    char32_t cp = b < 0x80 ? char32_t(b) : char32_t(kHigh[b - 0x80]);
+    char32_t cp = b < 0x80    ? char32_t(b)
+                  : b >= 0xC0 ? char32_t(0x0410 + (b - 0xC0))
+                              : char32_t(kHigh[b - 0x80]);
     if (cp < 0x80) {
       out.push_back(static_cast<char>(cp));
     } else if (cp < 0x800) {

@@ -92,6 +92,40 @@ TEST_F(DatabaseTest, DatabasePathsResolveLikeWindows) {
   CloseOperationDB(list);
 }
 
+TEST_F(DatabaseTest, CyrillicNamesAreUtf8OnDiskAndCp1251Inside) {
+  std::filesystem::create_directories(Host("\u0411\u0430\u0437\u0430"));  // "Baza" in Cyrillic
+  Write("\u0411\u0430\u0437\u0430/4/DoctorData", "FIO: a b c\r\nidFIO: 4\r\n");
+  Write("\u0411\u0430\u0437\u0430/4/scan_\u0444\u043e\u0442\u043e.png", "");
+  Write("\u0411\u0430\u0437\u0430/4/\u0444\u043e\u0442\u043e.png", "");  // not a Latin letter
+  std::string path = "c:\\TacmonData\\\xc1\xe0\xe7\xe0";  // CP1251, other letter case
+  path[path.size() - 3] = '\xc0';                         // a capital "A"
+  doctor_list* list = InitDoctorDB(C(path), Capture);
+  ASSERT_NE(list, nullptr);
+  const doctor_item* d = GetDoctorByID(4, list);
+  ASSERT_NE(d, nullptr);
+  ASSERT_NE(d->files->head, nullptr);
+  EXPECT_STREQ(d->files->head->name, "4/scan_\xf4\xee\xf2\xee.png");
+  EXPECT_EQ(d->files->head->next, nullptr);
+  CloseDoctorDB(list);
+}
+
+TEST_F(DatabaseTest, DumpsFollowTheirFormat) {
+  std::string db = MakeDb("DB_doc");
+  Write("DB_doc/2/DoctorData", "FIO: Sidorov Semen Semenovich\r\nidFIO: 2\r\n");
+  Write("DB_doc/2/cv.txt", "");
+  doctor_list* list = InitDoctorDB(C(db), Capture);
+  testing::internal::CaptureStdout();
+  print_doctor_list(list);
+  print_file_list(list->head->files);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Doctor number 2:\n"
+            "Name: Sidorov Semen Semenovich\n"
+            "Additional files:\n"
+            "2/cv.txt\n"
+            "2/cv.txt\n");
+  CloseDoctorDB(list);
+}
+
 TEST_F(DatabaseTest, AdditionalFilesAreListedNewestFirst) {
   std::string db = MakeDb("DB_op");
   Write("DB_op/7/OperationData", "ID: 7\r\n");
