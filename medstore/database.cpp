@@ -97,7 +97,7 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
     std::string host = ResolvePath(path);
     dirFd = ::open(host.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     std::vector<Entry> entries;
-    if (dirFd < 0 || !ListFolderAt(::dup(dirFd), entries)) {
+    if (dirFd < 0 || !ListFolderAt(dirFd, entries)) {
       if (dirFd >= 0) ::close(dirFd);
       report(K::kOpenDir);
       return nullptr;
@@ -134,7 +134,7 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
     for (const Record& r : records) {
       int recFd = ::openat(dirFd, r.name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
       files.clear();
-      if (recFd < 0 || !ListFolderAt(::dup(recFd), files)) {
+      if (recFd < 0 || !ListFolderAt(recFd, files)) {
         if (recFd >= 0) ::close(recFd);
         report(K::kOpenFile);
         continue;

@@ -229,32 +229,40 @@ std::string ResolvePath(std::string_view p) {
 }
 
 bool ListFolderAt(int fd, std::vector<Entry>& out) {
-  DIR* d = ::fdopendir(fd);
-  if (!d) {
-    ::close(fd);
-    return false;
-  }
-  while (dirent* e = ::readdir(d)) {
-    const char* n = e->d_name;
-    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-    Entry entry;
-    entry.name = n;
-    if (e->d_type == DT_DIR) {
-      entry.isDirectory = true;
-    } else if (e->d_type == DT_UNKNOWN) {
-      struct stat st;
-      entry.isDirectory = ::fstatat(::dirfd(d), n, &st, 0) == 0 && S_ISDIR(st.st_mode);
+  // getdents64 straight into a buffer: opening a database lists every record folder, and this
+  // spares the stream set-up of opendir.
+  alignas(8) char buf[32768];
+  for (;;) {
+    ssize_t n = ::getdents64(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
     }
-    out.push_back(std::move(entry));
+    if (n == 0) return true;
+    for (ssize_t at = 0; at < n;) {
+      auto* e = reinterpret_cast<dirent64*>(buf + at);
+      at += e->d_reclen;
+      const char* name = e->d_name;
+      if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+      Entry entry;
+      entry.name = name;
+      if (e->d_type == DT_DIR) {
+        entry.isDirectory = true;
+      } else if (e->d_type == DT_UNKNOWN) {
+        struct stat st;
+        entry.isDirectory = ::fstatat(fd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+      }
+      out.push_back(std::move(entry));
+    }
   }
-  ::closedir(d);
-  return true;
 }
 
 bool ListFolder(const std::string& folder, std::vector<Entry>& out) {
   int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
-  return ListFolderAt(fd, out);
+  bool ok = ListFolderAt(fd, out);
+  ::close(fd);
+  return ok;
 }
 
 std::string FindNoCase(const std::string& folder, const std::string& name) {
@@ -279,19 +287,19 @@ bool ReadWholeAt(int dirFd, const char* name, std::string& out) {
     return false;
   }
   out.clear();
-  size_t want = st.st_size > 0 ? static_cast<size_t>(st.st_size) : 4096;
-  out.resize(want);
+  // One byte more than the size: a read that does not fill the buffer has reached the end.
+  out.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096);
   size_t got = 0;
   for (;;) {
-    if (got == out.size()) out.resize(out.size() * 2);
     ssize_t n = ::read(fd, out.data() + got, out.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
       return false;
     }
-    if (n == 0) break;
     got += static_cast<size_t>(n);
+    if (n == 0 || (S_ISREG(st.st_mode) && got < out.size())) break;
+    if (got == out.size()) out.resize(out.size() * 2);
   }
   ::close(fd);
   out.resize(got);

@@ -28,7 +28,7 @@ struct Entry {
 };
 // Entries of a folder (without "." and ".."); false when it cannot be listed.
 bool ListFolder(const std::string& folder, std::vector<Entry>& out);
-bool ListFolderAt(int dirFd, std::vector<Entry>& out);  // takes ownership of dirFd
+bool ListFolderAt(int dirFd, std::vector<Entry>& out);  // dirFd stays open
 
 // An entry of the folder whose name equals name ignoring case; exact name preferred.
 std::string FindNoCase(const std::string& folder, const std::string& name);
