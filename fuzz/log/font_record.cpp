@@ -1,10 +1,11 @@
 // "pars\DefaultLogFont.bin": up to 60 bytes land in the record, the rest keeps its contents, the
 // face name is always terminated; a record written and read again is the same 60 bytes.
+#include "app/kit/font_record.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "app/kit/font_record.h"
 #include "fuzz/log/scratch_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -36,17 +36,17 @@ TEST(EditInt, SpinStepsByScrollCode) {
     const char* shown;
     int position = INT32_MIN;  // spin bar position when it differs from value
   } cases[] = {
-      {"12", 0, &r, true, 12, "12"},                                // line up at max keeps max
-      {"5", 0, &r, true, 6, "6"},      {"0", 0, &r, true, 1, "1"},  // below min → min
-      {"20", 1, &r, true, 12, "12"},                                // above max → max
-      {"1", 1, &r, true, 1, "1"},      {"7", 1, &r, true, 6, "6"},
-      {"12", 2, &r, true, 62, "12"},    // page up: not limited, shown limited
+      {"12", 0, &r, true, 12, "12"},                                   // line up at max keeps max
+      {"5", 0, &r, true, 6, "6"},         {"0", 0, &r, true, 1, "1"},  // below min → min
+      {"20", 1, &r, true, 12, "12"},                                   // above max → max
+      {"1", 1, &r, true, 1, "1"},         {"7", 1, &r, true, 6, "6"},
+      {"12", 2, &r, true, 62, "12"},       // page up: not limited, shown limited
       {"12", 2, &u, true, -1, "---", 62},  // undefined allowed: out of range shows "---"
-      {"40", 3, &r, true, -10, "---"},  // below min shows "---"
-      {"5", 6, &r, true, 10, "10"},    {"5", 7, &r, true, 0, "---"},
-      {"5", 5, &r, true, 5, "5"},                                     // thumb track: unchanged
-      {"5", 4, &r, false, 0, ""},                                     // thumb position: nothing
-      {"5", 8, &r, false, 0, ""},      {"abc", 0, &r, true, 1, "1"},  // unparsable counts as 0
+      {"40", 3, &r, true, -10, "---"},     // below min shows "---"
+      {"5", 6, &r, true, 10, "10"},       {"5", 7, &r, true, 0, "---"},
+      {"5", 5, &r, true, 5, "5"},                                        // thumb track: unchanged
+      {"5", 4, &r, false, 0, ""},                                        // thumb position: nothing
+      {"5", 8, &r, false, 0, ""},         {"abc", 0, &r, true, 1, "1"},  // unparsable counts as 0
       {"---", 0, &u, true, 1, "1"},  // undefined: min - 1, line up → min
       {"", 1, &u, true, 1, "1"},
   };

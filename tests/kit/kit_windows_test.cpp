@@ -182,8 +182,8 @@ TEST_F(KitWindows, EditIntSpinsAndShowsItsBars) {
   EXPECT_EQ(e->Text(), "---");
   EXPECT_EQ(g_reported, -1);
   EXPECT_EQ(e->spin->value(), 62);  // the bar keeps the step's value
-  EXPECT_EQ(e->GetValue(), 0);  // min - 1
-  e->SpinStep(4);               // thumb position: nothing
+  EXPECT_EQ(e->GetValue(), 0);      // min - 1
+  e->SpinStep(4);                   // thumb position: nothing
   EXPECT_EQ(calls, 3);
 
   e->SetText("500");

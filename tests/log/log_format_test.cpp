@@ -127,7 +127,9 @@ TEST(LogFormat, ReloadFoldsRepeatsAndFiltersWarnings) {
       // Repeats fold only once the window of ten lines overflows, so a run at the very start
       // of a short file stays as it is.
       {"ten identical lines alone", V(10, "same"), false, V(10, "same")},
-      {"alternating pair alone", {"A", "B", "A", "B", "A", "B", "A", "B"}, false,
+      {"alternating pair alone",
+       {"A", "B", "A", "B", "A", "B", "A", "B"},
+       false,
        {"B", "A", "B", "A", "B", "A", "B", "A"}},
       {"ten identical after others",
        {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
@@ -140,8 +142,8 @@ TEST(LogFormat, ReloadFoldsRepeatsAndFiltersWarnings) {
        false,
        {"B", "A", "10", "9", "8", "7", "6", "5", "4", "3", "2", "1"}},
       {"period three after others",
-       {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10",
-        "x", "y", "z", "x", "y", "z", "x", "y", "z"},
+       {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "x", "y", "z", "x", "y", "z", "x", "y",
+        "z"},
        false,
        {"z", "y", "x", "10", "9", "8", "7", "6", "5", "4", "3", "2", "1"}},
       {"period six is kept",
