@@ -2,6 +2,10 @@
 // shared folders, additional files and the list helpers.
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
 
 #include "medstore_test_util.h"
 
@@ -241,6 +245,42 @@ TEST_F(DatabaseTest, SharedFolderNeverOverwritesAnotherWorkstationsRecord) {
   EXPECT_EQ(c.idFIO, 4);
   CloseUserDB(mine);
   CloseUserDB(theirs);
+}
+
+TEST_F(DatabaseTest, TwoWorkstationsAddingAtOnceKeepEveryRecord) {
+  std::string db = MakeDb("DB_op");
+  const int kEach = 150;
+  std::vector<pid_t> children;
+  for (int w = 1; w <= 2; ++w) {
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      operation_list* list = InitOperationDB(C(db), nullptr);
+      int failed = 0;
+      for (int i = 0; i < kEach; ++i) {
+        operation_item o = Blank<operation_item>();
+        o.idFIO_patient = w;  // who wrote it
+        o.idOrgan = i;        // and in which order
+        failed += AddOperation(&o, list) != 0;
+      }
+      CloseOperationDB(list);
+      _exit(failed);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  operation_list* list = InitOperationDB(C(db), Capture);
+  EXPECT_TRUE(Messages().empty());
+  std::set<std::pair<int, int>> written;
+  for (const operation_item* o = list->head; o; o = o->next)
+    written.insert({o->idFIO_patient, o->idOrgan});
+  EXPECT_EQ(Size(list), 2 * kEach);
+  EXPECT_EQ(written.size(), 2u * kEach);  // nobody's record was overwritten
+  CloseOperationDB(list);
 }
 
 TEST_F(DatabaseTest, ListsWithoutPathKeepRecordsInMemoryOnly) {
