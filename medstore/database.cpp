@@ -1,8 +1,10 @@
 // Opening, closing, ids, Add/Edit/Del and the list helpers of the five kinds.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +24,7 @@ namespace {
 // Highest id ever handed out, kept beside the records: its name is no number, so readers of
 // the record format skip it. Ids of deleted records are therefore not reused after a reopen.
 constexpr const char* kMarkFile = "medstore_last_id";
+constexpr const char* kMarkLockFile = ".medstore_last_id.lock";
 constexpr int32_t kMaxAutoId = 1000000;
 
 bool IsDecimal(const std::string& name) {
@@ -52,11 +55,40 @@ int32_t ReadMark(const std::string& hostRoot) {
   return v > 0 ? v : 0;
 }
 
+// An advisory lock on a file beside the mark. A lock that cannot be had within about two
+// seconds (a stale lock on a network share) is given up: the mark is then written unlocked.
+class MarkLock {
+ public:
+  explicit MarkLock(const std::string& hostRoot) {
+    fd_ = ::open((hostRoot + "/" + kMarkLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    for (int i = 0; fd_ >= 0 && i < 200; ++i) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        locked_ = true;
+        break;
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+      ::usleep(10000);
+    }
+  }
+  ~MarkLock() {
+    if (locked_) ::flock(fd_, LOCK_UN);
+    if (fd_ >= 0) ::close(fd_);
+  }
+  MarkLock(const MarkLock&) = delete;
+  MarkLock& operator=(const MarkLock&) = delete;
+
+ private:
+  int fd_ = -1;
+  bool locked_ = false;
+};
+
 // Writes the mark when last_id went beyond it; another workstation's larger mark is kept.
 template <class Item>
 void UpdateMark(ListOf<Item>* list) {
   medstore_index& ix = IndexOf<Item>(list);
   if (ix.hostRoot.empty() || list->last_id <= ix.markOnDisk) return;
+  // Read and replace under a lock, so two workstations cannot lower each other's mark.
+  MarkLock lock(ix.hostRoot);
   int32_t mark = std::max(list->last_id, ReadMark(ix.hostRoot));
   std::string text = std::to_string(mark) + "\r\n";
   if (WriteReplacing(ix.hostRoot, kMarkFile, text))

@@ -280,6 +280,7 @@ TEST_F(DatabaseTest, TwoWorkstationsAddingAtOnceKeepEveryRecord) {
     written.insert({o->idFIO_patient, o->idOrgan});
   EXPECT_EQ(Size(list), 2 * kEach);
   EXPECT_EQ(written.size(), 2u * kEach);  // nobody's record was overwritten
+  EXPECT_EQ(Read("DB_op/medstore_last_id"), "300\r\n");
   CloseOperationDB(list);
 }
 
