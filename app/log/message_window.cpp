@@ -1,5 +1,6 @@
 #include "app/log/message_window.h"
 
+#include <QAbstractButton>
 #include <QFontMetrics>
 #include <QImage>
 #include <QListWidget>
@@ -72,6 +73,26 @@ void EnsureResources() {
     RegisterCornerBitmaps();
   });
 }
+
+// A corner button: its caption as text, drawn as its normal or (while held down) pressed picture.
+class CornerButton : public QAbstractButton {
+ public:
+  CornerButton(const char* caption, QImage normal, QImage pressed)
+      : normal_(std::move(normal)), pressed_(std::move(pressed)) {
+    setText(caption);
+    setFocusPolicy(Qt::NoFocus);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    const QImage& img = isDown() && !pressed_.isNull() ? pressed_ : normal_;
+    if (!img.isNull()) p.drawImage(rect(), img);
+  }
+
+ private:
+  QImage normal_, pressed_;
+};
 
 // The core's view of the window: every call is carried to the UI thread, where the window
 // lives; a call after Destroy finds no window and does nothing.
@@ -176,10 +197,6 @@ CKD_MessageBox::CKD_MessageBox() : Dialog(131) {
   OnScroll(kMsgOpacity, [](int code, int pos) {
     SetMessageWindowOpacity(msglog::OpacityAfterScroll(MessageWindowOpacity(), code, pos));
   });
-  OnCommand(kMsgCornerLT, [] { SetDockingCorner(1); });
-  OnCommand(kMsgCornerRT, [] { SetDockingCorner(2); });
-  OnCommand(kMsgCornerLB, [] { SetDockingCorner(3); });
-  OnCommand(kMsgCornerRB, [] { SetDockingCorner(4); });
 }
 
 bool CKD_MessageBox::OnInitDialog() {
@@ -223,19 +240,24 @@ void CKD_MessageBox::CreateCornerButtons() {
   const ui::Rect ok = ItemRect(ui::IDOK);
   const int right = ok.right, bottom = ok.top - 2;
   struct B {
-    int id, bitmap, col, row;
-  } buttons[] = {{kMsgCornerLT, 134, 0, 0},
-                 {kMsgCornerLB, 132, 0, 1},
-                 {kMsgCornerRT, 138, 1, 0},
-                 {kMsgCornerRB, 136, 1, 1}};
+    int id, normal, pressed, col, row, corner;
+    const char* caption;
+  } buttons[] = {{kMsgCornerLT, 134, 135, 0, 0, 1, "LT"},
+                 {kMsgCornerLB, 132, 133, 0, 1, 3, "LB"},
+                 {kMsgCornerRT, 138, 139, 1, 0, 2, "RT"},
+                 {kMsgCornerRB, 136, 137, 1, 1, 4, "RB"}};
   for (const B& b : buttons) {
     const int x = right - (2 - b.col) * 10, y = bottom - (2 - b.row) * 10;
-    QWidget* w = CreateControl(b.id, ui::ControlKind::BitmapButton, std::to_string(b.bitmap),
-                               {x, y, x + 9, y + 9});
-    if (w) {
-      const char* tip[] = {"LT", "LB", "RT", "RB"};
-      SetToolTip(b.id, tip[b.id - kMsgCornerLT]);
-    }
+    if (!CreateControl(b.id, ui::ControlKind::BitmapButton, std::to_string(b.normal),
+                       {x, y, x + 9, y + 9}))
+      continue;
+    // The caption stays the button's text (as the dump reports it); the picture is drawn.
+    auto* button = new CornerButton(b.caption, ui::LoadBitmap(b.normal), ui::LoadBitmap(b.pressed));
+    ReplaceItem(b.id, button);
+    SetToolTip(b.id, b.caption);
+    const int corner = b.corner;
+    QObject::connect(button, &QAbstractButton::clicked, button,
+                     [corner] { SetDockingCorner(corner); });
   }
 }
 

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QApplication>
+#include <QImage>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QTimer>
@@ -134,6 +135,34 @@ TEST_F(MessageWindowTest, WarningsCheckBoxReloadsTheList) {
   ASSERT_TRUE(Settle([] { return Window()->ListBoxItem(kMsgList).GetCount() == 4; }));
   EXPECT_EQ(Shown(), (std::vector<std::string>{"kept  [STAMP]", "[after]  [STAMP]",
                                                "Warn: battery  [STAMP]", "[HEADER]"}));
+}
+
+TEST_F(MessageWindowTest, CornerButtonsCarryTheirCaptionsAndPictures) {
+  struct Case {
+    int id;
+    const char* caption;
+    ui::Rect rect;  // relative to OK's right edge and top
+  } cases[] = {{kMsgCornerLT, "LT", {-20, -22, -11, -13}},
+               {kMsgCornerLB, "LB", {-20, -12, -11, -3}},
+               {kMsgCornerRT, "RT", {-10, -22, -1, -13}},
+               {kMsgCornerRB, "RB", {-10, -12, -1, -3}}};
+  const ui::Rect ok = Window()->ItemRect(ui::IDOK);
+  const std::string dump = ui::automation::DumpJson();
+  for (const auto& c : cases) {
+    EXPECT_EQ(Window()->ItemText(c.id), c.caption);
+    EXPECT_NE(dump.find("{\"id\":" + std::to_string(c.id) +
+                        ",\"kind\":\"bitmapbutton\",\"text\":\"" + c.caption + "\""),
+              std::string::npos)
+        << c.caption;
+    EXPECT_EQ(Window()->ItemRect(c.id), c.rect.Offset(ok.right, ok.top)) << c.caption;
+    // Normal picture while up, the pressed one while held down.
+    auto* b = qobject_cast<QAbstractButton*>(Window()->Item(c.id));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(b->grab().toImage().pixelColor(4, 4), QColor(230, 230, 230)) << c.caption;
+    b->setDown(true);
+    EXPECT_EQ(b->grab().toImage().pixelColor(4, 4), QColor(160, 160, 160)) << c.caption;
+    b->setDown(false);
+  }
 }
 
 TEST_F(MessageWindowTest, CornerButtonsDockAndUserMovesUndock) {
