@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -556,7 +557,12 @@ Result CmdFile(Context& c) {
   QString path = QString::fromStdString(c.rest);
   Defer([p, path] {
     if (!p) return;
-    p->selectFile(path);
+    // Typed as a user would: the folder, then the name in the name field (selectFile goes
+    // through the dialog's file system model, which fills itself asynchronously).
+    QFileInfo info(path);
+    p->setDirectory(info.absolutePath());
+    if (auto* edit = p->findChild<QLineEdit*>("fileNameEdit")) edit->setText(info.fileName());
+    else p->selectFile(path);
     static_cast<QDialog*>(p.data())->accept();
   });
   return Result::Done;

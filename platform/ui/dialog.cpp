@@ -829,7 +829,7 @@ void Dialog::DestroyWindow() {
 void Dialog::Teardown() {
   if (!window_) return;
   OnDestroy();
-  timers_.clear();
+  while (!timers_.empty()) KillTimer(timers_.begin()->first);
   if (handle_) UnregisterWindow(handle_);
   handle_ = 0;
   if (target_) target_->dialog = nullptr;
@@ -1141,7 +1141,14 @@ bool Dialog::SetTimer(int id, int ms) {
   return true;
 }
 
-void Dialog::KillTimer(int id) { timers_.erase(id); }
+void Dialog::KillTimer(int id) {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return;
+  // The timer may be the one whose tick is running now: stop it, delete it from the loop.
+  it->second->stop();
+  it->second.release()->deleteLater();
+  timers_.erase(it);
+}
 
 void Dialog::SetCapture() {
   if (client_) client_->grabMouse();

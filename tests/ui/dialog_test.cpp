@@ -266,6 +266,37 @@ TEST(Dialog, NumberedMessagesFromAWorkerRunOnTheUiThread) {
   EXPECT_FALSE(posted);
 }
 
+// A worker that sends to a window once and ends.
+class SendingWorker : public WorkerThread {
+ public:
+  explicit SendingWorker(WindowHandle target) : target_(target) {}
+  ~SendingWorker() override { Join(); }
+  bool sent = false;
+  intptr_t result = 0;
+
+ protected:
+  int Run() override {
+    sent = SendMessageTimeoutTo(target_, WM_USER + 22, 9, 50, 5000, &result);
+    return 0;
+  }
+
+ private:
+  WindowHandle target_;
+};
+
+TEST(Dialog, JoiningAWorkerServesItsSends) {
+  Probe d;
+  ASSERT_TRUE(d.Create());
+  SendingWorker worker(d.Handle());
+  ASSERT_TRUE(worker.Start());
+  // Without serving, the join would wait for a send that waits for this thread.
+  EXPECT_TRUE(ui::JoinServing(worker, 3000));
+  EXPECT_TRUE(worker.sent);
+  EXPECT_EQ(worker.result, 100);
+  EXPECT_EQ(d.log.back(), "msg9");
+  d.DestroyWindow();
+}
+
 TEST(Dialog, TimersKeepTheMinimumPeriodAndStopWhenKilled) {
   Probe d;
   ASSERT_TRUE(d.Create());
