@@ -155,9 +155,10 @@ bool JoinServing(WorkerThread& thread, int ms) {
 namespace {
 QtMessageHandler g_previousHandler = nullptr;
 
-// The offscreen platform's note about size hints says nothing to a user; the rest passes on.
+// The offscreen platform's notes on what it cannot do (raise, size hints) say nothing to a
+// user; everything else passes on.
 void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-  if (text.contains("propagateSizeHints")) return;
+  if (text.startsWith("This plugin does not support")) return;
   if (g_previousHandler) g_previousHandler(type, context, text);
   else std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }

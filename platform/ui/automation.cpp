@@ -121,9 +121,15 @@ void Defer(std::function<void()> fn) {
   });
 }
 
+// The window a modal loop is waiting for: a Qt modal box or dialog, else the innermost
+// dialog in a modal run.
 QWidget* TopModal() {
   QWidget* m = QApplication::activeModalWidget();
-  return m && m->isVisible() ? m : nullptr;
+  if (m && m->isVisible()) return m;
+  auto& stack = ModalStack();
+  for (auto it = stack.rbegin(); it != stack.rend(); ++it)
+    if ((*it)->Widget() && (*it)->Widget()->isVisible()) return (*it)->Widget();
+  return nullptr;
 }
 
 QMessageBox* OpenMessageBox() {

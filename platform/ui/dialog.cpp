@@ -8,6 +8,8 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QEventLoop>
+#include <QPointer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -163,6 +165,11 @@ unsigned MouseFlags(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
 }  // namespace
 
 uint64_t NextShownStamp() { return ++g_stamp; }
+
+std::vector<Dialog*>& ModalStack() {
+  static std::vector<Dialog*> v;
+  return v;
+}
 
 std::vector<Dialog*> OpenDialogs() { return Registry(); }
 
@@ -772,20 +779,43 @@ void Dialog::OnMessage(uint32_t message, std::function<intptr_t(uintptr_t, intpt
 
 int Dialog::DoModal(Dialog* owner) {
   if (window_) return -1;
+  // Without an owner the active window owns the dialog, as the original framework does.
+  if (!owner) {
+    uint64_t best = 0;
+    for (Dialog* d : Registry()) {
+      if (!d->window_ || !d->window_->isVisible()) continue;
+      if (d->window_->ShownStamp() >= best) {
+        best = d->window_->ShownStamp();
+        owner = d;
+      }
+    }
+  }
   if (!Build(owner)) return -1;
   modal_ = true;
   endCode_ = 0;
   endedEarly_ = false;
-  window_->setWindowModality(Qt::ApplicationModal);
+  ModalStack().push_back(this);
   inInit_ = true;
-  bool focusSet = !OnInitDialog();
-  (void)focusSet;
+  OnInitDialog();
   inInit_ = false;
   int code = endCode_;
   if (!endedEarly_ && window_) {
-    code = window_->exec();
+    // A modal run disables its owner only; other windows stay usable, as on Windows.
+    QPointer<QWidget> ownerWindow = owner && owner->window_ ? owner->window_ : nullptr;
+    if (ownerWindow) ownerWindow->setEnabled(false);
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    window_->Touch();
+    QEventLoop loop;
+    loop_ = &loop;
+    loop.exec(QEventLoop::DialogExec);
+    loop_ = nullptr;
+    if (ownerWindow) ownerWindow->setEnabled(true);
     code = endCode_;
   }
+  auto& stack = ModalStack();
+  stack.erase(std::remove(stack.begin(), stack.end(), this), stack.end());
   modal_ = false;
   if (window_) Teardown();
   return code;
@@ -806,8 +836,9 @@ void Dialog::EndDialog(int code) {
   endCode_ = code;
   if (!window_) return;
   if (modal_) {
-    if (inInit_ || !window_->isVisible()) endedEarly_ = true;
-    window_->done(code);
+    if (!loop_) endedEarly_ = true;  // still in OnInitDialog
+    window_->hide();
+    if (loop_) loop_->exit(code);
   } else {
     window_->hide();
   }

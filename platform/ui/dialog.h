@@ -47,6 +47,7 @@ class QMenu;
 class QMenuBar;
 class QAction;
 class QTimer;
+class QEventLoop;
 
 namespace ui {
 
@@ -421,6 +422,7 @@ class Dialog {
   bool modal_ = false;
   bool inInit_ = false;
   bool endedEarly_ = false;
+  QEventLoop* loop_ = nullptr;  // the modal run's loop while it runs
   int endCode_ = 0;
   int opacity_ = 255;
   int baseX_ = 6, baseY_ = 13;  // dialog base units in pixels

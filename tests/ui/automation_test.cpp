@@ -34,6 +34,12 @@ DIALOG 9600 "Сценарий" 0 0 200 120 STYLE visible MENU 9601
   TRACKBAR 1004 80 30 100 15
   BUTTON 1005 10 100 50 14 "нет" STYLE hidden
   BUTTON 1006 70 100 50 14 "Файл"
+  BUTTON 1007 130 10 50 14 "Модально"
+END
+DIALOG 9610 "Модальный" 0 0 100 50
+  DEFBUTTON 1 10 30 40 14 "OK"
+  BUTTON 2 50 30 40 14 "Отмена"
+  EDIT 1000 10 10 80 12 ""
 END
 MENU 9601
   POPUP "Вид"
@@ -64,6 +70,10 @@ class Scripted : public ui::Dialog {
       events.push_back("scroll" + std::to_string(code) + ":" + std::to_string(pos));
     });
     OnCommand(32840, [this] { events.push_back("menu19"); });
+    OnCommand(1007, [this] {
+      ui::Dialog inner(9610);
+      modalCode = inner.DoModal(this);
+    });
     OnCommand(1006, [this] {
       QFileDialog dlg(Widget(), "Ввести имя BIN-файла");
       dlg.setOption(QFileDialog::DontUseNativeDialog);
@@ -82,6 +92,7 @@ class Scripted : public ui::Dialog {
   std::vector<std::string> events;
   int answer = 0;
   std::string chosen;
+  int modalCode = 0;
 };
 
 class Automation : public ::testing::Test {
@@ -155,6 +166,28 @@ TEST_F(Automation, AnswerPressesTheButtonOfTheOpenMessageBox) {
   ASSERT_FALSE(history.empty());
   EXPECT_EQ(history.back().answer, ui::IDNO);
   d.DestroyWindow();
+}
+
+TEST_F(Automation, LinesRunInsideAModalDialogAndAnswerEndsIt) {
+  struct Case {
+    const char* answer;
+    int code;
+  };
+  for (const Case c : {Case{"OK", ui::IDOK}, Case{"Cancel", ui::IDCANCEL}}) {
+    Scripted d;
+    ASSERT_TRUE(d.Create());
+    std::string dump = dir_ + "/modal.json";
+    EXPECT_EQ(Run("click 1007\ntext 1000 abc\ndump " + dump + "\nanswer " + c.answer + "\n"),
+              "");
+    EXPECT_EQ(d.modalCode, c.code);
+    std::string json;
+    ASSERT_TRUE(ReadWholeFile(dump, json));
+    EXPECT_NE(json.find(R"("caption":"Модальный","visible":true,"active":true,"modal":true)"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"({"id":1000,"kind":"edit","text":"abc")"), std::string::npos);
+    d.DestroyWindow();
+  }
 }
 
 TEST_F(Automation, FileChoosesAPathInTheOpenFileDialog) {

@@ -199,6 +199,31 @@ TEST(Dialog, ModalRunEndsWithTheCodeOfTheButtonOrEscape) {
   }
 }
 
+TEST(Dialog, AModalRunDisablesItsOwnerOnly) {
+  Probe owner, other, modal;
+  ASSERT_TRUE(owner.Create());
+  ASSERT_TRUE(other.Create());
+  owner.ShowWindow(ui::SW_SHOW);
+  other.ShowWindow(ui::SW_SHOW);
+  bool ownerEnabled = true, otherEnabled = false;
+  modal.onTimer7 = [&] {
+    modal.KillTimer(7);
+    ownerEnabled = owner.Widget()->isEnabled();
+    otherEnabled = other.Widget()->isEnabled();
+    static_cast<QAbstractButton*>(other.Item(1000))->click();  // still usable
+    modal.EndDialog(ui::IDOK);
+  };
+  QTimer::singleShot(0, [&] { modal.SetTimer(7, 10); });
+  EXPECT_EQ(modal.DoModal(&owner), ui::IDOK);
+  EXPECT_FALSE(ownerEnabled);
+  EXPECT_TRUE(otherEnabled);
+  ASSERT_FALSE(other.log.empty());
+  EXPECT_EQ(other.log.back(), "cmd1000");
+  EXPECT_TRUE(owner.Widget()->isEnabled());
+  owner.DestroyWindow();
+  other.DestroyWindow();
+}
+
 TEST(Dialog, MenuCommandsAndAcceleratorsReachTheMessageMap) {
   Probe d;
   ASSERT_TRUE(d.Create());

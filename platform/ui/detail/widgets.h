@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 namespace ui {
 
@@ -69,6 +70,8 @@ class SpinButtonWidget : public QWidget {
   int min_ = 0, max_ = 100, pos_ = 0;
 };
 
+// Dialogs in a modal run, innermost last.
+std::vector<Dialog*>& ModalStack();
 // The popup menu being tracked now, or null.
 QMenu* OpenPopupMenu();
 // The dialog a window belongs to, or null.
