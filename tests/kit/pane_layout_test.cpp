@@ -101,7 +101,9 @@ TEST(PaneLayout, HitInTheBandStopsThePassAndPicksTheCursor) {
     EXPECT_EQ(hit.cursor, c.cursor);
     if (c.hit) {
       EXPECT_EQ(CurrentDrag().node, c.node);
-      if (c.node == &a) EXPECT_EQ(second.placed, (Rect{-1, -1, -1, -1}));  // later nodes untouched
+      if (c.node == &a) {
+        EXPECT_EQ(second.placed, (Rect{-1, -1, -1, -1}));  // later nodes untouched
+      }
     }
   }
 }

@@ -269,7 +269,9 @@ TEST_F(MessageWindowTest, Snapshot) {
 TEST_F(MessageWindowTest, ListFollowsTheLineBudgetRowForRow) {
   for (int i = 0; i < 2100; ++i) {
     AddLogMessageF("m%d", i);
-    if (i % 500 == 0) ASSERT_TRUE(Flush());
+    if (i % 500 == 0) {
+      ASSERT_TRUE(Flush());
+    }
   }
   ASSERT_TRUE(Flush());
   const auto model = GetMessageList();
