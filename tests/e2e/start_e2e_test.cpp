@@ -201,6 +201,12 @@ TEST_F(TacmonRun, ADeletedOrganListBringsBackAllSixDefaults) {
   EXPECT_TRUE(fs::exists(organ / "organs.txt"));
 }
 
+TEST_F(TacmonRun, QuitEndsTheRunNormally) {
+  RunResult r = Run("wait 10\nquit\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(Root() / "ENUMS" / "ORGAN" / "organs.txt"));
+}
+
 TEST_F(TacmonRun, AFailingScriptLineEndsTheRunWithItsLineNumber) {
   struct Case {
     const char* script;
