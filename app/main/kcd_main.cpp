@@ -103,20 +103,16 @@ void KCDMain::OpenDatabases() {
   const std::string root = winpath::kDatabaseRoot;
   std::string path = root + "DB";
   patients_ = InitUserDB(path.data(), ForwardToLog);
-  if (!patients_)
-    ui::MessageBox(this, "Не удается инициализировать базу данных пациентов"_cp);
+  if (!patients_) ui::MessageBox(this, "Не удается инициализировать базу данных пациентов"_cp);
   path = root + "DB_op";
   operations_ = InitOperationDB(path.data(), ForwardToLog);
-  if (!operations_)
-    ui::MessageBox(this, "Не удается инициализировать базу данных операторов"_cp);
+  if (!operations_) ui::MessageBox(this, "Не удается инициализировать базу данных операторов"_cp);
   path = root + "DB_doc";
   surgeons_ = InitDoctorDB(path.data(), ForwardToLog);
-  if (!surgeons_)
-    ui::MessageBox(this, "Не удается инициализировать базу данных докторов"_cp);
+  if (!surgeons_) ui::MessageBox(this, "Не удается инициализировать базу данных докторов"_cp);
   path = root + "DB_push";
   pushes_ = InitPushDB(path.data(), ForwardToLog);
-  if (!pushes_)
-    ui::MessageBox(this, "Не удается инициализировать базу данных нажатий"_cp);
+  if (!pushes_) ui::MessageBox(this, "Не удается инициализировать базу данных нажатий"_cp);
 #endif
 }
 

@@ -134,9 +134,10 @@ bool WaitServingMessages(const std::function<bool()>& done, int ms) {
     auto now = std::chrono::steady_clock::now();
     if (ms >= 0 && now >= until) return false;
     auto slice = std::chrono::milliseconds(10);
-    if (ms >= 0) slice = std::min<std::chrono::milliseconds>(
-        slice, std::chrono::duration_cast<std::chrono::milliseconds>(until - now) +
-                   std::chrono::milliseconds(1));
+    if (ms >= 0)
+      slice = std::min<std::chrono::milliseconds>(
+          slice, std::chrono::duration_cast<std::chrono::milliseconds>(until - now) +
+                     std::chrono::milliseconds(1));
     if (IsUiThread()) {
       std::unique_lock lock(g_queueLock);
       g_queueCv.wait_for(lock, slice, [] { return !g_tasks.empty(); });
@@ -159,8 +160,10 @@ QtMessageHandler g_previousHandler = nullptr;
 // user; everything else passes on.
 void FilterQtMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (text.startsWith("This plugin does not support")) return;
-  if (g_previousHandler) g_previousHandler(type, context, text);
-  else std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+  if (g_previousHandler)
+    g_previousHandler(type, context, text);
+  else
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 }  // namespace
 

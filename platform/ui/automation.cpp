@@ -83,11 +83,21 @@ std::string JsonEscape(const std::string& s) {
   std::string out;
   for (unsigned char c : s) {
     switch (c) {
-      case '"': out += "\\\""; break;
-      case '\\': out += "\\\\"; break;
-      case '\n': out += "\\n"; break;
-      case '\r': out += "\\r"; break;
-      case '\t': out += "\\t"; break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
       default:
         if (c < 0x20) {
           char buf[8];
@@ -165,8 +175,8 @@ QWidget* UserControl(Context& c, int& id, bool needEnabled = true) {
   }
   QWidget* w = c.active->Item(id);
   if (!w) {
-    c.error = "no control " + std::to_string(id) + " in window " +
-              std::to_string(c.active->TemplateId());
+    c.error =
+        "no control " + std::to_string(id) + " in window " + std::to_string(c.active->TemplateId());
     return nullptr;
   }
   if (w->isHidden()) {
@@ -231,9 +241,12 @@ Result CmdText(Context& c) {
   if (qobject_cast<QLineEdit*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
       (qobject_cast<QComboBox*>(w) && static_cast<QComboBox*>(w)->isEditable())) {
     Defer([p, q] {
-      if (auto* e = qobject_cast<QLineEdit*>(p.data())) e->setText(q);
-      else if (auto* pe = qobject_cast<QPlainTextEdit*>(p.data())) pe->setPlainText(q);
-      else if (auto* cb = qobject_cast<QComboBox*>(p.data())) cb->setEditText(q);
+      if (auto* e = qobject_cast<QLineEdit*>(p.data()))
+        e->setText(q);
+      else if (auto* pe = qobject_cast<QPlainTextEdit*>(p.data()))
+        pe->setPlainText(q);
+      else if (auto* cb = qobject_cast<QComboBox*>(p.data()))
+        cb->setEditText(q);
     });
     return Result::Done;
   }
@@ -435,8 +448,10 @@ Result CmdAnswer(Context& c) {
     QPointer<QDialog> p(dlg);
     Defer([p, answer] {
       if (!p) return;
-      if (answer == IDOK) p->accept();
-      else p->reject();
+      if (answer == IDOK)
+        p->accept();
+      else
+        p->reject();
     });
     return Result::Done;
   }
@@ -517,12 +532,18 @@ Result CmdMouse(Context& c) {
   const std::string& a = c.args[0];
   QEvent::Type type;
   Qt::MouseButton button = Qt::LeftButton;
-  if (a == "down") type = QEvent::MouseButtonPress;
-  else if (a == "up") type = QEvent::MouseButtonRelease;
-  else if (a == "move") type = QEvent::MouseMove, button = Qt::NoButton;
-  else if (a == "dblclk") type = QEvent::MouseButtonDblClick;
-  else if (a == "rdown") type = QEvent::MouseButtonPress, button = Qt::RightButton;
-  else if (a == "rup") type = QEvent::MouseButtonRelease, button = Qt::RightButton;
+  if (a == "down")
+    type = QEvent::MouseButtonPress;
+  else if (a == "up")
+    type = QEvent::MouseButtonRelease;
+  else if (a == "move")
+    type = QEvent::MouseMove, button = Qt::NoButton;
+  else if (a == "dblclk")
+    type = QEvent::MouseButtonDblClick;
+  else if (a == "rdown")
+    type = QEvent::MouseButtonPress, button = Qt::RightButton;
+  else if (a == "rup")
+    type = QEvent::MouseButtonRelease, button = Qt::RightButton;
   else {
     c.error = "unknown mouse action '" + a + "'";
     return Result::Failed;
@@ -534,7 +555,8 @@ Result CmdMouse(Context& c) {
     Qt::MouseButtons held = (type == QEvent::MouseButtonRelease) ? Qt::NoButton : button;
     QMouseEvent e(type, local, p->mapToGlobal(local), button, held, Qt::NoModifier);
     QWidget* target = p->childAt(x, y);
-    if (!target) target = p.data();
+    if (!target)
+      target = p.data();
     else {
       QPointF inner = target->mapFrom(p.data(), local);
       QMouseEvent ce(type, inner, p->mapToGlobal(local), button, held, Qt::NoModifier);
@@ -567,8 +589,10 @@ Result CmdFile(Context& c) {
     // through the dialog's file system model, which fills itself asynchronously).
     QFileInfo info(path);
     p->setDirectory(info.absolutePath());
-    if (auto* edit = p->findChild<QLineEdit*>("fileNameEdit")) edit->setText(info.fileName());
-    else p->selectFile(path);
+    if (auto* edit = p->findChild<QLineEdit*>("fileNameEdit"))
+      edit->setText(info.fileName());
+    else
+      p->selectFile(path);
     static_cast<QDialog*>(p.data())->accept();
   });
   return Result::Done;
@@ -668,8 +692,10 @@ void QuitStep() {
     if (auto* box = qobject_cast<QMessageBox*>(m)) {
       QAbstractButton* esc = box->escapeButton();
       if (!esc && !box->buttons().isEmpty()) esc = box->buttons().back();
-      if (esc) esc->click();
-      else box->done(0);
+      if (esc)
+        esc->click();
+      else
+        box->done(0);
     } else if (Dialog* d = DialogOf(m)) {
       d->EndDialog(IDCANCEL);
     } else if (auto* dlg = qobject_cast<QDialog*>(m)) {
@@ -771,8 +797,8 @@ std::string DumpJson() {
     o << "    {\"class\":" << Q(QString::fromStdString(d->ClassName()))
       << ",\"template\":" << d->TemplateId() << ",\"caption\":" << Q1251(d->Caption())
       << ",\"visible\":" << (d->IsWindowVisible() ? "true" : "false")
-      << ",\"active\":" << (d == active ? "true" : "false") << ",\"modal\":"
-      << (d->IsModal() ? "true" : "false") << ",\"geometry\":" << Geometry(win)
+      << ",\"active\":" << (d == active ? "true" : "false")
+      << ",\"modal\":" << (d->IsModal() ? "true" : "false") << ",\"geometry\":" << Geometry(win)
       << ",\"controls\":[";
     bool firstControl = true;
     for (int id : d->ItemIds()) {
@@ -825,9 +851,9 @@ std::string DumpJson() {
     o << (firstWindow ? "\n" : ",\n");
     firstWindow = false;
     o << "    {\"class\":\"MessageBox\",\"template\":0,\"caption\":" << Q(box->windowTitle())
-      << ",\"text\":" << Q(box->text()) << ",\"visible\":true,\"active\":"
-      << (TopModal() == box ? "true" : "false") << ",\"modal\":true,\"geometry\":"
-      << Geometry(box) << ",\"controls\":[";
+      << ",\"text\":" << Q(box->text())
+      << ",\"visible\":true,\"active\":" << (TopModal() == box ? "true" : "false")
+      << ",\"modal\":true,\"geometry\":" << Geometry(box) << ",\"controls\":[";
     bool first = true;
     for (QAbstractButton* b : box->buttons()) {
       o << (first ? "" : ",") << "{\"id\":" << b->property("tacmonAnswer").toInt()
@@ -846,16 +872,16 @@ std::string DumpJson() {
     o << "    {\"class\":" << Q(QString::fromLatin1(dlg->metaObject()->className()))
       << ",\"template\":0,\"caption\":" << Q(dlg->windowTitle())
       << ",\"visible\":true,\"active\":" << (TopModal() == dlg ? "true" : "false")
-      << ",\"modal\":" << (dlg->isModal() ? "true" : "false")
-      << ",\"geometry\":" << Geometry(dlg) << ",\"controls\":[]}";
+      << ",\"modal\":" << (dlg->isModal() ? "true" : "false") << ",\"geometry\":" << Geometry(dlg)
+      << ",\"controls\":[]}";
   }
   o << (firstWindow ? "],\n" : "\n  ],\n");
   o << "  \"messageBoxes\": [";
   auto history = MessageBoxHistory();
   for (size_t i = 0; i < history.size(); ++i) {
     o << (i ? ",\n" : "\n") << "    {\"caption\":" << Q1251(history[i].caption)
-      << ",\"text\":" << Q1251(history[i].text) << ",\"answer\":\""
-      << AnswerName(history[i].answer) << "\"}";
+      << ",\"text\":" << Q1251(history[i].text) << ",\"answer\":\"" << AnswerName(history[i].answer)
+      << "\"}";
   }
   o << (history.empty() ? "]\n}\n" : "\n  ]\n}\n");
   return o.str();

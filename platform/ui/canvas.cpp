@@ -8,7 +8,6 @@
 #include <QPrinter>
 #include <QWidget>
 #include <cstdlib>
-#include <cstdlib>
 
 #include "platform/file.h"
 #include "platform/ui/qt_text.h"
@@ -64,10 +63,18 @@ void Canvas::ApplyPen() {
   QPen p(ToQColor(pen_.colour));
   p.setWidth(pen_.width <= 1 ? 0 : pen_.width);  // 0: cosmetic one-pixel pen
   switch (pen_.style) {
-    case PenStyle::Dash: p.setStyle(Qt::DashLine); break;
-    case PenStyle::Dot: p.setStyle(Qt::DotLine); break;
-    case PenStyle::DashDot: p.setStyle(Qt::DashDotLine); break;
-    default: p.setStyle(Qt::SolidLine); break;
+    case PenStyle::Dash:
+      p.setStyle(Qt::DashLine);
+      break;
+    case PenStyle::Dot:
+      p.setStyle(Qt::DotLine);
+      break;
+    case PenStyle::DashDot:
+      p.setStyle(Qt::DashDotLine);
+      break;
+    default:
+      p.setStyle(Qt::SolidLine);
+      break;
   }
   p.setCapStyle(Qt::FlatCap);
   p.setJoinStyle(Qt::MiterJoin);
@@ -76,8 +83,10 @@ void Canvas::ApplyPen() {
 
 void Canvas::ApplyBrush() {
   if (!IsActive()) return;
-  if (brush_.hollow) painter_->setBrush(Qt::NoBrush);
-  else painter_->setBrush(QBrush(ToQColor(brush_.colour)));
+  if (brush_.hollow)
+    painter_->setBrush(Qt::NoBrush);
+  else
+    painter_->setBrush(QBrush(ToQColor(brush_.colour)));
 }
 
 void Canvas::ApplyFont() {
@@ -208,11 +217,15 @@ void Canvas::TextOut(int x, int y, std::string_view text1251) {
   int w = fm.horizontalAdvance(s);
   int h = fm.height();
   int left = x;
-  if ((textAlign_ & TextAlign::Center) == TextAlign::Center) left = x - w / 2;
-  else if (textAlign_ & TextAlign::Right) left = x - w;
+  if ((textAlign_ & TextAlign::Center) == TextAlign::Center)
+    left = x - w / 2;
+  else if (textAlign_ & TextAlign::Right)
+    left = x - w;
   int top = y;
-  if ((textAlign_ & TextAlign::Baseline) == TextAlign::Baseline) top = y - fm.ascent();
-  else if (textAlign_ & TextAlign::Bottom) top = y - h;
+  if ((textAlign_ & TextAlign::Baseline) == TextAlign::Baseline)
+    top = y - fm.ascent();
+  else if (textAlign_ & TextAlign::Bottom)
+    top = y - h;
   if (!bkTransparent_) painter_->fillRect(left, top, w, h, ToQColor(bkColour_));
   painter_->setPen(ToQColor(textColour_));
   painter_->drawText(left, top + fm.ascent(), s);
@@ -222,12 +235,18 @@ void Canvas::TextOut(int x, int y, std::string_view text1251) {
 int Canvas::DrawText(const Rect& r, std::string_view text1251, unsigned flags) {
   if (!IsActive()) return 0;
   int qf = 0;
-  if (flags & DrawTextFlags::Center) qf |= Qt::AlignHCenter;
-  else if (flags & DrawTextFlags::Right) qf |= Qt::AlignRight;
-  else qf |= Qt::AlignLeft;
-  if (flags & DrawTextFlags::VCenter) qf |= Qt::AlignVCenter;
-  else if (flags & DrawTextFlags::Bottom) qf |= Qt::AlignBottom;
-  else qf |= Qt::AlignTop;
+  if (flags & DrawTextFlags::Center)
+    qf |= Qt::AlignHCenter;
+  else if (flags & DrawTextFlags::Right)
+    qf |= Qt::AlignRight;
+  else
+    qf |= Qt::AlignLeft;
+  if (flags & DrawTextFlags::VCenter)
+    qf |= Qt::AlignVCenter;
+  else if (flags & DrawTextFlags::Bottom)
+    qf |= Qt::AlignBottom;
+  else
+    qf |= Qt::AlignTop;
   if (flags & DrawTextFlags::WordBreak) qf |= Qt::TextWordWrap;
   if (flags & DrawTextFlags::SingleLine) qf |= Qt::TextSingleLine;
   if (flags & DrawTextFlags::NoClip) qf |= Qt::TextDontClip;

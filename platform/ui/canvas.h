@@ -36,9 +36,9 @@ struct Brush {
 };
 
 struct Font {
-  std::string face;    // empty: the application's default face
-  int height = 0;      // character height in pixels; 0: the default size
-  int weight = 400;    // 400 normal, 700 bold
+  std::string face;  // empty: the application's default face
+  int height = 0;    // character height in pixels; 0: the default size
+  int weight = 400;  // 400 normal, 700 bold
   bool italic = false;
   bool underline = false;
 };
@@ -67,7 +67,7 @@ class Canvas {
 
   bool IsActive() const;
   QPainter& Painter() { return *painter_; }
-  int Width() const { return width_; }    // device size in pixels
+  int Width() const { return width_; }  // device size in pixels
   int Height() const { return height_; }
   int DpiX() const { return dpiX_; }
   int DpiY() const { return dpiY_; }
@@ -86,12 +86,15 @@ class Canvas {
 
   void MoveTo(int x, int y);
   void LineTo(int x, int y);  // the end point itself is not drawn, as in GDI
-  void Line(int x1, int y1, int x2, int y2) { MoveTo(x1, y1); LineTo(x2, y2); }
+  void Line(int x1, int y1, int x2, int y2) {
+    MoveTo(x1, y1);
+    LineTo(x2, y2);
+  }
   void Polyline(const Point* pts, int n);
   void Polyline(const std::vector<Point>& pts) { Polyline(pts.data(), int(pts.size())); }
   void Polygon(const Point* pts, int n);  // filled with the brush, outlined with the pen
   void Polygon(const std::vector<Point>& pts) { Polygon(pts.data(), int(pts.size())); }
-  void Rectangle(const Rect& r);          // inside r, pen outline and brush fill
+  void Rectangle(const Rect& r);  // inside r, pen outline and brush fill
   void Ellipse(const Rect& r);
   void FillRect(const Rect& r, Colour c);
   void FillRect(const Rect& r, const Brush& b);

@@ -9,7 +9,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
-#include <QPointer>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QIntValidator>
@@ -20,10 +19,11 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
@@ -108,14 +108,22 @@ Text1251 EditTextOut(const QString& s) {
 
 int ScrollCodeOf(int action) {
   switch (action) {
-    case QAbstractSlider::SliderSingleStepSub: return SB_LINEUP;
-    case QAbstractSlider::SliderSingleStepAdd: return SB_LINEDOWN;
-    case QAbstractSlider::SliderPageStepSub: return SB_PAGEUP;
-    case QAbstractSlider::SliderPageStepAdd: return SB_PAGEDOWN;
-    case QAbstractSlider::SliderToMinimum: return SB_TOP;
-    case QAbstractSlider::SliderToMaximum: return SB_BOTTOM;
-    case QAbstractSlider::SliderMove: return SB_THUMBTRACK;
-    default: return -1;
+    case QAbstractSlider::SliderSingleStepSub:
+      return SB_LINEUP;
+    case QAbstractSlider::SliderSingleStepAdd:
+      return SB_LINEDOWN;
+    case QAbstractSlider::SliderPageStepSub:
+      return SB_PAGEUP;
+    case QAbstractSlider::SliderPageStepAdd:
+      return SB_PAGEDOWN;
+    case QAbstractSlider::SliderToMinimum:
+      return SB_TOP;
+    case QAbstractSlider::SliderToMaximum:
+      return SB_BOTTOM;
+    case QAbstractSlider::SliderMove:
+      return SB_THUMBTRACK;
+    default:
+      return -1;
   }
 }
 
@@ -253,16 +261,20 @@ void DialogClient::mousePressEvent(QMouseEvent* e) {
   if (!owner_) return;
   Point p{int(e->position().x()), int(e->position().y())};
   unsigned f = MouseFlags(e->buttons(), e->modifiers());
-  if (e->button() == Qt::LeftButton) owner_->OnLButtonDown(f, p);
-  else if (e->button() == Qt::RightButton) owner_->OnRButtonDown(f, p);
+  if (e->button() == Qt::LeftButton)
+    owner_->OnLButtonDown(f, p);
+  else if (e->button() == Qt::RightButton)
+    owner_->OnRButtonDown(f, p);
 }
 
 void DialogClient::mouseReleaseEvent(QMouseEvent* e) {
   if (!owner_) return;
   Point p{int(e->position().x()), int(e->position().y())};
   unsigned f = MouseFlags(e->buttons(), e->modifiers());
-  if (e->button() == Qt::LeftButton) owner_->OnLButtonUp(f, p);
-  else if (e->button() == Qt::RightButton) owner_->OnRButtonUp(f, p);
+  if (e->button() == Qt::LeftButton)
+    owner_->OnLButtonUp(f, p);
+  else if (e->button() == Qt::RightButton)
+    owner_->OnRButtonUp(f, p);
 }
 
 void DialogClient::mouseDoubleClickEvent(QMouseEvent* e) {
@@ -349,12 +361,13 @@ bool Dialog::Build(Dialog* owner) {
   window_->setFont(font);
   QFontMetrics fm(font);
   // Windows' base units: average width of the 52 letters, and the font height.
-  baseX_ = std::max(1, (fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")
-                            / 26 + 1) / 2);
+  baseX_ = std::max(
+      1,
+      (fm.horizontalAdvance("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz") / 26 + 1) / 2);
   baseY_ = std::max(1, fm.height());
   window_->setWindowTitle(ToQString(template_.caption));
-  Qt::WindowFlags flags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint;
+  Qt::WindowFlags flags =
+      Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
   if (template_.style & Style::NoFrame) flags = Qt::Dialog | Qt::FramelessWindowHint;
   if (template_.style & Style::MinimizeBox) flags |= Qt::WindowMinimizeButtonHint;
   if (template_.style & Style::MaximizeBox) flags |= Qt::WindowMaximizeButtonHint;
@@ -372,8 +385,8 @@ bool Dialog::Build(Dialog* owner) {
   QRadioButton* lastRadio = nullptr;
   QButtonGroup* group = nullptr;
   for (const auto& c : template_.controls) {
-    Rect px{DialogUnitsToPixelsX(c.x), DialogUnitsToPixelsY(c.y),
-            DialogUnitsToPixelsX(c.x + c.cx), DialogUnitsToPixelsY(c.y + c.cy)};
+    Rect px{DialogUnitsToPixelsX(c.x), DialogUnitsToPixelsY(c.y), DialogUnitsToPixelsX(c.x + c.cx),
+            DialogUnitsToPixelsY(c.y + c.cy)};
     CreateFromTemplate(c, px);
     if (c.kind == ControlKind::RadioButton) {
       auto* r = static_cast<QRadioButton*>(controls_.back().widget);
@@ -395,8 +408,8 @@ void Dialog::CreateFromTemplate(const ControlTemplate& c, const Rect& px) {
   CreateControl(c.id, c.kind, c.caption, px, c.style);
 }
 
-QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view caption,
-                               const Rect& r, uint32_t style) {
+QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view caption, const Rect& r,
+                               uint32_t style) {
   if (!client_) return nullptr;
   QWidget* w = nullptr;
   switch (kind) {
@@ -440,8 +453,9 @@ QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view captio
       l->setText(ButtonText(caption));
       l->setWordWrap(true);
       Qt::Alignment a = Qt::AlignTop;
-      a |= (style & Style::Center) ? Qt::AlignHCenter
-           : (style & Style::Right) ? Qt::AlignRight : Qt::AlignLeft;
+      a |= (style & Style::Center)  ? Qt::AlignHCenter
+           : (style & Style::Right) ? Qt::AlignRight
+                                    : Qt::AlignLeft;
       l->setAlignment(a);
       if (style & (Style::Border | Style::Sunken)) l->setFrameStyle(QFrame::Panel | QFrame::Sunken);
       w = l;
@@ -487,7 +501,7 @@ QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view captio
     case ControlKind::ListBox: {
       auto* l = new QListWidget(client_);
       l->setSelectionMode((style & Style::MultiSelect) ? QAbstractItemView::ExtendedSelection
-                                                        : QAbstractItemView::SingleSelection);
+                                                       : QAbstractItemView::SingleSelection);
       w = l;
       break;
     }
@@ -506,7 +520,7 @@ QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view captio
       t->setColumnCount(0);
       t->setHeaderLabels({});
       t->setSelectionMode((style & Style::MultiSelect) ? QAbstractItemView::ExtendedSelection
-                                                        : QAbstractItemView::SingleSelection);
+                                                       : QAbstractItemView::SingleSelection);
       t->setContextMenuPolicy(Qt::CustomContextMenu);
       t->header()->setStretchLastSection(false);
       t->header()->setSectionsClickable(true);
@@ -590,8 +604,7 @@ void Dialog::Wire(Control& c) {
       if (auto* e = qobject_cast<QLineEdit*>(w))
         QObject::connect(e, &QLineEdit::textChanged, w, [notify] { notify(Notify::Change); });
       else if (auto* pe = qobject_cast<QPlainTextEdit*>(w))
-        QObject::connect(pe, &QPlainTextEdit::textChanged, w,
-                         [notify] { notify(Notify::Change); });
+        QObject::connect(pe, &QPlainTextEdit::textChanged, w, [notify] { notify(Notify::Change); });
       break;
     case ControlKind::ListBox: {
       auto* l = static_cast<QListWidget*>(w);
@@ -607,8 +620,7 @@ void Dialog::Wire(Control& c) {
       QObject::connect(cb, &QComboBox::activated, w,
                        [notify](int index) { notify(Notify::SelChange, index); });
       if (cb->isEditable())
-        QObject::connect(cb, &QComboBox::editTextChanged, w,
-                         [notify] { notify(Notify::Change); });
+        QObject::connect(cb, &QComboBox::editTextChanged, w, [notify] { notify(Notify::Change); });
       break;
     }
     case ControlKind::ListView: {
@@ -654,8 +666,10 @@ void Dialog::Wire(Control& c) {
      public:
       std::function<void(Notify)> fn;
       bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::FocusIn) fn(Notify::SetFocus);
-        else if (e->type() == QEvent::FocusOut) fn(Notify::KillFocus);
+        if (e->type() == QEvent::FocusIn)
+          fn(Notify::SetFocus);
+        else if (e->type() == QEvent::FocusOut)
+          fn(Notify::KillFocus);
         return false;
       }
     };
@@ -758,7 +772,9 @@ bool Dialog::RouteKey(int key, unsigned modifiers, QWidget* target) {
   return false;
 }
 
-void Dialog::OnCommand(int id, std::function<void()> handler) { commands_[id] = std::move(handler); }
+void Dialog::OnCommand(int id, std::function<void()> handler) {
+  commands_[id] = std::move(handler);
+}
 
 void Dialog::OnCommandRange(int first, int last, std::function<void(int)> handler) {
   commandRanges_.emplace_back(first, last, std::move(handler));
@@ -926,11 +942,16 @@ bool Dialog::IsItemEnabled(int id) const {
 void Dialog::SetItemText(int id, std::string_view text) {
   QWidget* w = Item(id);
   if (!w) return;
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(ButtonText(text));
-  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(ButtonText(text));
-  else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(ButtonText(text));
-  else if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(ToQString(text));
-  else if (auto* pe = qobject_cast<QPlainTextEdit*>(w)) pe->setPlainText(EditTextIn(text));
+  if (auto* b = qobject_cast<QAbstractButton*>(w))
+    b->setText(ButtonText(text));
+  else if (auto* l = qobject_cast<QLabel*>(w))
+    l->setText(ButtonText(text));
+  else if (auto* g = qobject_cast<QGroupBox*>(w))
+    g->setTitle(ButtonText(text));
+  else if (auto* e = qobject_cast<QLineEdit*>(w))
+    e->setText(ToQString(text));
+  else if (auto* pe = qobject_cast<QPlainTextEdit*>(w))
+    pe->setPlainText(EditTextIn(text));
   else if (auto* cb = qobject_cast<QComboBox*>(w)) {
     if (cb->isEditable()) cb->setEditText(ToQString(text));
   }
@@ -1062,16 +1083,26 @@ void Dialog::SetCaption(std::string_view text) {
   if (window_) window_->setWindowTitle(ToQString(text));
 }
 
-Text1251 Dialog::Caption() const { return window_ ? FromQString(window_->windowTitle()) : Text1251(); }
+Text1251 Dialog::Caption() const {
+  return window_ ? FromQString(window_->windowTitle()) : Text1251();
+}
 
 void Dialog::ShowWindow(int mode) {
   if (!window_) return;
   switch (mode) {
-    case SW_HIDE: window_->hide(); break;
+    case SW_HIDE:
+      window_->hide();
+      break;
     case SW_SHOWMINIMIZED:
-    case SW_MINIMIZE: window_->showMinimized(); break;
-    case SW_SHOWMAXIMIZED: window_->showMaximized(); break;
-    case SW_RESTORE: window_->showNormal(); break;
+    case SW_MINIMIZE:
+      window_->showMinimized();
+      break;
+    case SW_SHOWMAXIMIZED:
+      window_->showMaximized();
+      break;
+    case SW_RESTORE:
+      window_->showNormal();
+      break;
     default:
       window_->show();
       window_->Touch();
@@ -1193,8 +1224,10 @@ bool Dialog::HasCapture() const { return client_ && QWidget::mouseGrabber() == c
 
 void Dialog::SetCursorShape(int cursorResourceId) {
   if (!client_) return;
-  if (cursorResourceId == 0) client_->unsetCursor();
-  else client_->setCursor(LoadCursor(cursorResourceId));
+  if (cursorResourceId == 0)
+    client_->unsetCursor();
+  else
+    client_->setCursor(LoadCursor(cursorResourceId));
 }
 
 // ---- menus ----------------------------------------------------------------------------------
@@ -1216,9 +1249,12 @@ QAction* MakeAction(QWidget* parent, const MenuItem& item, std::map<int, QAction
 
 void AddItems(QMenu* menu, const std::vector<MenuItem>& items, std::map<int, QAction*>& actions) {
   for (const auto& it : items) {
-    if (it.separator) menu->addSeparator();
-    else if (it.popup) AddItems(menu->addMenu(ButtonText(it.text)), it.children, actions);
-    else menu->addAction(MakeAction(menu, it, actions));
+    if (it.separator)
+      menu->addSeparator();
+    else if (it.popup)
+      AddItems(menu->addMenu(ButtonText(it.text)), it.children, actions);
+    else
+      menu->addAction(MakeAction(menu, it, actions));
   }
 }
 }  // namespace
@@ -1228,8 +1264,10 @@ void Dialog::BuildMenu(int menuId) {
   if (!m || !window_) return;
   menuBar_ = new QMenuBar(window_);
   for (const auto& it : m->items) {
-    if (it.popup) AddItems(menuBar_->addMenu(ButtonText(it.text)), it.children, menuActions_);
-    else if (!it.separator) menuBar_->addAction(MakeAction(menuBar_, it, menuActions_));
+    if (it.popup)
+      AddItems(menuBar_->addMenu(ButtonText(it.text)), it.children, menuActions_);
+    else if (!it.separator)
+      menuBar_->addAction(MakeAction(menuBar_, it, menuActions_));
   }
   std::weak_ptr<int> alive = life_;
   for (auto& [id, action] : menuActions_) {
@@ -1604,8 +1642,7 @@ int ListView::GetSelectionMark() const {
 }
 
 void ListView::EnsureVisible(int item) {
-  if (w_ && item >= 0 && item < w_->topLevelItemCount())
-    w_->scrollToItem(w_->topLevelItem(item));
+  if (w_ && item >= 0 && item < w_->topLevelItemCount()) w_->scrollToItem(w_->topLevelItem(item));
 }
 
 void ListView::SetItemIcon(int item, const QImage& image) {

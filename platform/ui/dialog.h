@@ -79,10 +79,10 @@ enum class Notify {
   Change,         // edit text changed
   SetFocus,
   KillFocus,
-  Scroll,         // trackbar, scroll bar, spin button: code and position
-  RightClick,     // list view / list box item right click
-  ColumnClick,    // list view header
-  DropDown,       // combo box list about to open
+  Scroll,       // trackbar, scroll bar, spin button: code and position
+  RightClick,   // list view / list box item right click
+  ColumnClick,  // list view header
+  DropDown,     // combo box list about to open
 };
 
 struct NotifyInfo {
@@ -100,13 +100,13 @@ class ListBox {
  public:
   explicit ListBox(QListWidget* w) : w_(w) {}
   bool Valid() const { return w_ != nullptr; }
-  int AddString(std::string_view text);             // index (sorted lists insert in order)
+  int AddString(std::string_view text);                // index (sorted lists insert in order)
   int InsertString(int index, std::string_view text);  // -1 appends
-  int DeleteString(int index);                      // remaining count, -1 on a bad index
+  int DeleteString(int index);                         // remaining count, -1 on a bad index
   void ResetContent();
   int GetCount() const;
-  int GetCurSel() const;                            // -1 when none
-  bool SetCurSel(int index);                        // -1 clears
+  int GetCurSel() const;      // -1 when none
+  bool SetCurSel(int index);  // -1 clears
   std::vector<int> GetSelItems() const;
   void SetSel(int index, bool selected);
   Text1251 GetText(int index) const;
@@ -314,17 +314,17 @@ class Dialog {
   Text1251 Caption() const;
   void ShowWindow(int mode);
   bool IsWindowVisible() const;
-  Rect ClientRect() const;                 // (0, 0, width, height)
-  Rect WindowRect() const;                 // frame in screen coordinates
+  Rect ClientRect() const;  // (0, 0, width, height)
+  Rect WindowRect() const;  // frame in screen coordinates
   void MoveWindow(const Rect& screenRect, bool repaint = true);
   void SetClientSize(int cx, int cy);
   Point ClientToScreen(Point p) const;
   Point ScreenToClient(Point p) const;
   static Rect DesktopWorkArea();
-  void SetOpacity(int alpha);              // 0..255
+  void SetOpacity(int alpha);  // 0..255
   int Opacity() const;
-  void Invalidate(bool erase = true);      // repaint soon
-  void UpdateWindow();                     // repaint now
+  void Invalidate(bool erase = true);  // repaint soon
+  void UpdateWindow();                 // repaint now
   int DialogUnitsToPixelsX(int du) const;
   int DialogUnitsToPixelsY(int du) const;
   void SetIcon(const QImage& image);

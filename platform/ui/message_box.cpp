@@ -30,17 +30,22 @@ std::vector<ButtonSpec> ButtonsOf(unsigned type) {
   const ButtonSpec retry{IDRETRY, "Повтор", QMessageBox::AcceptRole};
   const ButtonSpec ignore{IDIGNORE, "Пропустить", QMessageBox::AcceptRole};
   switch (type & 0xF) {
-    case MB_OKCANCEL: return {ok, cancel};
-    case MB_ABORTRETRYIGNORE: return {abort, retry, ignore};
-    case MB_YESNOCANCEL: return {yes, no, cancel};
-    case MB_YESNO: return {yes, no};
-    case MB_RETRYCANCEL: return {retry, cancel};
-    default: return {ok};
+    case MB_OKCANCEL:
+      return {ok, cancel};
+    case MB_ABORTRETRYIGNORE:
+      return {abort, retry, ignore};
+    case MB_YESNOCANCEL:
+      return {yes, no, cancel};
+    case MB_YESNO:
+      return {yes, no};
+    case MB_RETRYCANCEL:
+      return {retry, cancel};
+    default:
+      return {ok};
   }
 }
 
-int ShowOnUiThread(Dialog* owner, const Text1251& text, const Text1251& caption,
-                   unsigned type) {
+int ShowOnUiThread(Dialog* owner, const Text1251& text, const Text1251& caption, unsigned type) {
   size_t index;
   {
     std::lock_guard lock(g_historyLock);
@@ -54,11 +59,20 @@ int ShowOnUiThread(Dialog* owner, const Text1251& text, const Text1251& caption,
   box.setText(body);
   box.setTextFormat(Qt::PlainText);
   switch (type & 0xF0) {
-    case MB_ICONERROR: box.setIcon(QMessageBox::Critical); break;
-    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
-    case MB_ICONWARNING: box.setIcon(QMessageBox::Warning); break;
-    case MB_ICONINFORMATION: box.setIcon(QMessageBox::Information); break;
-    default: break;
+    case MB_ICONERROR:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MB_ICONQUESTION:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case MB_ICONWARNING:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MB_ICONINFORMATION:
+      box.setIcon(QMessageBox::Information);
+      break;
+    default:
+      break;
   }
   box.setWindowModality(Qt::ApplicationModal);
   auto specs = ButtonsOf(type);
@@ -107,14 +121,22 @@ std::vector<MessageBoxRecord> MessageBoxHistory() {
 
 const char* AnswerName(int answer) {
   switch (answer) {
-    case IDOK: return "OK";
-    case IDCANCEL: return "Cancel";
-    case IDABORT: return "Abort";
-    case IDRETRY: return "Retry";
-    case IDIGNORE: return "Ignore";
-    case IDYES: return "Yes";
-    case IDNO: return "No";
-    default: return "";
+    case IDOK:
+      return "OK";
+    case IDCANCEL:
+      return "Cancel";
+    case IDABORT:
+      return "Abort";
+    case IDRETRY:
+      return "Retry";
+    case IDIGNORE:
+      return "Ignore";
+    case IDYES:
+      return "Yes";
+    case IDNO:
+      return "No";
+    default:
+      return "";
   }
 }
 

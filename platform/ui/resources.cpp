@@ -76,10 +76,18 @@ bool Tokenize(std::string_view line, std::vector<Token>& out, std::string& error
         if (d == '\\' && i < line.size()) {
           char e = line[i++];
           switch (e) {
-            case 'n': t.text += '\n'; break;
-            case 'r': t.text += '\r'; break;
-            case 't': t.text += '\t'; break;
-            default: t.text += e; break;
+            case 'n':
+              t.text += '\n';
+              break;
+            case 'r':
+              t.text += '\r';
+              break;
+            case 't':
+              t.text += '\t';
+              break;
+            default:
+              t.text += e;
+              break;
           }
         } else {
           t.text += d;
@@ -117,18 +125,18 @@ bool ToInt(const Token& t, int& v) {
 
 bool StyleBit(const std::string& word, uint32_t& bits) {
   static const std::map<std::string, uint32_t> kBits = {
-      {"HIDDEN", Style::Hidden},       {"DISABLED", Style::Disabled},
-      {"DEFAULT", Style::Default},     {"MULTILINE", Style::MultiLine},
-      {"READONLY", Style::ReadOnly},   {"PASSWORD", Style::Password},
-      {"NUMBER", Style::Number},       {"VSCROLL", Style::VScroll},
-      {"HSCROLL", Style::HScroll},     {"SORT", Style::Sort},
-      {"VERTICAL", Style::Vertical},   {"GROUP", Style::Group},
-      {"CENTER", Style::Center},       {"RIGHT", Style::Right},
-      {"EDITABLE", Style::Editable},   {"MULTISELECT", Style::MultiSelect},
-      {"BORDER", Style::Border},       {"NOTICKS", Style::NoTicks},
-      {"WANTRETURN", Style::WantReturn}, {"SUNKEN", Style::Sunken},
-      {"NOTIFY", Style::Notify},       {"RESIZABLE", Style::Resizable},
-      {"NOFRAME", Style::NoFrame},     {"VISIBLE", Style::Visible},
+      {"HIDDEN", Style::Hidden},           {"DISABLED", Style::Disabled},
+      {"DEFAULT", Style::Default},         {"MULTILINE", Style::MultiLine},
+      {"READONLY", Style::ReadOnly},       {"PASSWORD", Style::Password},
+      {"NUMBER", Style::Number},           {"VSCROLL", Style::VScroll},
+      {"HSCROLL", Style::HScroll},         {"SORT", Style::Sort},
+      {"VERTICAL", Style::Vertical},       {"GROUP", Style::Group},
+      {"CENTER", Style::Center},           {"RIGHT", Style::Right},
+      {"EDITABLE", Style::Editable},       {"MULTISELECT", Style::MultiSelect},
+      {"BORDER", Style::Border},           {"NOTICKS", Style::NoTicks},
+      {"WANTRETURN", Style::WantReturn},   {"SUNKEN", Style::Sunken},
+      {"NOTIFY", Style::Notify},           {"RESIZABLE", Style::Resizable},
+      {"NOFRAME", Style::NoFrame},         {"VISIBLE", Style::Visible},
       {"MINIMIZEBOX", Style::MinimizeBox}, {"MAXIMIZEBOX", Style::MaximizeBox},
   };
   auto it = kBits.find(Upper(word));
@@ -245,12 +253,18 @@ QCursor LoadCursor(int id) {
   if (it != s.cursors.end()) return it->second;
   // The program's cursors: splitters and the label tools of the push viewer.
   switch (id) {
-    case 145: return QCursor(Qt::SplitVCursor);
-    case 146: return QCursor(Qt::SplitHCursor);
-    case 164: return QCursor(Qt::CrossCursor);
-    case 165: return QCursor(Qt::ForbiddenCursor);
-    case 166: return QCursor(Qt::SizeVerCursor);
-    default: return QCursor(Qt::ArrowCursor);
+    case 145:
+      return QCursor(Qt::SplitVCursor);
+    case 146:
+      return QCursor(Qt::SplitHCursor);
+    case 164:
+      return QCursor(Qt::CrossCursor);
+    case 165:
+      return QCursor(Qt::ForbiddenCursor);
+    case 166:
+      return QCursor(Qt::SizeVerCursor);
+    default:
+      return QCursor(Qt::ArrowCursor);
   }
 }
 
@@ -302,16 +316,26 @@ std::optional<KeyChord> ParseKeyName(std::string_view name) {
   if (s.empty()) return std::nullopt;
   std::string u = Upper(s);
   static const std::map<std::string, std::pair<int, unsigned>> kNames = {
-      {"UP", {Qt::Key_Up, 0}},         {"DOWN", {Qt::Key_Down, 0}},
-      {"LEFT", {Qt::Key_Left, 0}},     {"RIGHT", {Qt::Key_Right, 0}},
-      {"HOME", {Qt::Key_Home, 0}},     {"END", {Qt::Key_End, 0}},
-      {"PAGEUP", {Qt::Key_PageUp, 0}}, {"PRIOR", {Qt::Key_PageUp, 0}},
-      {"PAGEDOWN", {Qt::Key_PageDown, 0}}, {"NEXT", {Qt::Key_PageDown, 0}},
-      {"INSERT", {Qt::Key_Insert, 0}}, {"DELETE", {Qt::Key_Delete, 0}},
-      {"RETURN", {Qt::Key_Return, 0}}, {"ENTER", {Qt::Key_Return, 0}},
-      {"ESCAPE", {Qt::Key_Escape, 0}}, {"ESC", {Qt::Key_Escape, 0}},
-      {"TAB", {Qt::Key_Tab, 0}},       {"SPACE", {Qt::Key_Space, 0}},
-      {"BACK", {Qt::Key_Backspace, 0}}, {"BACKSPACE", {Qt::Key_Backspace, 0}},
+      {"UP", {Qt::Key_Up, 0}},
+      {"DOWN", {Qt::Key_Down, 0}},
+      {"LEFT", {Qt::Key_Left, 0}},
+      {"RIGHT", {Qt::Key_Right, 0}},
+      {"HOME", {Qt::Key_Home, 0}},
+      {"END", {Qt::Key_End, 0}},
+      {"PAGEUP", {Qt::Key_PageUp, 0}},
+      {"PRIOR", {Qt::Key_PageUp, 0}},
+      {"PAGEDOWN", {Qt::Key_PageDown, 0}},
+      {"NEXT", {Qt::Key_PageDown, 0}},
+      {"INSERT", {Qt::Key_Insert, 0}},
+      {"DELETE", {Qt::Key_Delete, 0}},
+      {"RETURN", {Qt::Key_Return, 0}},
+      {"ENTER", {Qt::Key_Return, 0}},
+      {"ESCAPE", {Qt::Key_Escape, 0}},
+      {"ESC", {Qt::Key_Escape, 0}},
+      {"TAB", {Qt::Key_Tab, 0}},
+      {"SPACE", {Qt::Key_Space, 0}},
+      {"BACK", {Qt::Key_Backspace, 0}},
+      {"BACKSPACE", {Qt::Key_Backspace, 0}},
       {"ADD", {Qt::Key_Plus, Qt::KeypadModifier}},
       {"GRAY+", {Qt::Key_Plus, Qt::KeypadModifier}},
       {"SUBTRACT", {Qt::Key_Minus, Qt::KeypadModifier}},
@@ -343,22 +367,38 @@ std::optional<KeyChord> ParseKeyName(std::string_view name) {
 
 const char* ControlKindName(ControlKind k) {
   switch (k) {
-    case ControlKind::Button: return "button";
-    case ControlKind::CheckBox: return "checkbox";
-    case ControlKind::RadioButton: return "radio";
-    case ControlKind::GroupBox: return "groupbox";
-    case ControlKind::Static: return "static";
-    case ControlKind::Frame: return "frame";
-    case ControlKind::Picture: return "picture";
-    case ControlKind::Edit: return "edit";
-    case ControlKind::ListBox: return "listbox";
-    case ControlKind::ComboBox: return "combobox";
-    case ControlKind::ListView: return "listview";
-    case ControlKind::Trackbar: return "trackbar";
-    case ControlKind::SpinButton: return "spin";
-    case ControlKind::ProgressBar: return "progress";
-    case ControlKind::ScrollBar: return "scrollbar";
-    case ControlKind::BitmapButton: return "bitmapbutton";
+    case ControlKind::Button:
+      return "button";
+    case ControlKind::CheckBox:
+      return "checkbox";
+    case ControlKind::RadioButton:
+      return "radio";
+    case ControlKind::GroupBox:
+      return "groupbox";
+    case ControlKind::Static:
+      return "static";
+    case ControlKind::Frame:
+      return "frame";
+    case ControlKind::Picture:
+      return "picture";
+    case ControlKind::Edit:
+      return "edit";
+    case ControlKind::ListBox:
+      return "listbox";
+    case ControlKind::ComboBox:
+      return "combobox";
+    case ControlKind::ListView:
+      return "listview";
+    case ControlKind::Trackbar:
+      return "trackbar";
+    case ControlKind::SpinButton:
+      return "spin";
+    case ControlKind::ProgressBar:
+      return "progress";
+    case ControlKind::ScrollBar:
+      return "scrollbar";
+    case ControlKind::BitmapButton:
+      return "bitmapbutton";
   }
   return "?";
 }
@@ -474,9 +514,12 @@ bool RegisterResources(std::string_view rcText, std::string* errorOut) {
           item.text = Utf8ToCp1251(t[2].text);
           for (size_t i = 3; i < t.size(); ++i) {
             std::string w = Upper(t[i].text);
-            if (w == "CHECKED") item.checked = true;
-            else if (w == "DISABLED" || w == "GRAYED") item.disabled = true;
-            else return fail("unexpected '" + t[i].text + "'");
+            if (w == "CHECKED")
+              item.checked = true;
+            else if (w == "DISABLED" || w == "GRAYED")
+              item.disabled = true;
+            else
+              return fail("unexpected '" + t[i].text + "'");
           }
           menuStack.back()->push_back(std::move(item));
         } else {

@@ -35,19 +35,19 @@
 namespace ui {
 
 enum class ControlKind {
-  Button,        // push button (BUTTON); DEFBUTTON is a Button with Style::Default
-  CheckBox,      // auto check box
-  RadioButton,   // auto radio button; a Style::Group radio starts a new group
+  Button,       // push button (BUTTON); DEFBUTTON is a Button with Style::Default
+  CheckBox,     // auto check box
+  RadioButton,  // auto radio button; a Style::Group radio starts a new group
   GroupBox,
-  Static,        // text label (LTEXT; Style::Center / Style::Right for CTEXT / RTEXT)
-  Frame,         // static frame or placeholder rectangle
-  Picture,       // static bitmap (caption = bitmap id in decimal)
+  Static,   // text label (LTEXT; Style::Center / Style::Right for CTEXT / RTEXT)
+  Frame,    // static frame or placeholder rectangle
+  Picture,  // static bitmap (caption = bitmap id in decimal)
   Edit,
   ListBox,
-  ComboBox,      // drop-down list; Style::Editable for an editable drop-down
-  ListView,      // report-style list view with columns
+  ComboBox,  // drop-down list; Style::Editable for an editable drop-down
+  ListView,  // report-style list view with columns
   Trackbar,
-  SpinButton,    // up-down arrows
+  SpinButton,  // up-down arrows
   ProgressBar,
   ScrollBar,     // horizontal unless Style::Vertical
   BitmapButton,  // push button showing a bitmap (caption = bitmap id in decimal, or a text)
@@ -57,7 +57,7 @@ enum class ControlKind {
 namespace Style {
 inline constexpr uint32_t Hidden = 1u << 0;
 inline constexpr uint32_t Disabled = 1u << 1;
-inline constexpr uint32_t Default = 1u << 2;     // default push button (Enter)
+inline constexpr uint32_t Default = 1u << 2;  // default push button (Enter)
 inline constexpr uint32_t MultiLine = 1u << 3;
 inline constexpr uint32_t ReadOnly = 1u << 4;
 inline constexpr uint32_t Password = 1u << 5;
@@ -72,14 +72,14 @@ inline constexpr uint32_t Right = 1u << 13;
 inline constexpr uint32_t Editable = 1u << 14;
 inline constexpr uint32_t MultiSelect = 1u << 15;  // extended selection (list box, list view)
 inline constexpr uint32_t Border = 1u << 16;
-inline constexpr uint32_t NoTicks = 1u << 17;      // trackbar without tick marks
-inline constexpr uint32_t WantReturn = 1u << 18;   // multi-line edit keeps Enter
+inline constexpr uint32_t NoTicks = 1u << 17;     // trackbar without tick marks
+inline constexpr uint32_t WantReturn = 1u << 18;  // multi-line edit keeps Enter
 inline constexpr uint32_t Sunken = 1u << 19;
-inline constexpr uint32_t Notify = 1u << 20;       // static control reports clicks
+inline constexpr uint32_t Notify = 1u << 20;  // static control reports clicks
 // Dialog styles
 inline constexpr uint32_t Resizable = 1u << 24;
-inline constexpr uint32_t NoFrame = 1u << 25;      // popup without caption
-inline constexpr uint32_t Visible = 1u << 26;      // modeless dialog shows itself on Create
+inline constexpr uint32_t NoFrame = 1u << 25;  // popup without caption
+inline constexpr uint32_t Visible = 1u << 26;  // modeless dialog shows itself on Create
 inline constexpr uint32_t MinimizeBox = 1u << 27;
 inline constexpr uint32_t MaximizeBox = 1u << 28;
 }  // namespace Style
@@ -97,19 +97,19 @@ struct DialogTemplate {
   Text1251 caption;
   int x = 0, y = 0, cx = 0, cy = 0;  // dialog units
   uint32_t style = 0;
-  int menuId = 0;                      // 0: no menu bar
-  int fontPoints = 8;                  // dialog font size
+  int menuId = 0;      // 0: no menu bar
+  int fontPoints = 8;  // dialog font size
   std::vector<ControlTemplate> controls;
   const ControlTemplate* Find(int controlId) const;
 };
 
 struct MenuItem {
-  int id = 0;                          // command id; 0 for a separator or a popup
-  Text1251 text;                       // "&" marks the mnemonic, "\t" starts a shortcut text
+  int id = 0;     // command id; 0 for a separator or a popup
+  Text1251 text;  // "&" marks the mnemonic, "\t" starts a shortcut text
   bool separator = false;
   bool checked = false;
   bool disabled = false;
-  std::vector<MenuItem> children;      // non-empty (or popup = true) for a popup
+  std::vector<MenuItem> children;  // non-empty (or popup = true) for a popup
   bool popup = false;
 };
 
@@ -144,8 +144,8 @@ void RegisterCursor(int id, const QCursor& cursor);
 const DialogTemplate* FindDialogTemplate(int id);
 const MenuTemplate* FindMenu(int id);
 const AcceleratorTable* FindAccelerators(int id);
-QImage LoadBitmap(int id);     // a null image when there is none
-QCursor LoadCursor(int id);    // an arrow when there is none
+QImage LoadBitmap(int id);   // a null image when there is none
+QCursor LoadCursor(int id);  // an arrow when there is none
 
 // Key by name as used in accelerator tables and the automation's "key" command: letters and
 // digits, F1..F24, Up, Down, Left, Right, Home, End, PageUp, PageDown, Insert, Delete, Return,

@@ -97,8 +97,8 @@ class TacmonRun : public ::testing::Test {
     std::map<std::string, std::string> out;
     for (const fs::path& top : {Root(), Data()}) {
       if (!fs::exists(top)) continue;
-      for (auto it = fs::recursive_directory_iterator(top); it != fs::recursive_directory_iterator();
-           ++it) {
+      for (auto it = fs::recursive_directory_iterator(top);
+           it != fs::recursive_directory_iterator(); ++it) {
         std::string rel = fs::relative(it->path(), dir_).generic_string();
         if (rel.rfind("root/Logs/", 0) == 0) continue;
         std::string value = it->is_directory() ? "<dir>" : ReadFile(it->path());
@@ -142,9 +142,9 @@ TEST_F(TacmonRun, HelpSwitchesShowTheUsageAndCreateNothing) {
 TEST_F(TacmonRun, FirstStartCreatesTheTreeAndTheDefaultEnumerations) {
   RunResult r = Run("plain_start.tacmon");
   ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* d : {"data", "data/DB", "data/DB_doc", "data/DB_op", "data/DB_push", "root",
-                        "root/ArchiveDB", "root/Logs", "root/DB", "root/OPERATIONS", "root/ENUMS",
-                        "root/DVP", "root/ENUMS/ORGAN"})
+  for (const char* d :
+       {"data", "data/DB", "data/DB_doc", "data/DB_op", "data/DB_push", "root", "root/ArchiveDB",
+        "root/Logs", "root/DB", "root/OPERATIONS", "root/ENUMS", "root/DVP", "root/ENUMS/ORGAN"})
     EXPECT_TRUE(fs::is_directory(dir_ / d)) << d;
   const std::pair<const char*, const char*> files[] = {
       {"organs.txt", "1 org1\r\n2 org2\r\n3 organ3\r\n4 organ4\r\n5 other\r\n"},
@@ -169,8 +169,10 @@ TEST_F(TacmonRun, FirstStartCreatesTheTreeAndTheDefaultEnumerations) {
   EXPECT_EQ(enumFiles, 6u);
 
   std::string json = ReadFile(dir_ / "main.json");
-  EXPECT_NE(json.find(R"({"class":"KCDMain","template":142,"caption":"Механорецептор","visible":true,"active":true,"modal":true)"),
-            std::string::npos)
+  EXPECT_NE(
+      json.find(
+          R"({"class":"KCDMain","template":142,"caption":"Механорецептор","visible":true,"active":true,"modal":true)"),
+      std::string::npos)
       << json;
   EXPECT_NE(json.find(R"({"id":1,"kind":"button","text":"Выйти","visible":true,"enabled":true)"),
             std::string::npos);

@@ -1,5 +1,7 @@
 // Scripts run against the active window: user actions, answers to message boxes, dumps,
 // snapshots, errors with line numbers, and commands added by windows.
+#include "platform/ui/automation.h"
+
 #include <gtest/gtest.h>
 
 #include <QFileDialog>
@@ -10,7 +12,6 @@
 #include <fstream>
 
 #include "platform/file.h"
-#include "platform/ui/automation.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "tests/ui/ui_env.h"
@@ -49,7 +50,9 @@ END
 ACCELERATORS 9602
   Gray* 32849
 END
-)", &error)) << error;
+)",
+                                    &error))
+      << error;
 }
 
 class Scripted : public ui::Dialog {
@@ -63,9 +66,8 @@ class Scripted : public ui::Dialog {
     OnNotify(1002, ui::Notify::SelChange, [this](const ui::NotifyInfo& n) {
       events.push_back("combo" + std::to_string(n.item));
     });
-    OnNotify(1003, ui::Notify::Change, [this](const ui::NotifyInfo&) {
-      events.push_back("text:" + ItemText(1003));
-    });
+    OnNotify(1003, ui::Notify::Change,
+             [this](const ui::NotifyInfo&) { events.push_back("text:" + ItemText(1003)); });
     OnScroll(1004, [this](int code, int pos) {
       events.push_back("scroll" + std::to_string(code) + ":" + std::to_string(pos));
     });
@@ -124,18 +126,19 @@ class Automation : public ::testing::Test {
 TEST_F(Automation, UserActionsReachTheActiveWindow) {
   Scripted d;
   ASSERT_TRUE(d.Create());
-  std::string err = Run(
-      "check 1001 1\n"
-      "check 1001 1\n"  // already checked: no click
-      "select 1002 1\n"
-      "text 1003 Иванов И.И.\n"
-      "select 1004 40\n"
-      "menu 32840\n"
-      "key Gray*\n");
+  std::string err =
+      Run("check 1001 1\n"
+          "check 1001 1\n"  // already checked: no click
+          "select 1002 1\n"
+          "text 1003 Иванов И.И.\n"
+          "select 1004 40\n"
+          "menu 32840\n"
+          "key Gray*\n");
   EXPECT_EQ(err, "");
   EXPECT_EQ(ui::automation::ExitStatus(), 0);
-  std::vector<std::string> expected = {"check1",  "combo1",  "text:" + Utf8ToCp1251("Иванов И.И."),
-                                       "scroll5:40", "scroll4:40", "menu19", "gray*"};
+  std::vector<std::string> expected = {
+      "check1", "combo1", "text:" + Utf8ToCp1251("Иванов И.И."), "scroll5:40", "scroll4:40",
+      "menu19", "gray*"};
   EXPECT_EQ(d.events, expected);
   d.DestroyWindow();
 }
@@ -153,12 +156,15 @@ TEST_F(Automation, AnswerPressesTheButtonOfTheOpenMessageBox) {
   EXPECT_NE(json.find(R"({"class":"Scripted","template":9600,"caption":"Сценарий","visible":true)"),
             std::string::npos)
       << json;
-  EXPECT_NE(json.find(R"("class":"MessageBox","template":0,"caption":"Вопрос","text":"Сохранить?")"),
-            std::string::npos);
+  EXPECT_NE(
+      json.find(R"("class":"MessageBox","template":0,"caption":"Вопрос","text":"Сохранить?")"),
+      std::string::npos);
   EXPECT_NE(json.find(R"({"caption":"Вопрос","text":"Сохранить?","answer":""})"),
             std::string::npos);
-  EXPECT_NE(json.find(R"({"id":1002,"kind":"combobox","text":"","visible":true,"enabled":true,"checked":false,"items":["первый","второй"],"selection":-1})"),
-            std::string::npos)
+  EXPECT_NE(
+      json.find(
+          R"({"id":1002,"kind":"combobox","text":"","visible":true,"enabled":true,"checked":false,"items":["первый","второй"],"selection":-1})"),
+      std::string::npos)
       << json;
   EXPECT_NE(json.find(R"({"id":1005,"kind":"button","text":"нет","visible":false)"),
             std::string::npos);
@@ -177,8 +183,7 @@ TEST_F(Automation, LinesRunInsideAModalDialogAndAnswerEndsIt) {
     Scripted d;
     ASSERT_TRUE(d.Create());
     std::string dump = dir_ + "/modal.json";
-    EXPECT_EQ(Run("click 1007\ntext 1000 abc\ndump " + dump + "\nanswer " + c.answer + "\n"),
-              "");
+    EXPECT_EQ(Run("click 1007\ntext 1000 abc\ndump " + dump + "\nanswer " + c.answer + "\n"), "");
     EXPECT_EQ(d.modalCode, c.code);
     std::string json;
     ASSERT_TRUE(ReadWholeFile(dump, json));

@@ -1,4 +1,6 @@
 // The canvas draws where GDI would: checked pixel by pixel in a back buffer.
+#include "platform/ui/canvas.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -6,7 +8,6 @@
 #include <filesystem>
 
 #include "platform/file.h"
-#include "platform/ui/canvas.h"
 
 namespace {
 
@@ -40,8 +41,8 @@ TEST(Canvas, LinesLeaveOutTheirEndPointAndMoveTheCurrentPosition) {
     auto dc = b.Begin();
     dc->SelectPen({kBlack, 1});
     dc->MoveTo(2, 5);
-    dc->LineTo(10, 5);  // pixels 2..9
-    dc->LineTo(10, 12); // from the current position, pixels y 5..11
+    dc->LineTo(10, 5);   // pixels 2..9
+    dc->LineTo(10, 12);  // from the current position, pixels y 5..11
   }
   EXPECT_EQ(At(b, 2, 5), kBlack);
   EXPECT_EQ(At(b, 9, 5), kBlack);
@@ -176,7 +177,7 @@ TEST(Canvas, PrintJobWritesPagesToAPdfFile) {
     EXPECT_GT(job.DpiX(), 96);
     EXPECT_GT(job.PageWidth(), 0);
     EXPECT_LT(job.PageWidth(), job.PageHeight());  // A4 portrait
-    EXPECT_EQ(job.EndPage(), -1);  // no page started
+    EXPECT_EQ(job.EndPage(), -1);                  // no page started
     ASSERT_GT(job.StartDoc("Knee"), 0);
     ASSERT_GT(job.StartPage(), 0);
     ASSERT_NE(job.Page(), nullptr);

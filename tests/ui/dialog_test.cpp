@@ -1,5 +1,7 @@
 // Dialogs from templates: controls by id, the message map (user actions only), modal and
 // modeless runs, menus, accelerators, timers and numbered messages from other threads.
+#include "platform/ui/dialog.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -15,7 +17,6 @@
 #include <thread>
 
 #include "platform/ui/app_loop.h"
-#include "platform/ui/dialog.h"
 #include "platform/ui/message_box.h"
 #include "tests/ui/ui_env.h"
 

@@ -1,8 +1,9 @@
 // The resource text: dialogs, menus, accelerator tables, and errors with their line numbers.
+#include "platform/ui/resources.h"
+
 #include <gtest/gtest.h>
 
 #include "platform/ui/geometry.h"
-#include "platform/ui/resources.h"
 
 namespace {
 

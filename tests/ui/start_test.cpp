@@ -88,9 +88,9 @@ class Bootstrap : public ::testing::Test {
 TEST_F(Bootstrap, CreatesTheTreeAndTheDefaultEnumerationsOnce) {
   CreateDatabaseFolders();
   CreateDataTree();
-  for (const char* d : {"data/DB", "data/DB_doc", "data/DB_op", "data/DB_push", "root/ArchiveDB",
-                        "root/Logs", "root/DB", "root/OPERATIONS", "root/ENUMS", "root/DVP",
-                        "root/ENUMS/ORGAN"})
+  for (const char* d :
+       {"data/DB", "data/DB_doc", "data/DB_op", "data/DB_push", "root/ArchiveDB", "root/Logs",
+        "root/DB", "root/OPERATIONS", "root/ENUMS", "root/DVP", "root/ENUMS/ORGAN"})
     EXPECT_TRUE(fs::is_directory(dir_ + "/" + d)) << d;
   EXPECT_EQ(WriteDefaultEnumerations(), 6);
   EXPECT_EQ(Read("organs.txt"), "1 org1\r\n2 org2\r\n3 organ3\r\n4 organ4\r\n5 other\r\n");
