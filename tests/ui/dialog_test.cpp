@@ -378,6 +378,28 @@ TEST(Dialog, ListViewRowsColumnsAndSelection) {
   d.DestroyWindow();
 }
 
+TEST(Dialog, AMessageBoxAskedByAWorkerIsShownOnTheUiThread) {
+  std::atomic<bool> done{false};
+  int answer = 0;
+  bool boxOnUiThread = false;
+  QTimer::singleShot(30, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+        boxOnUiThread = box->thread() == QApplication::instance()->thread();
+        for (QAbstractButton* b : box->buttons())
+          if (b->property("tacmonAnswer").toInt() == ui::IDCANCEL) b->click();
+      }
+  });
+  std::thread worker([&] {
+    answer = ui::MessageBox(nullptr, "Связь потеряна"_cp, "", ui::MB_OKCANCEL);
+    done = true;
+  });
+  EXPECT_TRUE(ui::WaitServingMessages([&] { return done.load(); }, 3000));
+  worker.join();
+  EXPECT_EQ(answer, ui::IDCANCEL);
+  EXPECT_TRUE(boxOnUiThread);
+}
+
 TEST(Dialog, MessageBoxesAreRecordedWithTheirAnswers) {
   size_t before = ui::MessageBoxHistory().size();
   QTimer::singleShot(20, [] {
