@@ -320,6 +320,38 @@ Result CmdSelect(Context& c) {
   return Result::Failed;
 }
 
+Result CmdDblClick(Context& c) {
+  int id = 0, index = 0;
+  QWidget* w = UserControl(c, id);
+  if (!w) return Result::Failed;
+  if (c.args.size() != 2 || !ParseInt(c.args[1], index)) {
+    c.error = "dblclick ID INDEX";
+    return Result::Failed;
+  }
+  QPointer<QWidget> p(w);
+  if (auto* l = qobject_cast<QListWidget*>(w); l && index >= 0 && index < l->count()) {
+    Defer([p, index] {
+      if (auto* l = qobject_cast<QListWidget*>(p.data())) {
+        l->setCurrentRow(index);
+        emit l->itemDoubleClicked(l->item(index));
+      }
+    });
+    return Result::Done;
+  }
+  if (auto* t = qobject_cast<QTreeWidget*>(w); t && index >= 0 && index < t->topLevelItemCount()) {
+    Defer([p, index] {
+      if (auto* t = qobject_cast<QTreeWidget*>(p.data())) {
+        t->clearSelection();
+        t->setCurrentItem(t->topLevelItem(index));
+        emit t->itemDoubleClicked(t->topLevelItem(index), 0);
+      }
+    });
+    return Result::Done;
+  }
+  c.error = "no item " + std::to_string(index) + " in list " + std::to_string(id);
+  return Result::Failed;
+}
+
 Result CmdMenu(Context& c) {
   int id = 0;
   if (c.args.size() != 1 || !ParseInt(c.args[0], id)) {
@@ -624,6 +656,7 @@ void RegisterBuiltins() {
   m["activate"] = CmdActivate;
   m["mouse"] = CmdMouse;
   m["file"] = CmdFile;
+  m["dblclick"] = CmdDblClick;
   m["close"] = CmdClose;
 }
 

@@ -2,6 +2,7 @@
 // the event loop is idle (also inside modal dialogs and message boxes), against the active
 // window (the most recently shown visible one). Built-in commands:
 //   click ID | text ID TEXT... | check ID 0|1 | select ID INDEX | menu ID | key NAME
+//   dblclick ID INDEX      (double click on an item of a list box or list view)
 //   answer OK|Cancel|Yes|No|Abort|Retry|Ignore   (waits for a message box or modal dialog)
 //   dump FILE | snapshot FILE.png | wait MS | quit
 //   activate TEMPLATE_ID   (makes that open dialog the active window)

@@ -36,6 +36,7 @@ DIALOG 9600 "Сценарий" 0 0 200 120 STYLE visible MENU 9601
   BUTTON 1005 10 100 50 14 "нет" STYLE hidden
   BUTTON 1006 70 100 50 14 "Файл"
   BUTTON 1007 130 10 50 14 "Модально"
+  LISTBOX 1008 130 30 60 40
 END
 DIALOG 9610 "Модальный" 0 0 100 50
   DEFBUTTON 1 10 30 40 14 "OK"
@@ -72,6 +73,9 @@ class Scripted : public ui::Dialog {
       events.push_back("scroll" + std::to_string(code) + ":" + std::to_string(pos));
     });
     OnCommand(32840, [this] { events.push_back("menu19"); });
+    OnNotify(1008, ui::Notify::DoubleClicked, [this](const ui::NotifyInfo& n) {
+      events.push_back("open" + std::to_string(n.item));
+    });
     OnCommand(1007, [this] {
       ui::Dialog inner(9610);
       modalCode = inner.DoModal(this);
@@ -89,6 +93,8 @@ class Scripted : public ui::Dialog {
     ComboItem(1002).AddString("второй"_cp);
     SliderItem(1004).SetRange(0, 100);
     LoadAccelerators(9602);
+    ListBoxItem(1008).AddString("push1");
+    ListBoxItem(1008).AddString("push2");
     return true;
   }
   std::vector<std::string> events;
@@ -133,12 +139,14 @@ TEST_F(Automation, UserActionsReachTheActiveWindow) {
           "text 1003 Иванов И.И.\n"
           "select 1004 40\n"
           "menu 32840\n"
-          "key Gray*\n");
+          "key Gray*\n"
+          "dblclick 1008 1\n");
   EXPECT_EQ(err, "");
   EXPECT_EQ(ui::automation::ExitStatus(), 0);
   std::vector<std::string> expected = {
-      "check1", "combo1", "text:" + Utf8ToCp1251("Иванов И.И."), "scroll5:40", "scroll4:40",
-      "menu19", "gray*"};
+      "check1",     "combo1",     "text:" + Utf8ToCp1251("Иванов И.И."),
+      "scroll5:40", "scroll4:40", "menu19",
+      "gray*",      "open1"};
   EXPECT_EQ(d.events, expected);
   d.DestroyWindow();
 }
