@@ -11,9 +11,15 @@
 #if TACMON_HAVE_LOG_WINDOW
 #include "app/log/message_window.h"
 #endif
+#if TACMON_HAVE_VIEWER
+#include "view/ctacmon_dlg.h"
+#endif
 
 int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
+#if TACMON_HAVE_VIEWER
+  view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
+#endif
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }

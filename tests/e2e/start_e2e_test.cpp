@@ -203,6 +203,17 @@ TEST_F(TacmonRun, ADeletedOrganListBringsBackAllSixDefaults) {
   EXPECT_TRUE(fs::exists(organ / "organs.txt"));
 }
 
+TEST_F(TacmonRun, WindowsAddTheirCommandsToTheProgram) {
+  const std::string push = std::string(TACMON_TEST_DATA) + "/acquisition/press_1006.psh";
+  RunResult r = Run("viewer " + push + "\ndump viewer.json\nquit\n");
+  if (r.err.find("unknown command 'viewer'") != std::string::npos)
+    GTEST_SKIP() << "tacmon is built without the push viewer";
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string json = ReadFile(dir_ / "viewer.json");
+  EXPECT_NE(json.find(R"({"class":"CtacmonDlg","template":102,)"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("class":"KCDMain")"), std::string::npos);
+}
+
 TEST_F(TacmonRun, QuitEndsTheRunNormally) {
   RunResult r = Run("wait 10\nquit\n");
   EXPECT_EQ(r.status, 0) << r.err;
