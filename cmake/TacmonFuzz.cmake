@@ -1,11 +1,6 @@
 # tacmon_add_fuzz(name SOURCES ... LIBS ...): a fuzz target defining LLVMFuzzerTestOneInput.
 # Normal builds: an ordinary program run by ctest that replays fuzz/<area>/corpus/<name>/.
 # With -DTACMON_FUZZ=ON and clang (scripts/fuzz): a libFuzzer binary named fuzz_<name>.
-option(TACMON_FUZZ "Build libFuzzer binaries (clang only)" OFF)
-if(TACMON_FUZZ)
-  # Coverage for the libraries under test too, not only the target file.
-  add_compile_options(-fsanitize=fuzzer-no-link)
-endif()
 function(tacmon_add_fuzz name)
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
   set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})

@@ -38,7 +38,10 @@ bool File::Open(std::string_view winPath, const char* mode) {
     else if (*c != 't') m.push_back(*c);
   }
   m.push_back('b');
-  f_ = std::fopen(winpath::Resolve(winPath).c_str(), m.c_str());
+  auto host = winpath::Resolve(winPath);
+  std::error_code ec;
+  if (std::filesystem::is_directory(host, ec)) return false;  // as on Windows: a folder is no file
+  f_ = std::fopen(host.c_str(), m.c_str());
   return f_ != nullptr;
 }
 
@@ -247,7 +250,7 @@ bool ReadWholeFile(std::string_view winPath, std::string& out, bool textMode) {
   }
   int c;
   while ((c = f.Getc()) != EOF) out.push_back(static_cast<char>(c));
-  return true;
+  return !std::ferror(f.Raw());
 }
 
 int WriteWholeFile(std::string_view winPath, std::string_view data, bool textMode) {

@@ -94,3 +94,13 @@ TEST(SafeWrite, MissingFolderFailsToOpen) {
   EXPECT_FALSE(f);
   EXPECT_EQ(f.Commit(), -1);
 }
+
+TEST(TextMode, AFolderIsNoFile) {
+  ScratchRoots roots;
+  std::filesystem::create_directories(roots.data() / "DVP" / "x.dvp");
+  File f("c:\\Tacmon\\DVP\\x.dvp", "rt");
+  EXPECT_FALSE(f);
+  std::string out;
+  EXPECT_FALSE(ReadWholeFile("c:\\Tacmon\\DVP\\x.dvp", out, true));
+  EXPECT_FALSE(ReadWholeFile("c:\\Tacmon\\DVP\\x.dvp", out, false));
+}
