@@ -383,7 +383,6 @@ class Dialog {
   friend class DialogWindow;
   friend class DialogClient;
   friend struct DialogTargetState;
-  friend class DialogDispatch;
   friend class AutomationAccess;
 
   struct Control {
