@@ -418,8 +418,10 @@ QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view captio
       auto* b = new QPushButton(client_);
       b->setAutoDefault(false);
       if (style & Style::Default) b->setDefault(true);
+      // A bitmap button's caption is the bitmap id in decimal; any other text is shown.
+      const std::string digits(caption);
       char* end = nullptr;
-      long bmp = caption.empty() ? 0 : std::strtol(std::string(caption).c_str(), &end, 10);
+      long bmp = digits.empty() ? 0 : std::strtol(digits.c_str(), &end, 10);
       if (kind == ControlKind::BitmapButton && end && !*end && bmp > 0) {
         QImage img = LoadBitmap(int(bmp));
         if (!img.isNull()) {
