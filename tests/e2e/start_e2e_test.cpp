@@ -214,6 +214,23 @@ TEST_F(TacmonRun, WindowsAddTheirCommandsToTheProgram) {
   EXPECT_NE(json.find(R"("class":"KCDMain")"), std::string::npos);
 }
 
+TEST_F(TacmonRun, ADatabaseThatCannotOpenIsReportedAndTheHubGoesOn) {
+  fs::create_directories(Data());
+  std::ofstream(Data() / "DB") << "not a folder";  // the patients' database cannot open
+  RunResult r = Run("answer OK\nwait 20\ndump hub.json\nclick 1\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::string json = ReadFile(dir_ / "hub.json");
+  EXPECT_NE(
+      json.find(
+          R"({"caption":"","text":"Не удается инициализировать базу данных пациентов","answer":"OK"})"),
+      std::string::npos)
+      << json;
+  EXPECT_EQ(json.find("Не удается инициализировать базу данных нажатий"), std::string::npos);
+  EXPECT_NE(
+      json.find(R"("class":"KCDMain","template":142,"caption":"Механорецептор","visible":true)"),
+      std::string::npos);
+}
+
 TEST_F(TacmonRun, QuitEndsTheRunNormally) {
   RunResult r = Run("wait 10\nquit\n");
   EXPECT_EQ(r.status, 0) << r.err;
