@@ -19,30 +19,11 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "tests/support/scratch_roots.h"
+#include "tests/ui/ui_env.h"
 
 namespace {
 
-class UiEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    unsetenv("TACMON_SCRIPT");
-    app_ = std::make_unique<ui::Application>(argc_, argv_);
-  }
-  void TearDown() override { app_.reset(); }
-
- private:
-  int argc_ = 1;
-  char name_[16] = "viewer_test";
-  char* argv_[2] = {name_, nullptr};
-  std::unique_ptr<ui::Application> app_;
-};
-[[maybe_unused]] auto* const g_env = ::testing::AddGlobalTestEnvironment(new UiEnvironment);
-
-void PumpFor(int ms) {
-  QElapsedTimer t;
-  t.start();
-  while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
+using uitest::PumpFor;
 
 // Answers the next message box that opens with the button of `answer`.
 void AnswerNextBox(int answer) {
