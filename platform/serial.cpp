@@ -166,6 +166,28 @@ bool SerialPort::Cancelled(uint64_t seq) {
   return closing_ || cancelSeq_ != seq;
 }
 
+void SerialPort::MarkLost() {
+  std::lock_guard l(lock_);
+  lost_ = true;
+}
+
+// Waits until fd_ is ready for `events`. kOk means "try the transfer again"; any other status
+// ends the call. A hang-up counts as lost unless data is still readable (`readable` set).
+IoStatus SerialPort::WaitReady(short events, double deadline, uint64_t seq) {
+  int left = Remaining(deadline);
+  if (left == 0) return IoStatus::kTimeout;
+  pollfd p[2] = {{fd_, events, 0}, {wakeFd_, POLLIN, 0}};
+  int k = ::poll(p, 2, left);
+  if (k < 0 && errno != EINTR) return IoStatus::kLost;
+  if (Cancelled(seq) || (k > 0 && (p[1].revents & POLLIN))) return IoStatus::kCancelled;
+  bool stillReadable = (events & POLLIN) && (p[0].revents & POLLIN);
+  if (k > 0 && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !stillReadable) {
+    MarkLost();
+    return IoStatus::kLost;
+  }
+  return IoStatus::kOk;
+}
+
 IoResult SerialPort::Read(void* data, size_t n, int ms) {
   IoResult r;
   if (n == 0) {
@@ -185,32 +207,12 @@ IoResult SerialPort::Read(void* data, size_t n, int ms) {
     }
     if (got == 0 || (errno != EAGAIN && errno != EINTR)) {
       // A terminal whose other side has gone reads 0 (pseudo-terminal) or EIO.
-      std::lock_guard l(lock_);
-      lost_ = true;
+      MarkLost();
       r.status = IoStatus::kLost;
       break;
     }
-    int left = Remaining(deadline);
-    if (left == 0) {
-      r.status = IoStatus::kTimeout;
-      break;
-    }
-    pollfd p[2] = {{fd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-    int k = ::poll(p, 2, left);
-    if (k < 0 && errno != EINTR) {
-      r.status = IoStatus::kLost;
-      break;
-    }
-    if (Cancelled(seq) || (k > 0 && (p[1].revents & POLLIN))) {
-      r.status = IoStatus::kCancelled;
-      break;
-    }
-    if (k > 0 && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(p[0].revents & POLLIN)) {
-      std::lock_guard l(lock_);
-      lost_ = true;
-      r.status = IoStatus::kLost;
-      break;
-    }
+    r.status = WaitReady(POLLIN, deadline, seq);
+    if (r.status != IoStatus::kOk) break;
   }
   Leave();
   return r;
@@ -231,32 +233,12 @@ IoResult SerialPort::Write(const void* data, size_t n, int ms) {
       continue;
     }
     if (put < 0 && errno != EAGAIN && errno != EINTR) {
-      std::lock_guard l(lock_);
-      lost_ = true;
+      MarkLost();
       r.status = IoStatus::kLost;
       break;
     }
-    int left = Remaining(deadline);
-    if (left == 0) {
-      r.status = IoStatus::kTimeout;
-      break;
-    }
-    pollfd p[2] = {{fd_, POLLOUT, 0}, {wakeFd_, POLLIN, 0}};
-    int k = ::poll(p, 2, left);
-    if (k < 0 && errno != EINTR) {
-      r.status = IoStatus::kLost;
-      break;
-    }
-    if (Cancelled(seq) || (k > 0 && (p[1].revents & POLLIN))) {
-      r.status = IoStatus::kCancelled;
-      break;
-    }
-    if (k > 0 && (p[0].revents & (POLLHUP | POLLERR | POLLNVAL))) {
-      std::lock_guard l(lock_);
-      lost_ = true;
-      r.status = IoStatus::kLost;
-      break;
-    }
+    r.status = WaitReady(POLLOUT, deadline, seq);
+    if (r.status != IoStatus::kOk) break;
   }
   Leave();
   return r;

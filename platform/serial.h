@@ -101,6 +101,8 @@ class SerialPort final : public ByteTransport {
   IoStatus Enter(uint64_t* cancelSeq);
   void Leave();
   bool Cancelled(uint64_t seq);
+  void MarkLost();
+  IoStatus WaitReady(short events, double deadline, uint64_t seq);
 
   mutable std::mutex lock_;  // guards fd_, wakeFd_, active_, closing_, lost_, cancelSeq_
   std::condition_variable idle_;
