@@ -691,7 +691,8 @@ bool CCOMReadThread::ConnectAuto() {
   return false;
 }
 
-bool CCOMReadThread::ConnectTwo() {
+// Fixed port(s): the first probe by its device number, the second (two) on its own port.
+bool CCOMReadThread::ConnectFixed(bool two) {
   while (!Stopping()) {
     LinkSettings s = host_.Settings();
     auto all = SnapshotPassports(host_);
@@ -701,57 +702,34 @@ bool CCOMReadThread::ConnectTwo() {
       return false;
     }
     AddLogMessageF("Test ICom=%d Device=%d", s.comPort, c->deviceNumber);
-    if (OpenReceptorPort(s.comPort, c->id, true) == 0 && OpenSecondPort(s.comPort2) == 0) {
-      AddLogMessageF(
-          "Механорецептор #1: соединение установлено на порт COM%d (device id=%s)\n"
-          "Механорецептор #2: соединение установлено на порт COM%d"_cp,
-          s.comPort, c->id.c_str(), s.comPort2);
-      ++connections_;
+    if (OpenReceptorPort(s.comPort, c->id, two) == 0 &&
+        (!two || OpenSecondPort(s.comPort2) == 0)) {
       char status[200];
-      std::snprintf(status, sizeof status,
-                    "Механорецепторы:  #1: COM%d (device id=%s); #2: COM%d"_cp, s.comPort,
-                    c->id.c_str(), s.comPort2);
+      if (two) {
+        AddLogMessageF(
+            "Механорецептор #1: соединение установлено на порт COM%d (device id=%s)\n"
+            "Механорецептор #2: соединение установлено на порт COM%d"_cp,
+            s.comPort, c->id.c_str(), s.comPort2);
+        std::snprintf(status, sizeof status,
+                      "Механорецепторы:  #1: COM%d (device id=%s); #2: COM%d"_cp, s.comPort,
+                      c->id.c_str(), s.comPort2);
+      } else {
+        AddLogMessageF("Механорецептор #1: соединение установлено на порт COM%d (device id=%s)"_cp,
+                       s.comPort, c->id.c_str());
+        std::snprintf(status, sizeof status, "Механорецептор #1: COM%d (device id=%s)"_cp,
+                      s.comPort, c->id.c_str());
+      }
+      ++connections_;
       host_.SetReceptorStatusText(status);
       SendHub(kLinkMsgStatusText);
-      SelectUnderLock(host_, c->index, s.device2);
+      SelectUnderLock(host_, c->index, two ? s.device2 : -1);
       return true;
     }
     SendAdapterDisconnect(1);
     CloseBothPorts();
     TellHubPortClosed();
     AddLogMessage("MechReceptor: Can't connect");
-    Pause(1000);
-  }
-  return false;
-}
-
-bool CCOMReadThread::ConnectFixed() {
-  while (!Stopping()) {
-    LinkSettings s = host_.Settings();
-    auto all = SnapshotPassports(host_);
-    const PassportChoice* c = FindByNumber(all, s.device);
-    if (!c) {
-      AddLogMessageF("Device #%d not found", s.device);
-      return false;
-    }
-    AddLogMessageF("Test ICom=%d Device=%d", s.comPort, c->deviceNumber);
-    if (OpenReceptorPort(s.comPort, c->id, false) == 0) {
-      AddLogMessageF("Механорецептор #1: соединение установлено на порт COM%d (device id=%s)"_cp,
-                     s.comPort, c->id.c_str());
-      ++connections_;
-      char status[200];
-      std::snprintf(status, sizeof status, "Механорецептор #1: COM%d (device id=%s)"_cp, s.comPort,
-                    c->id.c_str());
-      host_.SetReceptorStatusText(status);
-      SendHub(kLinkMsgStatusText);
-      SelectUnderLock(host_, c->index, -1);
-      return true;
-    }
-    SendAdapterDisconnect(1);
-    CloseBothPorts();
-    TellHubPortClosed();
-    AddLogMessage("MechReceptor: Can't connect");
-    Pause(10000);
+    Pause(two ? 1000 : 10000);
   }
   return false;
 }
@@ -765,9 +743,9 @@ bool CCOMReadThread::Connect() {
   else if (s.autoconnect)
     ok = ConnectAuto();
   else if (s.TwoReceptors())
-    ok = ConnectTwo();
+    ok = ConnectFixed(true);
   else
-    ok = ConnectFixed();
+    ok = ConnectFixed(false);
   if (ok) ConnectedStep();
   return ok && !Stopping();
 }

@@ -213,8 +213,7 @@ class CCOMReadThread : public WorkerThread {
   bool ConnectFile();
   bool OpenDebugFile();
   bool ConnectAuto();
-  bool ConnectTwo();
-  bool ConnectFixed();
+  bool ConnectFixed(bool two);
   int GatherReply(ByteTransport& port, uint8_t* buffer);
   void StoreFirst(const uint8_t* packet, int length, int format);
   void StoreSecond(const uint8_t* packet, int length, int format);
