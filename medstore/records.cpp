@@ -177,6 +177,24 @@ Item* CopyShell(const Item& src) {
   return c;
 }
 
+// Owned texts and files of the items that carry Diagnosis and Notes (patients, operations).
+// c is a CopyShell of src; false when memory ran out (what was copied is still c's).
+template <class Item>
+bool CopyTextsAndFiles(const Item& src, Item& c) {
+  c.Diagnosis = c.Notes = nullptr;
+  return DupOwned(src.Diagnosis, &c.Diagnosis) && DupOwned(src.Notes, &c.Notes) &&
+         CloneFileList(src.files, &c.files) == 0;
+}
+
+template <class Item>
+void FreeTextsAndFiles(Item& item) {
+  std::free(item.Diagnosis);
+  std::free(item.Notes);
+  FreeFileList(item.files);
+  item.Diagnosis = item.Notes = nullptr;
+  item.files = nullptr;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- patients
@@ -343,12 +361,10 @@ int CopyItem(const user_item& src, user_item** out, Reporter report) {
     report("Warning: memory allocation failed\n");
     return -1;
   }
-  c->Diagnosis = c->Notes = nullptr;
   for (auto& f : c->FIO) Terminate(f, 64);
   for (auto& o : c->Organ) Terminate(o, 100);
   Terminate(c->UserCard, 128);
-  if (!DupOwned(src.Diagnosis, &c->Diagnosis) || !DupOwned(src.Notes, &c->Notes) ||
-      CloneFileList(src.files, &c->files) != 0) {
+  if (!CopyTextsAndFiles(src, *c)) {
     report("Warning: error allocating memory for user item\n");
     FreeContents(*c);
     std::free(c);
@@ -358,13 +374,7 @@ int CopyItem(const user_item& src, user_item** out, Reporter report) {
   return 0;
 }
 
-void FreeContents(user_item& item) {
-  std::free(item.Diagnosis);
-  std::free(item.Notes);
-  FreeFileList(item.files);
-  item.Diagnosis = item.Notes = nullptr;
-  item.files = nullptr;
-}
+void FreeContents(user_item& item) { FreeTextsAndFiles(item); }
 
 // ---------------------------------------------------------------- surgeons
 
@@ -527,12 +537,10 @@ int CopyItem(const operation_item& src, operation_item** out, Reporter report) {
     report("Warning: error allocating memory for operation item\n");
     return -1;
   }
-  c->Diagnosis = c->Notes = nullptr;
   for (auto& f : c->FIO_patient) Terminate(f, 64);
   for (auto& f : c->FIO_doctor) Terminate(f, 64);
   Terminate(c->Organ, 100);
-  if (!DupOwned(src.Diagnosis, &c->Diagnosis) || !DupOwned(src.Notes, &c->Notes) ||
-      CloneFileList(src.files, &c->files) != 0) {
+  if (!CopyTextsAndFiles(src, *c)) {
     report("Warning: error allocating memory for operation item\n");
     FreeContents(*c);
     std::free(c);
@@ -542,13 +550,7 @@ int CopyItem(const operation_item& src, operation_item** out, Reporter report) {
   return 0;
 }
 
-void FreeContents(operation_item& item) {
-  std::free(item.Diagnosis);
-  std::free(item.Notes);
-  FreeFileList(item.files);
-  item.Diagnosis = item.Notes = nullptr;
-  item.files = nullptr;
-}
+void FreeContents(operation_item& item) { FreeTextsAndFiles(item); }
 
 // ---------------------------------------------------------------- pushes
 
