@@ -19,9 +19,7 @@
 #include "platform/ui/qt_text.h"
 #include "platform/ui/resources.h"
 #include "view/ui_map_canvas.h"
-#ifdef TACMON_VIEW_HAS_LOG
 #include "app/log/message_log.h"
-#endif
 
 namespace view {
 namespace {
@@ -262,9 +260,7 @@ bool CtacmonDlg::OnInitDialog() {
   arrange_.Finish();
 
   model_.Map().selected = kCentreSensor;
-#ifdef TACMON_VIEW_HAS_LOG
   MarkMessageLogStart();
-#endif
   LoadPars("Main", &mainSet_);
   MapDecorations& deco = model_.Map().decorations;
   deco = MapDecorations{};

@@ -7,7 +7,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/frame/parameter_store.h"
+#include "params/parameter_store.h"
 #include "app/kit/dialog_k.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/dialog.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <exception>
 
-#include "app/frame/parameter_store.h"
+#include "params/parameter_store.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/report.h"

@@ -5,9 +5,7 @@
 #include "platform/file.h"
 #include "platform/paths.h"
 
-#if TACMON_HAVE_MESSAGE_LOG
 #include "app/log/message_log.h"
-#endif
 
 StartValues& TheStartValues() {
   static StartValues v;
@@ -100,8 +98,6 @@ int PrepareDataDirectories() {
   WriteDefaultEnumerations();
   StartValues& v = TheStartValues();
   v.logFilePath = std::string(winpath::kDataRoot) + "Logs\\LogFile2.log";
-#if TACMON_HAVE_MESSAGE_LOG
   StartMessageLog(v.logFilePath.c_str());
-#endif
   return 1;
 }

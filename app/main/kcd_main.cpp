@@ -5,24 +5,16 @@
 #include "platform/report.h"
 #include "platform/ui/message_box.h"
 
-#if TACMON_HAVE_FRAME
-#include "app/frame/parameter_store.h"
-#endif
-#if TACMON_HAVE_MESSAGE_LOG
+#include "params/parameter_store.h"
 #include "app/log/message_log.h"
-#endif
-#if TACMON_HAVE_MEDSTORE
 #include "medstore/medstore.h"
-#endif
 
 namespace {
 
 KCDMain* g_mainDialog = nullptr;
 
-#if TACMON_HAVE_MEDSTORE
 // medstore reports through this callback into the message log.
 void ForwardToLog(const char* message) { AddLogMessage(message); }
-#endif
 
 }  // namespace
 
@@ -77,9 +69,7 @@ KCDMain::KCDMain() : Dialog(142) { g_mainDialog = this; }
 
 KCDMain::~KCDMain() {
   CloseDatabases();
-#if TACMON_HAVE_FRAME
   delete settings_;
-#endif
   if (g_mainDialog == this) g_mainDialog = nullptr;
 }
 
@@ -88,10 +78,8 @@ bool KCDMain::OnInitDialog() {
   CreateDatabaseFolders();
   PrepareDataDirectories();
   // 3. The workstation settings.
-#if TACMON_HAVE_FRAME
   settings_ = new ParameterSet;
   LoadPars("KCDMain", settings_);
-#endif
   SetItemText(1019, MainHelpText());
   // 7. The stationary databases.
   OpenDatabases();
@@ -99,7 +87,6 @@ bool KCDMain::OnInitDialog() {
 }
 
 void KCDMain::OpenDatabases() {
-#if TACMON_HAVE_MEDSTORE
   const std::string root = winpath::kDatabaseRoot;
   std::string path = root + "DB";
   patients_ = InitUserDB(path.data(), ForwardToLog);
@@ -113,16 +100,13 @@ void KCDMain::OpenDatabases() {
   path = root + "DB_push";
   pushes_ = InitPushDB(path.data(), ForwardToLog);
   if (!pushes_) ui::MessageBox(this, "Не удается инициализировать базу данных нажатий"_cp);
-#endif
 }
 
 void KCDMain::CloseDatabases() {
-#if TACMON_HAVE_MEDSTORE
   if (pushes_) ClosePushDB(pushes_);
   if (patients_) CloseUserDB(patients_);
   if (operations_) CloseOperationDB(operations_);
   if (surgeons_) CloseDoctorDB(surgeons_);
-#endif
   pushes_ = nullptr;
   patients_ = nullptr;
   operations_ = nullptr;
@@ -131,14 +115,10 @@ void KCDMain::CloseDatabases() {
 
 void KCDMain::OnDestroy() {
   CloseDatabases();
-#if TACMON_HAVE_FRAME
   if (settings_) {
     // Settings are written when they are changed, never on closing.
     settings_->modified = false;
     FreePars(settings_);
   }
-#endif
-#if TACMON_HAVE_MESSAGE_LOG
   StopMessageLog();
-#endif
 }

@@ -8,18 +8,12 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 
-#if TACMON_HAVE_LOG_WINDOW
 #include "app/log/message_window.h"
-#endif
-#if TACMON_HAVE_VIEWER
 #include "view/ctacmon_dlg.h"
-#endif
 
 int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
-#if TACMON_HAVE_VIEWER
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
-#endif
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }
@@ -34,9 +28,7 @@ bool CtacmonApp::InitInstance(int argc, char** argv) {
   });
   info.ParseCommandLine(argc, argv);
   if (values.usageShown) return false;  // no main window; the process ends
-#if TACMON_HAVE_LOG_WINDOW
   InstallMessageWindow();
-#endif
   KCDMain dlg;
   dlg.DoModal();
   return false;  // no message loop of the application's own

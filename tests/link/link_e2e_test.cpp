@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "acquisition/link/com_read_thread.h"
-#include "app/frame/parameter_store.h"
+#include "params/parameter_store.h"
 #include "link_test_support.h"
 #include "platform/clock.h"
 #include "platform/paths.h"

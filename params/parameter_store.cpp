@@ -1,4 +1,4 @@
-#include "app/frame/parameter_store.h"
+#include "params/parameter_store.h"
 
 #include <cstdio>
 #include <cstring>
