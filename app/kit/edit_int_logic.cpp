@@ -1,18 +1,26 @@
 #include "app/kit/edit_int_logic.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace kit {
 
 namespace {
 
+// "%d", except that a number beyond an int does not scan (sscanf would wrap it).
 bool ScanInt(std::string_view text, int& v) {
   std::string s(text);
-  return std::sscanf(s.c_str(), "%d", &v) == 1;
+  char* end = nullptr;
+  errno = 0;
+  long long x = std::strtoll(s.c_str(), &end, 10);
+  if (end == s.c_str() || errno == ERANGE || x < INT_MIN || x > INT_MAX) return false;
+  v = static_cast<int>(x);
+  return true;
 }
 
 int MinusOne(int min) { return min == INT_MIN ? INT_MIN : min - 1; }

@@ -15,6 +15,8 @@ class CKFileDialog {
   CKFileDialog(bool open, std::string_view defaultExtension, std::string_view filter,
                ui::Dialog* parent, const char* title = nullptr);
 
+  // The folder the dialog starts in (a Windows path under the roots, or a host path).
+  void SetInitialFolder(std::string_view winPath) { initialFolder_ = winPath; }
   int DoModal();  // ui::IDOK or ui::IDCANCEL
   Text1251 GetPath() const;
 
@@ -27,4 +29,5 @@ class CKFileDialog {
   ui::Dialog* parent_;
   bool hasTitle_ = false;
   Text1251 chosen_;
+  Text1251 initialFolder_;
 };

@@ -4,6 +4,7 @@
 
 #include "app/kit/file_dialog.h"
 #include "app/kit/file_filter.h"
+#include "platform/paths.h"
 #include "platform/ui/qt_text.h"
 
 CKFileDialog::CKFileDialog(bool open, std::string_view ext, std::string_view filter,
@@ -36,6 +37,8 @@ int CKFileDialog::DoModal() {
   if (!filters.isEmpty()) dlg.setNameFilters(filters);
   if (!defaultExtension_.empty()) dlg.setDefaultSuffix(ui::ToQString(defaultExtension_));
   if (hasTitle_) dlg.setWindowTitle(ui::ToQString(titleBuffer));
+  if (!initialFolder_.empty())
+    dlg.setDirectory(QString::fromStdString(winpath::Resolve(initialFolder_).string()));
   dlg.selectFile(QString());
   if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return ui::IDCANCEL;
   chosen_ = Utf8ToCp1251(dlg.selectedFiles().front().toStdString());

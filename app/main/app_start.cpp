@@ -2,10 +2,9 @@
 
 #include <cstdio>
 
+#include "app/log/message_log.h"
 #include "platform/file.h"
 #include "platform/paths.h"
-
-#include "app/log/message_log.h"
 
 StartValues& TheStartValues() {
   static StartValues v;

@@ -2,13 +2,12 @@
 
 #include <cstdio>
 
+#include "app/log/message_window.h"
 #include "app/main/app_start.h"
 #include "app/main/kcd_main.h"
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
-
-#include "app/log/message_window.h"
 #include "view/ctacmon_dlg.h"
 
 int CtacmonApp::Run(int argc, char** argv) {

@@ -1,0 +1,41 @@
+// The windows and the thread that the main hub opens but that live in other folders: the
+// operation window with its recording view, the operation lists, the device passports dialog
+// and the tactile display thread. The program installs a factory for the implementation; the
+// base class stands in for the parts not yet built and tells the message log so in one line.
+#pragma once
+
+#include <memory>
+
+class KCDMain;
+
+class HubWindows {
+ public:
+  virtual ~HubWindows() = default;
+
+  // Tactile display thread: started by the hub's initialisation with the hub as its window;
+  // told to end when the hub closes, waiting up to 10 s.
+  virtual void StartDisplayThread(KCDMain& hub);
+  virtual void StopDisplayThread() {}
+
+  // Operation lists: local (onlyCopied 0: all, 1: copied from the stationary database) and
+  // stationary (called after the hub checked the databases it needs).
+  virtual void OpenLocalOperations(KCDMain& hub, int onlyCopied);
+  virtual void OpenStationaryOperations(KCDMain& hub);
+  // "Паспорта устройств", modal.
+  virtual void OpenPassports(KCDMain& hub);
+
+  // The current operation window (at most one) and its recording view.
+  virtual bool HasOperationWindow() const { return false; }
+  virtual void DeleteOperationWindow() {}
+  virtual bool RecordingViewOpen() const { return false; }
+  virtual bool RecordingViewConnected() const { return false; }
+  // Link events of messages 1049, 1048 and 1050 with "SetAutoRecord" on.
+  virtual void RefreshRecordingView() {}
+  virtual void StopAndStorePush() {}
+  virtual void StartPush() {}  // also sets the frames counted since the connection to 0
+};
+
+using HubWindowsFactory = std::unique_ptr<HubWindows> (*)();
+// Installed by the program before the hub is created; none: the base class.
+void SetHubWindowsFactory(HubWindowsFactory factory);
+std::unique_ptr<HubWindows> MakeHubWindows();
