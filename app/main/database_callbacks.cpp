@@ -59,7 +59,7 @@ bool RemoveNoFollow(const fs::path& p) {
 }
 
 int Refuse(const char* why, std::string_view path) {
-  AddLogMessageF("(3693827)Папка не удалена (%s): %.*s", why, static_cast<int>(path.size()),
+  AddLogMessageF("(3693827)Папка не удалена (%s): %.*s"_cp, why, static_cast<int>(path.size()),
                  path.data());
   return -1;
 }
@@ -80,10 +80,10 @@ int DeletePathTreeWithin(std::string_view path, std::string_view winRoot) {
     const fs::path rel = host.lexically_relative(root);
     int depth = 0;
     for (const fs::path& part : rel) {
-      if (part == ".." || part == "." || part.empty()) return Refuse("вне базы данных", path);
+      if (part == ".." || part == "." || part.empty()) return Refuse("вне базы данных"_cp, path);
       ++depth;
     }
-    if (rel.empty() || depth < 2) return Refuse("вне базы данных", path);
+    if (rel.empty() || depth < 2) return Refuse("вне базы данных"_cp, path);
     // Every folder on the way down must be a real folder: a link there would lead elsewhere.
     fs::path at = root;
     int i = 0;
@@ -92,7 +92,7 @@ int DeletePathTreeWithin(std::string_view path, std::string_view winRoot) {
       if (++i == depth) break;
       struct stat st {};
       if (::lstat(at.c_str(), &st) != 0) return -1;  // nothing there to remove
-      if (!S_ISDIR(st.st_mode)) return Refuse("путь через ссылку", path);
+      if (!S_ISDIR(st.st_mode)) return Refuse("путь через ссылку"_cp, path);
     }
     if (!RemoveNoFollow(host)) return -1;
     return 0;

@@ -22,6 +22,9 @@ KCDMain* g_mainDialog = nullptr;
 // medstore reports through this callback into the message log.
 void ForwardToLog(const char* message) { AddLogMessage(message); }
 
+// The passport registry asks the user through the hub.
+void ShowPassportMessage(const char* text) { ui::MessageBox(TheMainDialog(), text); }
+
 // The left column, top to bottom: stacked at start so that hidden buttons leave no gaps.
 constexpr int kColumnButtons[] = {1000, 1005, 1011, 1006, 1008, 1009, 1004, 1007, 1010};
 
@@ -76,6 +79,7 @@ Text1251 MainHelpText() {
 
 KCDMain::KCDMain() : Dialog(142), initStrings_(DefaultReceptorInitStrings()) {
   windows_ = MakeHubWindows();
+  passports_.showMessage = ShowPassportMessage;
   RegisterHandlers();
   g_mainDialog = this;
 }
@@ -141,7 +145,7 @@ bool KCDMain::OnInitDialog() {
   PrepareDataDirectories();
   // 2. The receptor init strings.
   if (LoadReceptorInitStrings(initStrings_) < 0)
-    AddLogMessageF("(3693828)Не удается прочитать или создать файл %s%s", winpath::kDataRoot,
+    AddLogMessageF("(3693828)Не удается прочитать или создать файл %s%s"_cp, winpath::kDataRoot,
                    kReceptorInitStringsFile);
   // 3. The workstation settings.
   ReadSettings();
@@ -207,7 +211,7 @@ int KCDMain::SaveSettings(const HubSettings& s) {
   PublishSettings(s);
   const int rc = SaveHubSettings(s, settingsSet_);
   if (rc != 0)
-    AddLogMessageF("(3693829)Не удается записать параметры в файл %s",
+    AddLogMessageF("(3693829)Не удается записать параметры в файл %s"_cp,
                    ParameterFilePath(winpath::kDataRoot, kHubSettingsSet).c_str());
   return rc;
 }

@@ -10,8 +10,17 @@ TEST(EditInt, GetAndSetValue) {
   struct Case {
     const char* text;
     int value;
-  } gets[] = {{"---", -1}, {"500", 255},     {"-7", 0},  {"17", 17},
-              {"", -1},    {"12: name", 12}, {"abc", -1}};
+  } gets[] = {{"---", -1},
+              {"500", 255},
+              {"-7", 0},
+              {"17", 17},
+              {"", -1},
+              {"12: name", 12},
+              {"abc", -1},
+              // beyond an int: no number, where "%d" would have wrapped it
+              {"4294967313", -1},
+              {"99999999999", -1},
+              {"-99999999999", -1}};
   for (const auto& c : gets) EXPECT_EQ(ParseEditValue(c.text, r), c.value) << c.text;
 
   EditIntRange named{1, 12, false, {"Январь"_cp, "", "Март"_cp}};
