@@ -321,3 +321,48 @@ TEST_F(Hub, TheViewerOpensTheHubsParametersDialog) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string LogText(const fs::path& root) {
+  return Cp1251ToUtf8(ReadFile(root / "Logs" / "LogFile2.log"));
+}
+
+TEST_F(Hub, ButtonsOfWindowsNotBuiltInSaySoInTheLog) {
+  RunOk(
+      "click 1000\nclick 1005\nclick 1011\nclick 1006\nclick 1008\nclick 1009\nclick 1010\n"
+      "click 57670\nanswer OK\nclick 1007\nwait 100\ndump hub.json\nquit\n",
+      {"/p"});
+  const std::string log = LogText(Root());
+  for (const char* line : {
+           "Окно \"Запись операции\" пока не встроено в программу",
+           "Окно \"Список операций в локальной БД, записанных с рецептора\" пока не встроено",
+           "Окно \"Список операций в лок.БД, перенесенных из глоб.БД\" пока не встроено",
+           "Окно \"Список операций в стационарной БД\" пока не встроено в программу",
+           "Окно \"Пациенты\" пока не встроено в программу",
+           "Окно \"Хирурги\" пока не встроено в программу",
+           "Окно \"Паспорта устройств\" пока не встроено в программу",
+       })
+    EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+  const std::string json = ReadFile(dir_ / "hub.json");
+  EXPECT_NE(json.find(R"({"caption":"Справка","text":"Для записи нажатий:\r\n1))"),
+            std::string::npos)
+      << json;
+  // "Сообщения" shows the message window.
+  const size_t window = json.find(R"({"class":"CKD_MessageBox","template":131,)");
+  ASSERT_NE(window, std::string::npos) << json;
+  const std::string head = json.substr(window, json.find("\"controls\"", window) - window);
+  EXPECT_NE(head.find(R"("visible":true)"), std::string::npos) << head;
+}
+
+TEST_F(Hub, StationaryOperationsNeedTheirDatabases) {
+  fs::create_directories(Data());
+  std::ofstream(Data() / "DB_push") << "not a folder";  // the pushes' database cannot open
+  RunOk("answer OK\nwait 20\nclick 1006\nwait 20\nclick 1\n");
+  const std::string log = LogText(Root());
+  EXPECT_NE(log.find("Стационарная БД нажатий механорецептора не открыта"), std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Окно \"Список операций в стационарной БД\""), std::string::npos);
+}
+
+}  // namespace
