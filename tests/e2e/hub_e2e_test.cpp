@@ -287,6 +287,16 @@ TEST_F(Hub, DisplayPeriodAndNumbersThatDoNotScanTakeTheirFallbacks) {
   }
 }
 
+TEST_F(Hub, TheDebugFileIsChosenInTheFileDialog) {
+  const fs::path chosen = Root() / "pars" / "отладка.bin";
+  fs::create_directories(chosen.parent_path());
+  std::ofstream(chosen) << "x";
+  RunOk(
+      "click 1004\nclick 1000\nfile " + chosen.string() + "\nwait 50\nclick 1\nwait 20\nclick 1\n",
+      {"/p"});
+  EXPECT_EQ(Settings(), SettingsFile({{"file_instead_COM_port", Utf8ToCp1251(chosen.string())}}));
+}
+
 TEST_F(Hub, CancelWritesNothingButTheChosenFontIsWrittenAtOnce) {
   RunOk("click 1004\ntext 1001 7\nclick 1028\nanswer OK\nwait 20\nclick 2\nwait 20\nclick 1\n",
         {"/p"});
