@@ -351,7 +351,10 @@ bool WriteReplacing(const std::string& folder, const std::string& name, std::str
 
 MakeDirResult MakeDir(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) == 0) return MakeDirResult::kCreated;
-  return errno == EEXIST ? MakeDirResult::kExists : MakeDirResult::kFailed;
+  if (errno != EEXIST) return MakeDirResult::kFailed;
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? MakeDirResult::kExists
+                                                               : MakeDirResult::kFailed;
 }
 
 bool RemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }

@@ -44,6 +44,7 @@ ReadResult ReadWholeAt(int dirFd, const char* name, std::string& out, size_t max
 // the old file stays untouched when anything fails.
 bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data);
 
+// kExists only for a folder; anything else in the way is kFailed.
 enum class MakeDirResult { kCreated, kExists, kFailed };
 MakeDirResult MakeDir(const std::string& path);
 bool RemoveDir(const std::string& path);  // an empty folder only

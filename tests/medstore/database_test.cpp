@@ -502,6 +502,45 @@ TEST_F(DatabaseTest, FailedEditKeepsTheOldRecord) {
   CloseUserDB(list);
 }
 
+// Whatever stands in the way, the message says which step failed, the result is 1 and an
+// added item stays in the list.
+TEST_F(DatabaseTest, WritesThatFailSayWhichStep) {
+  struct Case {
+    const char* name;
+    int id;     // 0: the next id
+    bool edit;  // Edit instead of Add
+    std::string inTheWay;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"a file named as the record folder", 5, false, "DB/5",
+       "Warning: failed to create database subdirectory\n"},
+      {"a file named as the next record folder", 0, false, "DB/3",
+       "Warning: failed to create database subdirectory\n"},
+      {"a file named as the folder of an edited record", 7, true, "DB/7",
+       "Warning: failed to create database subdirectory\n"},
+      {"a folder named as the record file", 6, false, "DB/6/UserData/x",
+       "Warning: failed to create database file\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Host("DB"));
+    std::string db = MakeDb("DB");
+    Write("DB/2/UserData", PatientFile(2));
+    Write(c.inTheWay, "x");
+    user_list* list = InitUserDB(C(db), Capture);
+    Messages().clear();
+    user_item u = Patient("New", c.id);
+    EXPECT_EQ(c.edit ? EditPatient(c.id, &u, list) : AddPatient(&u, list), 1);
+    EXPECT_EQ(Messages().back(), c.message);
+    int id = c.id ? c.id : 3;
+    EXPECT_EQ(u.idFIO, id);
+    EXPECT_EQ(GetPatientByID(id, list) != nullptr, !c.edit);  // a failed Edit adds nothing
+    EXPECT_EQ(Read(c.inTheWay), "x");
+    CloseUserDB(list);
+  }
+}
+
 int g_removed = 0;
 std::string g_removedPath;
 int RemoveOk(const char* path) {
