@@ -335,6 +335,8 @@ WriteResult WriteRecordFile(const medstore_index& ix, const Item& item, bool dir
   }
   std::string text = RecordText(item);
   if (!WriteReplacing(dir, RecordFileName<Item>(dir), text)) return WriteResult::kNoFile;
+  // A new record folder is durable once the database folder is synced.
+  if (dirCreated && !SyncFolder(ix.hostRoot)) return WriteResult::kNoFile;
   return WriteResult::kDone;
 }
 

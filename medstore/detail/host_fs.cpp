@@ -325,6 +325,14 @@ ReadResult ReadWhole(const std::string& path, std::string& out, size_t maxSize) 
   return ReadWholeAt(AT_FDCWD, path.c_str(), out, maxSize);
 }
 
+bool SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  ::close(fd);
+  return ok;
+}
+
 bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data) {
   std::string target = Join(folder, name);
   // The leading dot keeps a left-over temp file out of the additional files of a record.
@@ -343,10 +351,15 @@ bool WriteReplacing(const std::string& folder, const std::string& name, std::str
     }
     done += static_cast<size_t>(n);
   }
+  if (ok && ::fdatasync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // The rename is durable only once the folder is synced.
+  return SyncFolder(folder.empty() ? std::string(".") : folder);
 }
 
 MakeDirResult MakeDir(const std::string& path) {

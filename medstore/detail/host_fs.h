@@ -41,8 +41,13 @@ ReadResult ReadWhole(const std::string& path, std::string& out, size_t maxSize);
 ReadResult ReadWholeAt(int dirFd, const char* name, std::string& out, size_t maxSize);
 
 // Writes data into folder/name through a temp file in the same folder renamed over the target;
-// the old file stays untouched when anything fails.
+// the file is synced before the rename and the folder after it, so a crash leaves the old or
+// the new content, never an empty file. The old file stays untouched when anything fails.
 bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data);
+
+// Makes a change of the folder's entries (a rename, a new subfolder) durable. A file system that
+// cannot sync folders counts as done.
+bool SyncFolder(const std::string& folder);
 
 // kExists only for a folder; anything else in the way is kFailed.
 enum class MakeDirResult { kCreated, kExists, kFailed };
