@@ -408,6 +408,75 @@ TEST_F(DatabaseTest, TwoWorkstationsAddingAtOnceKeepEveryRecord) {
   CloseOperationDB(list);
 }
 
+// A workstation that opened the shared folder earlier knows an old mark; its explicit add and
+// its edit must still keep the mark that another workstation raised meanwhile.
+TEST_F(DatabaseTest, ExplicitAddAndEditNeverLowerAnotherWorkstationsMark) {
+  std::string db = MakeDb("DB_op");
+  Write("DB_op/80/OperationData", "ID: 80\r\n");
+  std::filesystem::create_directories(Host("DB_op/40"));  // claimed, record not yet written
+  int ready[2], go[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go), 0);
+  pid_t late = fork();
+  ASSERT_GE(late, 0);
+  if (late == 0) {
+    // Two handles opened before the other workstation adds anything.
+    operation_list* adding = InitOperationDB(C(db), nullptr);
+    operation_list* editing = InitOperationDB(C(db), nullptr);
+    char byte = 1;
+    if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(9);
+    auto mark = [&] {
+      std::ifstream in(Host("DB_op/medstore_last_id"), std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    int failed = 0;
+    operation_item o = Blank<operation_item>();
+    o.ID = 40;
+    if (AddOperation(&o, adding) != 0) failed |= 1;
+    if (mark() != "230\r\n") failed |= 2;
+    operation_item e = *GetOperationByID(80, editing);
+    e.files = nullptr;
+    e.idOrgan = 5;
+    if (EditOperation(80, &e, editing) != 0) failed |= 4;
+    if (mark() != "230\r\n") failed |= 8;
+    CloseOperationDB(adding);
+    CloseOperationDB(editing);
+    _exit(failed);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  pid_t early = fork();
+  ASSERT_GE(early, 0);
+  if (early == 0) {
+    operation_list* list = InitOperationDB(C(db), nullptr);
+    int failed = 0;
+    for (int i = 0; i < 150; ++i) {
+      operation_item o = Blank<operation_item>();
+      failed += AddOperation(&o, list) != 0;
+    }
+    CloseOperationDB(list);
+    _exit(failed);
+  }
+  int status = 0;
+  waitpid(early, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Read("DB_op/medstore_last_id"), "230\r\n");  // ids 81..230
+  ASSERT_EQ(write(go[1], &byte, 1), 1);
+  waitpid(late, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);  // bits: add failed, mark lowered, edit failed, lowered
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+
+  operation_list* list = InitOperationDB(C(db), Capture);
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Size(list), 152);
+  EXPECT_EQ(GetOperationByID(80, list)->idOrgan, 5);
+  operation_item next = Blank<operation_item>();
+  ASSERT_EQ(AddOperation(&next, list), 0);
+  EXPECT_EQ(next.ID, 231);
+  CloseOperationDB(list);
+}
+
 TEST_F(DatabaseTest, ListsWithoutPathKeepRecordsInMemoryOnly) {
   std::string db = MakeDb("DB");
   Write("DB/1/UserData", PatientFile(1));
