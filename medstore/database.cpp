@@ -145,24 +145,27 @@ class MarkLock {
 };
 
 // Writes the mark when the covered ids went beyond it; another workstation's larger mark is
-// kept, and a mark that cannot be read is left alone.
+// kept, and a mark that cannot be read is left alone. True when the mark was written, which
+// also synced the database folder.
 template <class Item>
-void UpdateMark(ListOf<Item>* list) {
+bool UpdateMark(ListOf<Item>* list) {
   medstore_index& ix = IndexOf<Item>(list);
-  if (ix.hostRoot.empty() || ix.covered <= ix.markOnDisk) return;
+  if (ix.hostRoot.empty() || ix.covered <= ix.markOnDisk) return false;
   // Read and replace under a lock, so two workstations cannot lower each other's mark.
   MarkLock lock(ix.hostRoot);
   Mark disk = ReadMark(ix.hostRoot);
   if (disk.state == MarkState::kUnreadable) {
     Reporter{list->report}("Warning: failed to update the last id file\n");
-    return;
+    return false;
   }
   int32_t mark = std::max(ix.covered, disk.state == MarkState::kValue ? disk.value : 0);
   std::string text = std::to_string(mark) + "\r\n";
-  if (WriteReplacing(ix.hostRoot, kMarkFile, text))
-    ix.markOnDisk = mark;
-  else
+  if (!WriteReplacing(ix.hostRoot, kMarkFile, text)) {
     Reporter{list->report}("Warning: failed to update the last id file\n");
+    return false;
+  }
+  ix.markOnDisk = mark;
+  return true;
 }
 
 std::string RecordDir(const medstore_index& ix, int32_t id) {
@@ -324,19 +327,21 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
 enum class WriteResult { kDone, kNoDirectory, kNoFile };
 
 // Writes the record through a temp file renamed over the old one. dirCreated: the record
-// folder was made by this add.
+// folder was made by this add; dirSynced: the database folder was synced since.
 template <class Item>
-WriteResult WriteRecordFile(const medstore_index& ix, const Item& item, bool dirCreated) {
+WriteResult WriteRecordFile(const medstore_index& ix, const Item& item, bool dirCreated,
+                            bool dirSynced) {
   std::string dir = RecordDir(ix, IdOf(&item));
   if (!dirCreated) {
     MakeDirResult made = MakeDir(dir);
     if (made == MakeDirResult::kFailed) return WriteResult::kNoDirectory;
     dirCreated = made == MakeDirResult::kCreated;
+    dirSynced = false;
   }
   std::string text = RecordText(item);
   if (!WriteReplacing(dir, RecordFileName<Item>(dir), text)) return WriteResult::kNoFile;
   // A new record folder is durable once the database folder is synced.
-  if (dirCreated && !SyncFolder(ix.hostRoot)) return WriteResult::kNoFile;
+  if (dirCreated && !dirSynced && !SyncFolder(ix.hostRoot)) return WriteResult::kNoFile;
   return WriteResult::kDone;
 }
 
@@ -390,8 +395,8 @@ int Add(Item* item, ListOf<Item>* list) {
       report(K::kTemporary);
       return 1;
     }
-    UpdateMark<Item>(list);
-    switch (WriteRecordFile(ix, *copy, claimed)) {
+    bool markWritten = UpdateMark<Item>(list);
+    switch (WriteRecordFile(ix, *copy, claimed, claimed && markWritten)) {
       case WriteResult::kNoDirectory:
         report("Warning: failed to create database subdirectory\n");
         return 1;
@@ -428,7 +433,7 @@ int Edit(int id, Item* item, ListOf<Item>* list) {
     if (rc != 0) return rc;
     bool hasPath = list->path && !ix.hostRoot.empty();
     if (hasPath) {
-      WriteResult w = WriteRecordFile(ix, *copy, false);
+      WriteResult w = WriteRecordFile(ix, *copy, false, false);
       if (w != WriteResult::kDone) {
         // The old record stays, in memory and on disk.
         report(w == WriteResult::kNoDirectory ? "Warning: failed to create database subdirectory\n"
