@@ -169,7 +169,7 @@ void ApplyDvpLine(DevicePassport& p, std::string_view line) {
     return;
   }
   if (KeyIs(key, "OK")) {
-    ScanList<int>(value, "%d", [&](int slot, int v) { p.ok[slot] = v != 0 ? 1 : 0; });
+    ScanList<int>(value, "%d", [&](int slot, int v) { p.ok[slot] = v & 1; });
     return;
   }
   if (KeyIs(key, "NULL_VALUES")) {

@@ -47,12 +47,74 @@ bool IsAsciiAlnum(char c) {
   return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
-int32_t ReadMark(const std::string& hostRoot) {
+// Record files are read whole; a push record of about 700,000 frames still fits.
+constexpr size_t kMaxRecordFile = size_t(256) << 20;
+constexpr size_t kMaxMarkFile = 64;
+
+enum class MarkState { kMissing, kValue, kBeyondLimit, kBad, kUnreadable };
+struct Mark {
+  MarkState state = MarkState::kMissing;
+  int32_t value = 0;
+};
+
+// kBad: there is a mark, but it is empty, no number, no regular file or too large; it is
+// replaced on the next change. kUnreadable: it could not be read and is never overwritten.
+Mark ReadMark(const std::string& hostRoot) {
   std::string text;
-  if (!ReadWhole(hostRoot + "/" + kMarkFile, text)) return 0;
+  switch (ReadWhole(hostRoot + "/" + kMarkFile, text, kMaxMarkFile)) {
+    case ReadResult::kMissing:
+      return {MarkState::kMissing};
+    case ReadResult::kFailed:
+      return {MarkState::kUnreadable};
+    case ReadResult::kNotRegular:
+    case ReadResult::kTooLarge:
+      return {MarkState::kBad};
+    case ReadResult::kDone:
+      break;
+  }
   int32_t v = 0;
-  ScanInt(text.data(), text.data() + text.size(), &v);
-  return v > 0 ? v : 0;
+  bool digits = false;
+  ScanInt(text.data(), text.data() + text.size(), &v, &digits);
+  if (!digits || v < 0) return {MarkState::kBad};
+  // No automatic id goes beyond kMaxAutoId + 1: a larger mark came from an explicit id (as
+  // an earlier version wrote it) and would refuse every new record for good.
+  if (v > kMaxAutoId + 1) return {MarkState::kBeyondLimit, v};
+  return {MarkState::kValue, v};
+}
+
+void RaiseCovered(medstore_index& ix, int32_t id) {
+  if (id <= kMaxAutoId && id > ix.covered) ix.covered = id;
+}
+
+// Takes a mark read from disk into last_id; problems are reported (once until the file is
+// rewritten with the next change).
+template <class Item>
+void TakeMark(ListOf<Item>* list, const Mark& m) {
+  medstore_index& ix = IndexOf<Item>(list);
+  Reporter report{ix.markOnDisk < 0 ? nullptr : list->report};
+  switch (m.state) {
+    case MarkState::kMissing:
+      ix.markOnDisk = 0;
+      return;
+    case MarkState::kValue:
+      ix.markOnDisk = m.value;
+      if (m.value > list->last_id) list->last_id = m.value;
+      if (m.value > ix.covered) ix.covered = m.value;
+      return;
+    case MarkState::kBeyondLimit: {
+      char text[128];
+      std::snprintf(text, sizeof text, "Warning: last id %d is beyond the id limit, ignored\n",
+                    m.value);
+      report(text);
+      ix.markOnDisk = -1;
+      return;
+    }
+    case MarkState::kBad:
+    case MarkState::kUnreadable:
+      report("Warning: failed to read the last id file\n");
+      ix.markOnDisk = -1;
+      return;
+  }
 }
 
 // An advisory lock on a file beside the mark. A lock that cannot be had within about two
@@ -82,19 +144,28 @@ class MarkLock {
   bool locked_ = false;
 };
 
-// Writes the mark when last_id went beyond it; another workstation's larger mark is kept.
+// Writes the mark when the covered ids went beyond it; another workstation's larger mark is
+// kept, and a mark that cannot be read is left alone. True when the mark was written, which
+// also synced the database folder.
 template <class Item>
-void UpdateMark(ListOf<Item>* list) {
+bool UpdateMark(ListOf<Item>* list) {
   medstore_index& ix = IndexOf<Item>(list);
-  if (ix.hostRoot.empty() || list->last_id <= ix.markOnDisk) return;
+  if (ix.hostRoot.empty() || ix.covered <= ix.markOnDisk) return false;
   // Read and replace under a lock, so two workstations cannot lower each other's mark.
   MarkLock lock(ix.hostRoot);
-  int32_t mark = std::max(list->last_id, ReadMark(ix.hostRoot));
-  std::string text = std::to_string(mark) + "\r\n";
-  if (WriteReplacing(ix.hostRoot, kMarkFile, text))
-    ix.markOnDisk = mark;
-  else
+  Mark disk = ReadMark(ix.hostRoot);
+  if (disk.state == MarkState::kUnreadable) {
     Reporter{list->report}("Warning: failed to update the last id file\n");
+    return false;
+  }
+  int32_t mark = std::max(ix.covered, disk.state == MarkState::kValue ? disk.value : 0);
+  std::string text = std::to_string(mark) + "\r\n";
+  if (!WriteReplacing(ix.hostRoot, kMarkFile, text)) {
+    Reporter{list->report}("Warning: failed to update the last id file\n");
+    return false;
+  }
+  ix.markOnDisk = mark;
+  return true;
 }
 
 std::string RecordDir(const medstore_index& ix, int32_t id) {
@@ -179,7 +250,8 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
       if (fileName.empty())
         for (const auto& f : files)
           if (!f.isDirectory && EqualNoCase(f.name, K::kFile)) fileName = f.name;
-      bool read = !fileName.empty() && ReadWholeAt(recFd, fileName.c_str(), text);
+      bool read = !fileName.empty() &&
+                  ReadWholeAt(recFd, fileName.c_str(), text, kMaxRecordFile) == ReadResult::kDone;
       ::close(recFd);
       if (!read) {
         report(K::kOpenFile);
@@ -191,12 +263,19 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
         continue;
       }
       InitItem(*item);
+      int32_t recordId = 0;  // the highest id key of the record
+      bool parsed = true;
       try {
-        ParseContext ctx(report, &list->last_id);
+        ParseContext ctx(report, &recordId);
         ParseRecordText(ctx, text,
                         [&](const char* b, const char* e) { return ParseLine(ctx, *item, b, e); });
       } catch (const std::bad_alloc&) {
         report("Warning: failed to process database item, out of memory\n");
+        parsed = false;
+      }
+      if (recordId > list->last_id) list->last_id = recordId;
+      RaiseCovered(*list->index, recordId);
+      if (!parsed) {
         FreeItem(item);
         continue;
       }
@@ -236,8 +315,7 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
     }
     ::close(dirFd);
     dirFd = -1;
-    list->index->markOnDisk = ReadMark(host);
-    if (list->index->markOnDisk > list->last_id) list->last_id = list->index->markOnDisk;
+    TakeMark<Item>(list, ReadMark(host));
     return list;
   } catch (const std::bad_alloc&) {
     if (dirFd >= 0) ::close(dirFd);
@@ -248,13 +326,22 @@ ListOf<Item>* Open(const char* path, medstore_report_fn fn) {
 
 enum class WriteResult { kDone, kNoDirectory, kNoFile };
 
-// Writes the record through a temp file renamed over the old one.
+// Writes the record through a temp file renamed over the old one. dirCreated: the record
+// folder was made by this add; dirSynced: the database folder was synced since.
 template <class Item>
-WriteResult WriteRecordFile(const medstore_index& ix, const Item& item, bool dirReady) {
+WriteResult WriteRecordFile(const medstore_index& ix, const Item& item, bool dirCreated,
+                            bool dirSynced) {
   std::string dir = RecordDir(ix, IdOf(&item));
-  if (!dirReady && MakeDir(dir) == MakeDirResult::kFailed) return WriteResult::kNoDirectory;
+  if (!dirCreated) {
+    MakeDirResult made = MakeDir(dir);
+    if (made == MakeDirResult::kFailed) return WriteResult::kNoDirectory;
+    dirCreated = made == MakeDirResult::kCreated;
+    dirSynced = false;
+  }
   std::string text = RecordText(item);
   if (!WriteReplacing(dir, RecordFileName<Item>(dir), text)) return WriteResult::kNoFile;
+  // A new record folder is durable once the database folder is synced.
+  if (dirCreated && !dirSynced && !SyncFolder(ix.hostRoot)) return WriteResult::kNoFile;
   return WriteResult::kDone;
 }
 
@@ -269,7 +356,7 @@ int Add(Item* item, ListOf<Item>* list) {
     int32_t& id = K::Id(*item);
     bool claimed = false;
     if (id == 0) {
-      if (hasPath) list->last_id = std::max(list->last_id, ReadMark(ix.hostRoot));
+      if (hasPath) TakeMark<Item>(list, ReadMark(ix.hostRoot));
       for (;;) {
         if (list->last_id > kMaxAutoId) {
           report("Database is too large\n");
@@ -285,10 +372,12 @@ int Add(Item* item, ListOf<Item>* list) {
           claimed = r == MakeDirResult::kCreated;
         }
         id = candidate;
+        if (candidate > ix.covered) ix.covered = candidate;
         break;
       }
-    } else if (id > list->last_id) {
-      list->last_id = id;
+    } else {
+      if (id > list->last_id) list->last_id = id;
+      RaiseCovered(ix, id);
     }
     if (FindById<Item>(list, id)) {
       report(K::kExists);
@@ -306,8 +395,8 @@ int Add(Item* item, ListOf<Item>* list) {
       report(K::kTemporary);
       return 1;
     }
-    UpdateMark<Item>(list);
-    switch (WriteRecordFile(ix, *copy, claimed)) {
+    bool markWritten = UpdateMark<Item>(list);
+    switch (WriteRecordFile(ix, *copy, claimed, claimed && markWritten)) {
       case WriteResult::kNoDirectory:
         report("Warning: failed to create database subdirectory\n");
         return 1;
@@ -344,7 +433,7 @@ int Edit(int id, Item* item, ListOf<Item>* list) {
     if (rc != 0) return rc;
     bool hasPath = list->path && !ix.hostRoot.empty();
     if (hasPath) {
-      WriteResult w = WriteRecordFile(ix, *copy, false);
+      WriteResult w = WriteRecordFile(ix, *copy, false, false);
       if (w != WriteResult::kDone) {
         // The old record stays, in memory and on disk.
         report(w == WriteResult::kNoDirectory ? "Warning: failed to create database subdirectory\n"
@@ -359,6 +448,7 @@ int Edit(int id, Item* item, ListOf<Item>* list) {
     }
     Append(list, copy);
     if (id > list->last_id) list->last_id = id;
+    RaiseCovered(ix, id);
     if (!hasPath) {
       report("Warning: database path is not initialized properly\n");
       report(K::kTemporary);

@@ -480,7 +480,6 @@ bool ParseLine(ParseContext& ctx, operation_item& item, const char* p, const cha
       break;
     case 10: {
       const char* stop = LineEnd(p, end);
-      bool tooMany = false;
       int32_t v;
       p = ScanInt(p, stop, &v);
       item.idDiagnosis[0] = v;
@@ -489,7 +488,8 @@ bool ParseLine(ParseContext& ctx, operation_item& item, const char* p, const cha
         if (!blank) break;
         p = ScanInt(blank + 1, stop, &v);
         if (i >= MEDSTORE_MAX_DIAGNOSES) {
-          ctx.ReportOnce("Too many diagnosis for an organ\n", tooMany);
+          // Each number beyond the tenth is reported and overwrites the tenth.
+          ctx.report("Too many diagnosis for an organ\n");
           i = MEDSTORE_MAX_DIAGNOSES - 1;
         }
         item.idDiagnosis[i] = v;

@@ -33,11 +33,12 @@ bool NamesMatch(const List* db, const char (*mask)[64], const char (*names)[64])
   return true;
 }
 
-template <class List>
-bool TextMatches(const List* db, const char* mask, const char* value, size_t cap) {
-  FieldText m(mask, cap), v(value, cap);
-  if (db->compare) return db->compare(m.text, v.text) == 1;
-  return std::strcmp(m.text, v.text) == 0;
+// Card numbers: the compare callback decides on the whole texts; without it they are equal in
+// their first 64 characters, as names are compared.
+bool CardMatches(const user_list* db, const char* mask, const char* card) {
+  FieldText m(mask, 128), c(card, 128);
+  if (db->compare) return db->compare(m.text, c.text) == 1;
+  return std::strncmp(m.text, c.text, 64) == 0;
 }
 
 template <class Item>
@@ -130,7 +131,7 @@ bool UserPasses(const user_list* db, const user_search_mask& m, const user_item*
   if (m.use_fio == 1 && !NamesMatch(db, m.fio, u->FIO)) return false;
   if (m.sex != 0 && m.sex != u->Sex) return false;
   if (m.use_user_number == 1 && m.user_number != u->UserNumber) return false;
-  if (m.use_user_card == 1 && !TextMatches(db, m.user_card, u->UserCard, 128)) return false;
+  if (m.use_user_card == 1 && !CardMatches(db, m.user_card, u->UserCard)) return false;
   if (m.use_birthday == 1 && (CompareTimes(m.birthday_from, u->Birthday) > 0 ||
                               CompareTimes(m.birthday_to, u->Birthday) < 0))
     return false;

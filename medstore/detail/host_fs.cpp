@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -278,36 +279,58 @@ std::string FindNoCase(const std::string& folder, const std::string& name) {
   return {};
 }
 
-bool ReadWholeAt(int dirFd, const char* name, std::string& out) {
-  int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+ReadResult ReadWholeAt(int dirFd, const char* name, std::string& out, size_t maxSize) {
+  // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer.
+  int fd = ::openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) return errno == ENOENT ? ReadResult::kMissing : ReadResult::kFailed;
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0) {
     ::close(fd);
-    return false;
+    return ReadResult::kFailed;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return ReadResult::kNotRegular;
+  }
+  if (st.st_size < 0 || static_cast<uint64_t>(st.st_size) > maxSize) {
+    ::close(fd);
+    return ReadResult::kTooLarge;
   }
   out.clear();
-  // One byte more than the size: a read that does not fill the buffer has reached the end.
-  out.resize(st.st_size > 0 ? static_cast<size_t>(st.st_size) + 1 : 4096);
+  // One byte more than the size: a read that does not fill the buffer has reached the end. A
+  // file that grows while it is read is cut at the bound.
+  out.resize(static_cast<size_t>(st.st_size) + 1);
   size_t got = 0;
   for (;;) {
     ssize_t n = ::read(fd, out.data() + got, out.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
-      return false;
+      return ReadResult::kFailed;
     }
     got += static_cast<size_t>(n);
-    if (n == 0 || (S_ISREG(st.st_mode) && got < out.size())) break;
-    if (got == out.size()) out.resize(out.size() * 2);
+    if (n == 0 || got < out.size()) break;
+    if (out.size() > maxSize) {
+      ::close(fd);
+      return ReadResult::kTooLarge;
+    }
+    out.resize(std::min(out.size() * 2, maxSize + 1));
   }
   ::close(fd);
   out.resize(got);
-  return true;
+  return ReadResult::kDone;
 }
 
-bool ReadWhole(const std::string& path, std::string& out) {
-  return ReadWholeAt(AT_FDCWD, path.c_str(), out);
+ReadResult ReadWhole(const std::string& path, std::string& out, size_t maxSize) {
+  return ReadWholeAt(AT_FDCWD, path.c_str(), out, maxSize);
+}
+
+bool SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL;
+  ::close(fd);
+  return ok;
 }
 
 bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data) {
@@ -328,15 +351,23 @@ bool WriteReplacing(const std::string& folder, const std::string& name, std::str
     }
     done += static_cast<size_t>(n);
   }
+  if (ok && ::fdatasync(fd) != 0) ok = false;
   if (::close(fd) != 0) ok = false;
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = false;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return false;
+  }
+  // The rename is durable only once the folder is synced.
+  return SyncFolder(folder.empty() ? std::string(".") : folder);
 }
 
 MakeDirResult MakeDir(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) == 0) return MakeDirResult::kCreated;
-  return errno == EEXIST ? MakeDirResult::kExists : MakeDirResult::kFailed;
+  if (errno != EEXIST) return MakeDirResult::kFailed;
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) ? MakeDirResult::kExists
+                                                               : MakeDirResult::kFailed;
 }
 
 bool RemoveDir(const std::string& path) { return ::rmdir(path.c_str()) == 0; }

@@ -4,6 +4,7 @@
 // inside the library CP1251.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -33,13 +34,22 @@ bool ListFolderAt(int dirFd, std::vector<Entry>& out);  // dirFd stays open
 // An entry of the folder whose name equals name ignoring case; exact name preferred.
 std::string FindNoCase(const std::string& folder, const std::string& name);
 
-bool ReadWhole(const std::string& path, std::string& out);
-bool ReadWholeAt(int dirFd, const char* name, std::string& out);
+// Reads a file whole, only when it is a regular file of at most maxSize bytes: a FIFO, a device
+// or a link to one is never read, so it can neither block nor fill the memory.
+enum class ReadResult { kDone, kMissing, kNotRegular, kTooLarge, kFailed };
+ReadResult ReadWhole(const std::string& path, std::string& out, size_t maxSize);
+ReadResult ReadWholeAt(int dirFd, const char* name, std::string& out, size_t maxSize);
 
 // Writes data into folder/name through a temp file in the same folder renamed over the target;
-// the old file stays untouched when anything fails.
+// the file is synced before the rename and the folder after it, so a crash leaves the old or
+// the new content, never an empty file. The old file stays untouched when anything fails.
 bool WriteReplacing(const std::string& folder, const std::string& name, std::string_view data);
 
+// Makes a change of the folder's entries (a rename, a new subfolder) durable. A file system that
+// cannot sync folders counts as done.
+bool SyncFolder(const std::string& folder);
+
+// kExists only for a folder; anything else in the way is kFailed.
 enum class MakeDirResult { kCreated, kExists, kFailed };
 MakeDirResult MakeDir(const std::string& path);
 bool RemoveDir(const std::string& path);  // an empty folder only

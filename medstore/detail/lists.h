@@ -20,8 +20,13 @@ struct medstore_index {
   };
   std::unordered_map<int32_t, Slot> byId;
   std::unordered_map<int32_t, std::vector<void*>> byOperation;  // pushes only
-  std::string hostRoot;    // host folder of the database; empty for lists without a path
-  int32_t markOnDisk = 0;  // high-water mark of ids as last read or written
+  std::string hostRoot;  // host folder of the database; empty for lists without a path
+  // The id mark file: its value as last read or written, -1 when it must be rewritten.
+  int32_t markOnDisk = 0;
+  // Highest id the mark has to keep from coming back: every id handed out automatically and
+  // every id up to the id limit read or used. Ids beyond the limit are never handed out
+  // automatically, so they do not count.
+  int32_t covered = 0;
 };
 
 namespace medstore::detail {

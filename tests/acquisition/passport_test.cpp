@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "acquisition/device_passport.h"
 #include "platform/file.h"
@@ -18,10 +19,25 @@ TEST(ShortNumberTest, Examples) {
     double value;
     const char* text;
   } cases[] = {
-      {1.0, "1."},         {0.1234, "0.1234"}, {2.999999, "3."},  {0.129996, "0.13"},
-      {0.100001, "0.1"},   {-2.999999, "-3."}, {9.999999, "10."}, {-0.999999, "-1."},
-      {32000.0, "32000."}, {0.0, "0."},        {0.5, "0.5"},      {-0.129997, "-0.13"},
-      {12.34, "12.34"},    {1.000004, "1."},   {0.000001, "0."},
+      {1.0, "1."},
+      {0.1234, "0.1234"},
+      {2.999999, "3."},
+      {0.129996, "0.13"},
+      {0.100001, "0.1"},
+      {-2.999999, "-3."},
+      {9.999999, "10."},
+      {-0.999999, "-1."},
+      {32000.0, "32000."},
+      {0.0, "0."},
+      {0.5, "0.5"},
+      {-0.129997, "-0.13"},
+      {12.34, "12.34"},
+      {1.000004, "1."},
+      {0.000001, "0."},
+      // Rounding up only on a last digit of 6 to 9; 5 and below keep their digits.
+      {0.129995, "0.129995"},
+      {0.129999, "0.13"},
+      {2.999995, "2.999995"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(ShortNumber(c.value), c.text) << c.value;
@@ -75,6 +91,25 @@ TEST(DvpText, ParsesKeysValuesAndTolerance) {
   EXPECT_DOUBLE_EQ(p.slopes[3], 1.0);  // extra sets never touch the main one
 }
 
+TEST(DvpText, OkFlagsStoreBitZeroOfEachNumber) {
+  struct Case {
+    const char* value;
+    std::vector<int> ok;
+  } cases[] = {
+      {"1, 0 1,,1", {1, 0, 1, 1}},
+      {"2, -1, 2", {0, 1, 0}},
+      {"3 4 -2 x 7", {1, 0, 0, 1}},
+  };
+  for (const auto& c : cases) {
+    DevicePassport p;
+    p.ok.fill(9);
+    ParseDvpText(p, std::string("OK: ") + c.value + "\n");
+    std::vector<int> ok(p.ok.begin(), p.ok.begin() + c.ok.size());
+    EXPECT_EQ(ok, c.ok) << c.value;
+    EXPECT_EQ(p.ok[c.ok.size()], 9) << c.value;  // slots beyond the list keep their value
+  }
+}
+
 TEST(DvpText, DeviceIdNeedsExactlyTwelveDigits) {
   for (const char* v : {"0A1B2C3D4E5", "0A1B2C3D4E5F0"}) {
     DevicePassport p;
@@ -91,7 +126,14 @@ TEST(DvpText, ListsNeverPassTheChannelCapacity) {
   EXPECT_EQ(p.numChannels, 100000);  // kept as stored
   EXPECT_EQ(UsedChannels(p), 128);
   EXPECT_DOUBLE_EQ(p.slopes[127], 2);
-  EXPECT_EQ(FormatDvp(p).find("SLOPES:"), FormatDvp(p).find("SLOPES:"));  // formats, no overrun
+  // The file carries exactly the 128 stored values, however many channels are claimed.
+  std::string text = FormatDvp(p);
+  size_t at = text.find("\nSLOPES:");
+  ASSERT_NE(at, std::string::npos);
+  std::string slopes = text.substr(at + 1, text.find('\n', at + 1) - at - 1);
+  std::string expected = "SLOPES:";
+  for (int i = 0; i < 128; ++i) expected += i ? ", 2." : " 2.";
+  EXPECT_EQ(slopes, expected);
   p.numChannels = -5;
   EXPECT_EQ(UsedChannels(p), 0);
   EXPECT_NE(FormatDvp(p).find("OK:\n"), std::string::npos);

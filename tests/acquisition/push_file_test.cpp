@@ -113,6 +113,40 @@ TEST_F(PushFiles, SizesAndRoundTripOfBothVariants) {
   EXPECT_EQ(b.frames[2].values, p.frames[2].values);
 }
 
+TEST_F(PushFiles, PassportBlockClaimingMoreChannelsThanItHolds) {
+  struct Case {
+    int32_t claimed;
+    int used;
+  } cases[] = {{129, 128}, {100000, 128}, {-3, 0}};
+  for (const auto& c : cases) {
+    Push p = SamplePush(2);
+    p.passport.numChannels = c.claimed;
+    p.passport.slopes.fill(2.0);
+    ASSERT_EQ(WritePushFile(p, "c:\\Tacmon\\pars\\wide.psh"), 0);
+    std::string bytes = Slurp(Host("pars/wide.psh"));
+    EXPECT_EQ(bytes.size(), 4u + 6912u + 400u) << c.claimed;
+
+    Push back;
+    PushFileInfo info;
+    ASSERT_EQ(ReadPushFile(back, "c:\\Tacmon\\pars\\wide.psh", &info), 0) << c.claimed;
+    EXPECT_TRUE(info.passportBlock);
+    EXPECT_EQ(back.passport.numChannels, c.claimed);  // kept as stored
+    EXPECT_EQ(UsedChannels(back.passport), c.used);
+    ASSERT_EQ(back.FrameCount(), 2);
+    EXPECT_EQ(back.frames[1].values, p.frames[1].values);
+    // Written again, the push is the same file; its passport text holds the stored channels.
+    ASSERT_EQ(WritePushFile(back, "c:\\Tacmon\\pars\\again.psh"), 0);
+    EXPECT_EQ(Slurp(Host("pars/again.psh")), bytes) << c.claimed;
+    std::string dvp = FormatDvp(back.passport);
+    size_t at = dvp.find("\nSLOPES:");
+    ASSERT_NE(at, std::string::npos);
+    std::string line = dvp.substr(at + 1, dvp.find('\n', at + 1) - at - 1);
+    size_t values = 0;
+    for (size_t i = line.find(" 2."); i != std::string::npos; i = line.find(" 2.", i + 1)) ++values;
+    EXPECT_EQ(values, size_t(c.used)) << c.claimed;
+  }
+}
+
 TEST_F(PushFiles, SignOfStoredWordsDependsOnTheReader) {
   Push p = SamplePush(1);
   p.frames[0].values[0] = 0x9C40;

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <functional>
 #include <set>
 
 #include "medstore_test_util.h"
@@ -71,6 +72,68 @@ TEST_F(DatabaseTest, OnlyDecimalFoldersWithMatchingIdsAreRead) {
   list = InitUserDB(C(db), Capture);
   EXPECT_EQ(list->last_id, 8);
   CloseUserDB(list);
+}
+
+// Only regular files of a bounded size are read: a FIFO would block the opening, a link to
+// /dev/zero or a huge file would fill the memory.
+TEST_F(DatabaseTest, RecordsAreReadOnlyFromRegularFiles) {
+  std::string db = MakeDb("DB");
+  Write("DB/1/UserData", PatientFile(1));
+  std::filesystem::create_directories(Host("DB/2"));
+  ASSERT_EQ(mkfifo(Host("DB/2/UserData").c_str(), 0666), 0);
+  std::filesystem::create_directories(Host("DB/3"));
+  std::filesystem::create_symlink("/dev/zero", Host("DB/3/UserData"));
+  ASSERT_EQ(mkfifo(Host("DB/4").c_str(), 0666), 0);
+  Write("DB/5/UserData", PatientFile(5));
+  std::filesystem::resize_file(Host("DB/5/UserData"), (uint64_t(256) << 20) + 1);  // sparse
+  Write("DB/6/UserData", PatientFile(6));
+  user_list* list = InitUserDB(C(db), Capture);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(Count("Warning: failed to open user file\n"), 4);
+  EXPECT_EQ(Messages().size(), 4u);
+  ASSERT_EQ(Size(list), 2);
+  EXPECT_EQ(list->head->idFIO, 1);
+  EXPECT_EQ(list->tail->idFIO, 6);
+  CloseUserDB(list);
+}
+
+// An id mark that exists but cannot be used is reported, never read as 0 in silence, and is
+// replaced by the next change.
+TEST_F(DatabaseTest, UnusableIdMarkIsReportedAndReplaced) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> make;
+  };
+  auto text = [](std::string t) {
+    return [t](const std::string& path) { std::ofstream(path, std::ios::binary) << t; };
+  };
+  const std::vector<Case> cases = {
+      {"empty", text("")},
+      {"not a number", text("x12\r\n")},
+      {"negative", text("-5\r\n")},
+      {"a FIFO", [](const std::string& path) { mkfifo(path.c_str(), 0666); }},
+      {"a link to /dev/zero",
+       [](const std::string& path) { std::filesystem::create_symlink("/dev/zero", path); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Host("DB_op"));
+    std::string db = MakeDb("DB_op");
+    Write("DB_op/7/OperationData", "ID: 7\r\n");
+    c.make(Host("DB_op/medstore_last_id"));
+    Messages().clear();
+    operation_list* list = InitOperationDB(C(db), Capture);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(Messages(), std::vector<std::string>{"Warning: failed to read the last id file\n"});
+    EXPECT_EQ(list->last_id, 7);
+    operation_item o = Blank<operation_item>();
+    ASSERT_EQ(AddOperation(&o, list), 0);
+    EXPECT_EQ(o.ID, 8);
+    EXPECT_EQ(Messages().size(), 1u);  // reported once
+    EXPECT_FALSE(std::filesystem::is_symlink(Host("DB_op/medstore_last_id")));
+    EXPECT_EQ(Read("DB_op/medstore_last_id"), "8\r\n");
+    CloseOperationDB(list);
+  }
 }
 
 TEST_F(DatabaseTest, DatabasePathsResolveLikeWindows) {
@@ -194,6 +257,67 @@ TEST_F(DatabaseTest, IdLimit) {
   CloseDoctorDB(list);
 }
 
+// No id beyond the limit is handed out automatically, so such ids never move the id mark: a
+// record with one, once deleted, leaves the database as it was. Ids up to the limit never come
+// back, and a mark beyond the limit left by an earlier version is reported and ignored.
+TEST_F(DatabaseTest, IdMarkNeverRefusesNewRecordsForGood) {
+  struct Case {
+    const char* name;
+    int explicitId;                     // added with this id (0: none)
+    bool deleted;                       // and deleted again
+    const char* markBefore;             // mark file before the first opening (nullptr: none)
+    int nextId;                         // id 0 gets after reopening; 0: refused
+    std::vector<std::string> messages;  // on reopening and adding
+  };
+  const std::vector<Case> cases = {
+      {"explicit id far beyond the limit", 2000000, true, nullptr, 4, {}},
+      {"explicit id just beyond the limit", 1000001, true, nullptr, 4, {}},
+      {"explicit id at the limit", 1000000, true, nullptr, 1000001, {}},
+      {"record beyond the limit still there",
+       2000000,
+       false,
+       nullptr,
+       0,
+       {"Database is too large\n"}},
+      {"mark beyond the limit from an earlier version",
+       0,
+       false,
+       "2000000\r\n",
+       4,
+       {"Warning: last id 2000000 is beyond the id limit, ignored\n"}},
+      {"mark at the largest automatic id", 0, false, "1000001\r\n", 0, {"Database is too large\n"}},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string name = "DB_doc" + std::to_string(++n);
+    std::string db = MakeDb(name);
+    for (int id : {1, 2, 3})
+      Write(name + "/" + std::to_string(id) + "/DoctorData",
+            "FIO: a b c\r\nidFIO: " + std::to_string(id) + "\r\n");
+    if (c.markBefore) Write(name + "/medstore_last_id", c.markBefore);
+    Messages().clear();
+    doctor_list* list = InitDoctorDB(C(db), Capture);
+    ASSERT_NE(list, nullptr);
+    if (c.explicitId) {
+      doctor_item d = Blank<doctor_item>();
+      d.idFIO = c.explicitId;
+      ASSERT_EQ(AddDoctor(&d, list), 0);
+      if (c.deleted) ASSERT_EQ(DelDoctor(c.explicitId, list), 0);
+    }
+    CloseDoctorDB(list);
+
+    Messages().clear();
+    list = InitDoctorDB(C(db), Capture);
+    doctor_item d = Blank<doctor_item>();
+    EXPECT_EQ(AddDoctor(&d, list), c.nextId ? 0 : 1);
+    EXPECT_EQ(d.idFIO, c.nextId);
+    EXPECT_EQ(Messages(), c.messages);
+    if (c.nextId) EXPECT_EQ(Read(name + "/medstore_last_id"), std::to_string(c.nextId) + "\r\n");
+    CloseDoctorDB(list);
+  }
+}
+
 TEST_F(DatabaseTest, IdsOfDeletedRecordsAreNotReusedAfterReopen) {
   std::string db = MakeDb("DB_op");
   operation_list* list = InitOperationDB(C(db), Capture);
@@ -281,6 +405,75 @@ TEST_F(DatabaseTest, TwoWorkstationsAddingAtOnceKeepEveryRecord) {
   EXPECT_EQ(Size(list), 2 * kEach);
   EXPECT_EQ(written.size(), 2u * kEach);  // nobody's record was overwritten
   EXPECT_EQ(Read("DB_op/medstore_last_id"), "300\r\n");
+  CloseOperationDB(list);
+}
+
+// A workstation that opened the shared folder earlier knows an old mark; its explicit add and
+// its edit must still keep the mark that another workstation raised meanwhile.
+TEST_F(DatabaseTest, ExplicitAddAndEditNeverLowerAnotherWorkstationsMark) {
+  std::string db = MakeDb("DB_op");
+  Write("DB_op/80/OperationData", "ID: 80\r\n");
+  std::filesystem::create_directories(Host("DB_op/40"));  // claimed, record not yet written
+  int ready[2], go[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(go), 0);
+  pid_t late = fork();
+  ASSERT_GE(late, 0);
+  if (late == 0) {
+    // Two handles opened before the other workstation adds anything.
+    operation_list* adding = InitOperationDB(C(db), nullptr);
+    operation_list* editing = InitOperationDB(C(db), nullptr);
+    char byte = 1;
+    if (write(ready[1], &byte, 1) != 1 || read(go[0], &byte, 1) != 1) _exit(9);
+    auto mark = [&] {
+      std::ifstream in(Host("DB_op/medstore_last_id"), std::ios::binary);
+      return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    int failed = 0;
+    operation_item o = Blank<operation_item>();
+    o.ID = 40;
+    if (AddOperation(&o, adding) != 0) failed |= 1;
+    if (mark() != "230\r\n") failed |= 2;
+    operation_item e = *GetOperationByID(80, editing);
+    e.files = nullptr;
+    e.idOrgan = 5;
+    if (EditOperation(80, &e, editing) != 0) failed |= 4;
+    if (mark() != "230\r\n") failed |= 8;
+    CloseOperationDB(adding);
+    CloseOperationDB(editing);
+    _exit(failed);
+  }
+  char byte = 0;
+  ASSERT_EQ(read(ready[0], &byte, 1), 1);
+  pid_t early = fork();
+  ASSERT_GE(early, 0);
+  if (early == 0) {
+    operation_list* list = InitOperationDB(C(db), nullptr);
+    int failed = 0;
+    for (int i = 0; i < 150; ++i) {
+      operation_item o = Blank<operation_item>();
+      failed += AddOperation(&o, list) != 0;
+    }
+    CloseOperationDB(list);
+    _exit(failed);
+  }
+  int status = 0;
+  waitpid(early, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(Read("DB_op/medstore_last_id"), "230\r\n");  // ids 81..230
+  ASSERT_EQ(write(go[1], &byte, 1), 1);
+  waitpid(late, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);  // bits: add failed, mark lowered, edit failed, lowered
+  for (int fd : {ready[0], ready[1], go[0], go[1]}) close(fd);
+
+  operation_list* list = InitOperationDB(C(db), Capture);
+  EXPECT_TRUE(Messages().empty());
+  EXPECT_EQ(Size(list), 152);
+  EXPECT_EQ(GetOperationByID(80, list)->idOrgan, 5);
+  operation_item next = Blank<operation_item>();
+  ASSERT_EQ(AddOperation(&next, list), 0);
+  EXPECT_EQ(next.ID, 231);
   CloseOperationDB(list);
 }
 
@@ -376,6 +569,45 @@ TEST_F(DatabaseTest, FailedEditKeepsTheOldRecord) {
     left.push_back(e.path().filename());
   EXPECT_EQ(left, std::vector<std::string>{"UserData"});  // no temp file left behind
   CloseUserDB(list);
+}
+
+// Whatever stands in the way, the message says which step failed, the result is 1 and an
+// added item stays in the list.
+TEST_F(DatabaseTest, WritesThatFailSayWhichStep) {
+  struct Case {
+    const char* name;
+    int id;     // 0: the next id
+    bool edit;  // Edit instead of Add
+    std::string inTheWay;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {"a file named as the record folder", 5, false, "DB/5",
+       "Warning: failed to create database subdirectory\n"},
+      {"a file named as the next record folder", 0, false, "DB/3",
+       "Warning: failed to create database subdirectory\n"},
+      {"a file named as the folder of an edited record", 7, true, "DB/7",
+       "Warning: failed to create database subdirectory\n"},
+      {"a folder named as the record file", 6, false, "DB/6/UserData/x",
+       "Warning: failed to create database file\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(Host("DB"));
+    std::string db = MakeDb("DB");
+    Write("DB/2/UserData", PatientFile(2));
+    Write(c.inTheWay, "x");
+    user_list* list = InitUserDB(C(db), Capture);
+    Messages().clear();
+    user_item u = Patient("New", c.id);
+    EXPECT_EQ(c.edit ? EditPatient(c.id, &u, list) : AddPatient(&u, list), 1);
+    EXPECT_EQ(Messages().back(), c.message);
+    int id = c.id ? c.id : 3;
+    EXPECT_EQ(u.idFIO, id);
+    EXPECT_EQ(GetPatientByID(id, list) != nullptr, !c.edit);  // a failed Edit adds nothing
+    EXPECT_EQ(Read(c.inTheWay), "x");
+    CloseUserDB(list);
+  }
 }
 
 int g_removed = 0;

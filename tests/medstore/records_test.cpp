@@ -258,19 +258,58 @@ TEST_F(RecordTest, DoctorAndOperationAreWrittenByteExact) {
 }
 
 TEST_F(RecordTest, OperationLinesFollowTheirLimits) {
+  struct Case {
+    const char* name;
+    std::string body;  // after "ID: 4"
+    std::vector<std::string> messages;
+    std::function<void(const operation_item&)> check;
+  };
+  const std::vector<Case> cases = {
+      {"time missing values",
+       "Time: 2020 3 1\r\n",
+       {"Error parsing time\n"},
+       [](const operation_item& o) {
+         EXPECT_EQ(o.Time[2], 1);
+         EXPECT_EQ(o.Time[3], 0);
+       }},
+      {"surgeon name without blanks",
+       "FIO_doctor: Solo\r\n",
+       {"Illegal FIO_doctor\n"},
+       [](const operation_item& o) { EXPECT_STREQ(o.FIO_doctor[0], "Solo"); }},
+      {"organ cut at its first blank or semicolon",
+       "Organ: Left kidney;x\r\n",
+       {},
+       [](const operation_item& o) { EXPECT_STREQ(o.Organ, "Left"); }},
+      {"ten diagnoses fit",
+       "idDiagnosis: 1 2 3 4 5 6 7 8 9 10\r\n",
+       {},
+       [](const operation_item& o) { EXPECT_EQ(o.idDiagnosis[9], 10); }},
+      {"eleventh diagnosis overwrites the tenth",
+       "idDiagnosis: 1 2 3 4 5 6 7 8 9 10 11\r\n",
+       {"Too many diagnosis for an organ\n"},
+       [](const operation_item& o) {
+         EXPECT_EQ(o.idDiagnosis[8], 9);
+         EXPECT_EQ(o.idDiagnosis[9], 11);
+       }},
+      {"each number beyond the tenth is reported",
+       "idDiagnosis: 1 2 3 4 5 6 7 8 9 10 11 12 13\r\n",
+       {"Too many diagnosis for an organ\n", "Too many diagnosis for an organ\n",
+        "Too many diagnosis for an organ\n"},
+       [](const operation_item& o) { EXPECT_EQ(o.idDiagnosis[9], 13); }},
+  };
   std::string db = MakeDb("DB_op");
-  Write("DB_op/4/OperationData",
-        "ID: 4\r\nTime: 2020 3 1\r\nFIO_doctor: Solo\r\nOrgan: Left kidney;x\r\n"
-        "idDiagnosis: 1 2 3 4 5 6 7 8 9 10 11 12\r\n");
-  operation_list* ops = InitOperationDB(C(db), Capture);
-  const operation_item* o = GetOperationByID(4, ops);
-  ASSERT_NE(o, nullptr);
-  EXPECT_EQ(o->Time[2], 1);
-  EXPECT_STREQ(o->Organ, "Left");
-  EXPECT_EQ(o->idDiagnosis[9], 12);
-  EXPECT_EQ(Messages(), (std::vector<std::string>{"Error parsing time\n", "Illegal FIO_doctor\n",
-                                                  "Too many diagnosis for an organ\n"}));
-  CloseOperationDB(ops);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write("DB_op/4/OperationData", "ID: 4\r\n" + c.body);
+    Messages().clear();
+    operation_list* ops = InitOperationDB(C(db), Capture);
+    ASSERT_NE(ops, nullptr);
+    const operation_item* o = GetOperationByID(4, ops);
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(Messages(), c.messages);
+    c.check(*o);
+    CloseOperationDB(ops);
+  }
 }
 
 push_item SamplePush(std::vector<int32_t>& values, std::vector<push_frame>& press,

@@ -1,4 +1,7 @@
 // Searches by name and by mask: selection, copies, id arrays and their release.
+#include <array>
+#include <functional>
+
 #include "medstore_test_util.h"
 
 using namespace medstore_test;
@@ -143,6 +146,9 @@ TEST_F(SearchTest, PatientsByMask) {
   Write("DB/2/UserData",
         "FIO: Petrova Anna Petrovna\r\nidFIO: 2\r\nUserNumber: 6\r\nSex: F\r\n"
         "Birthday: 1970 5 4\r\nNidOrgans: 1\r\nidOrgan: 8\r\nidDiagnosis: 11;\r\n");
+  const std::string k64(64, 'K');
+  Write("DB/3/UserData", "FIO: Sidorov Sidor Sidorovich\r\nidFIO: 3\r\nUserCard: " + k64 +
+                             "-A\r\nBirthday: 1980 1 1\r\n");
   user_list* list = InitUserDB(C(db), Capture);
   auto run = [&](user_search_mask m) {
     user_list* result = nullptr;
@@ -154,30 +160,57 @@ TEST_F(SearchTest, PatientsByMask) {
     GetPatientsExt(nullptr, &result, &ids, nullptr, list);
     return out;
   };
-  user_search_mask all{};
-  EXPECT_EQ(run(all), (std::vector<int>{1, 2}));
-  user_search_mask sex{};
-  sex.sex = 2;
-  EXPECT_EQ(run(sex), std::vector<int>{2});
-  user_search_mask born{};
-  born.use_birthday = 1;
-  born.birthday_from[0] = 1970, born.birthday_from[1] = 5, born.birthday_from[2] = 4;
-  born.birthday_to[0] = 1971;
-  EXPECT_EQ(run(born), std::vector<int>{2});
-  user_search_mask organ{};
-  organ.use_organs = 1;
-  organ.organ_count = 1;
-  organ.organs[0] = 8;
-  EXPECT_EQ(run(organ), (std::vector<int>{1, 2}));
-  organ.use_diagnoses = 1;
-  organ.diagnoses[0][0] = 10;
-  EXPECT_EQ(run(organ), std::vector<int>{1});
-  user_search_mask card{};
-  card.use_user_card = 1;
-  std::strcpy(card.user_card, "C1");
-  card.use_user_number = 1;
-  card.user_number = 5;
-  EXPECT_EQ(run(card), std::vector<int>{1});
+  auto born = [](std::array<int, 3> from, std::array<int, 3> to) {
+    return [=](user_search_mask& m) {
+      m.use_birthday = 1;
+      std::copy(from.begin(), from.end(), m.birthday_from);
+      std::copy(to.begin(), to.end(), m.birthday_to);
+    };
+  };
+  auto card = [](std::string text) {
+    return [=](user_search_mask& m) {
+      m.use_user_card = 1;
+      std::strncpy(m.user_card, text.c_str(), sizeof m.user_card - 1);
+    };
+  };
+  struct Case {
+    const char* name;
+    std::function<void(user_search_mask&)> set;
+    std::vector<int> ids;
+  };
+  const std::vector<Case> cases = {
+      {"all-zero mask", [](user_search_mask&) {}, {1, 2, 3}},
+      {"sex", [](user_search_mask& m) { m.sex = 2; }, {2}},
+      {"born on the lower bound", born({1970, 5, 4}, {1971, 0, 0}), {2}},
+      {"born on the upper bound", born({1960, 1, 1}, {1970, 5, 3}), {1}},
+      {"born on both bounds", born({1970, 5, 4}, {1970, 5, 4}), {2}},
+      {"bounds by month and day", born({1970, 5, 3}, {1970, 5, 3}), {1}},
+      {"born a day after the upper bound", born({1960, 1, 1}, {1970, 5, 2}), {}},
+      {"organ",
+       [](user_search_mask& m) { m.use_organs = 1, m.organ_count = 1, m.organs[0] = 8; },
+       {1, 2}},
+      {"organ and diagnosis",
+       [](user_search_mask& m) {
+         m.use_organs = 1, m.organ_count = 1, m.organs[0] = 8;
+         m.use_diagnoses = 1, m.diagnoses[0][0] = 10;
+       },
+       {1}},
+      {"card and number",
+       [&](user_search_mask& m) {
+         card("C1")(m);
+         m.use_user_number = 1, m.user_number = 5;
+       },
+       {1}},
+      {"card of another patient", card("C2"), {}},
+      {"card equal in its first 64 characters", card(k64 + "-B"), {3}},
+      {"card differing within 64 characters", card(std::string(63, 'K') + "X-A"), {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    user_search_mask m{};
+    c.set(m);
+    EXPECT_EQ(run(m), c.ids);
+  }
   std::string prefix = "Petr";
   int count = 0;
   ASSERT_EQ(GetPatients(C(prefix), nullptr, nullptr, &count, list), 0);
