@@ -256,6 +256,16 @@ TEST_F(RemoveTree, RefusesPathsOutsideTheDatabaseFolders) {
   EXPECT_TRUE(fs::exists(roots_.data() / "OPERATIONS" / "op" / "patient.bin"));
 }
 
+TEST_F(RemoveTree, OtherRootsAllowWhatLiesStrictlyBelowThem) {
+  Write(roots_.data() / "OPERATIONS" / "op" / "patient.bin", "x");
+  const char* kOperations = "c:\\Tacmon\\OPERATIONS\\";
+  EXPECT_EQ(DeletePathTreeWithin("c:\\Tacmon\\OPERATIONS", kOperations), -1);
+  EXPECT_EQ(DeletePathTreeWithin("c:\\Tacmon\\pars", kOperations), -1);
+  EXPECT_EQ(DeletePathTreeWithin("c:\\Tacmon\\OPERATIONS\\op", kOperations), 0);
+  EXPECT_FALSE(fs::exists(roots_.data() / "OPERATIONS" / "op"));
+  EXPECT_TRUE(fs::is_directory(roots_.data() / "OPERATIONS"));
+}
+
 TEST_F(RemoveTree, NeverFollowsALink) {
   // A link inside the record folder: removed as a link, its target untouched.
   fs::create_directory_symlink(outside_, Db() / "DB_op" / "17" / "push" / "elsewhere");
