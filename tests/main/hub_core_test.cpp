@@ -135,7 +135,9 @@ TEST(ParametersInput, IntegerTexts) {
   for (const Case& c : kCases) {
     int32_t v = 0;
     EXPECT_EQ(ScanInt32(c.text, v), c.scans) << c.text;
-    if (c.scans) EXPECT_EQ(v, c.value) << c.text;
+    if (c.scans) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
   EXPECT_EQ(IntSettingFromEdit(0, 3), 3);
   EXPECT_EQ(IntSettingFromEdit(1, 3), 1);
