@@ -58,11 +58,8 @@ bool RemoveNoFollow(const fs::path& p) {
   return ::rmdir(p.c_str()) == 0;
 }
 
-int Refuse(const char* why, std::string_view path) {
-  AddLogMessageF("(3693827)Папка не удалена (%s): %.*s"_cp, why, static_cast<int>(path.size()),
-                 path.data());
-  return -1;
-}
+int Refuse(const char* why, std::string_view path);
+int RemoveBelow(std::string_view path, std::string_view winRoot, int minDepth);
 
 }  // namespace
 
@@ -72,6 +69,25 @@ int WildcardMatch(const char* pattern, const char* name) {
 }
 
 int DeletePathTreeWithin(std::string_view path, std::string_view winRoot) {
+  return RemoveBelow(path, winRoot, 1);
+}
+
+int DeletePathTree(const char* path) {
+  if (!path) return -1;
+  return RemoveBelow(path, winpath::kDatabaseRoot, 2);  // never a database folder itself
+}
+
+namespace {
+
+int Refuse(const char* why, std::string_view path) {
+  AddLogMessageF("(3693827)Папка не удалена (%s): %.*s"_cp, why, static_cast<int>(path.size()),
+                 path.data());
+  return -1;
+}
+
+// Removes path when it lies at least minDepth levels below winRoot and no folder on the way
+// down from the root is a link.
+int RemoveBelow(std::string_view path, std::string_view winRoot, int minDepth) {
   try {
     fs::path root = winpath::Resolve(winRoot).lexically_normal();
     fs::path host = winpath::Resolve(path).lexically_normal();
@@ -80,10 +96,11 @@ int DeletePathTreeWithin(std::string_view path, std::string_view winRoot) {
     const fs::path rel = host.lexically_relative(root);
     int depth = 0;
     for (const fs::path& part : rel) {
-      if (part == ".." || part == "." || part.empty()) return Refuse("вне базы данных"_cp, path);
+      if (part == ".." || part == "." || part.empty())
+        return Refuse("вне разрешенной папки"_cp, path);
       ++depth;
     }
-    if (rel.empty() || depth < 2) return Refuse("вне базы данных"_cp, path);
+    if (rel.empty() || depth < minDepth) return Refuse("вне разрешенной папки"_cp, path);
     // Every folder on the way down must be a real folder: a link there would lead elsewhere.
     fs::path at = root;
     int i = 0;
@@ -102,7 +119,4 @@ int DeletePathTreeWithin(std::string_view path, std::string_view winRoot) {
   }
 }
 
-int DeletePathTree(const char* path) {
-  if (!path) return -1;
-  return DeletePathTreeWithin(path, winpath::kDatabaseRoot);
-}
+}  // namespace

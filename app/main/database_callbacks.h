@@ -14,5 +14,6 @@ int WildcardMatch(const char* pattern, const char* name);
 // followed by "/id"; both separators are understood. 0 done; -1 refused or failed (logged).
 int DeletePathTree(const char* path);
 
-// The same remover for paths strictly below a folder of winRoot (a Windows path ending in "\").
+// The same remover for paths strictly below winRoot (a Windows path ending in "\"), for
+// example the operation folders under "c:\Tacmon\OPERATIONS\".
 int DeletePathTreeWithin(std::string_view path, std::string_view winRoot);

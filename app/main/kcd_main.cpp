@@ -309,7 +309,7 @@ void KCDMain::LoadEnumerations() {}
 void KCDMain::FreeEnumerations() {}
 
 void KCDMain::OpenParameters(ui::Dialog* parent) {
-  KCD_SetParameters dlg(*this, parent);
+  KCD_SetParameters dlg(*this);
   dlg.DoModal(parent);
 }
 

@@ -61,8 +61,7 @@ Text1251 CutToField(Text1251 text) {
 
 }  // namespace
 
-KCD_SetParameters::KCD_SetParameters(KCDMain& holder, ui::Dialog* parent)
-    : Dialog(141), holder_(holder), parent_(parent) {
+KCD_SetParameters::KCD_SetParameters(KCDMain& holder) : Dialog(141), holder_(holder) {
   OnCommand(1019, [this] {
     TakeFromControls();
     ApplyVisibility();

@@ -13,7 +13,8 @@ class KCEditInt;
 
 class KCD_SetParameters : public ui::Dialog {
  public:
-  KCD_SetParameters(KCDMain& holder, ui::Dialog* parent);
+  // Run modally with the opener as owner: DoModal(opener).
+  explicit KCD_SetParameters(KCDMain& holder);
 
   std::string ClassName() const override { return "KCD_SetParameters"; }
 
@@ -30,9 +31,7 @@ class KCD_SetParameters : public ui::Dialog {
   KCEditInt* IntEdit(int id) const;
 
   KCDMain& holder_;
-  ui::Dialog* parent_;
   HubSettings copy_;
   Text1251 displayPeriodText_;   // edit 1001
   Text1251 autosavePeriodText_;  // hidden edit 1009, "%d"
-  int intValues_[6] = {};        // the integer edits, as GetValue gives them
 };

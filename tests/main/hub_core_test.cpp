@@ -135,7 +135,9 @@ TEST(ParametersInput, IntegerTexts) {
   for (const Case& c : kCases) {
     int32_t v = 0;
     EXPECT_EQ(ScanInt32(c.text, v), c.scans) << c.text;
-    if (c.scans) EXPECT_EQ(v, c.value) << c.text;
+    if (c.scans) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
   EXPECT_EQ(IntSettingFromEdit(0, 3), 3);
   EXPECT_EQ(IntSettingFromEdit(1, 3), 1);
@@ -254,6 +256,16 @@ TEST_F(RemoveTree, RefusesPathsOutsideTheDatabaseFolders) {
   EXPECT_TRUE(OutsideIntact());
   EXPECT_TRUE(fs::exists(Db() / "DB_op" / "17" / "OperationData"));
   EXPECT_TRUE(fs::exists(roots_.data() / "OPERATIONS" / "op" / "patient.bin"));
+}
+
+TEST_F(RemoveTree, OtherRootsAllowWhatLiesStrictlyBelowThem) {
+  Write(roots_.data() / "OPERATIONS" / "op" / "patient.bin", "x");
+  const char* kOperations = "c:\\Tacmon\\OPERATIONS\\";
+  EXPECT_EQ(DeletePathTreeWithin("c:\\Tacmon\\OPERATIONS", kOperations), -1);
+  EXPECT_EQ(DeletePathTreeWithin("c:\\Tacmon\\pars", kOperations), -1);
+  EXPECT_EQ(DeletePathTreeWithin("c:\\Tacmon\\OPERATIONS\\op", kOperations), 0);
+  EXPECT_FALSE(fs::exists(roots_.data() / "OPERATIONS" / "op"));
+  EXPECT_TRUE(fs::is_directory(roots_.data() / "OPERATIONS"));
 }
 
 TEST_F(RemoveTree, NeverFollowsALink) {
