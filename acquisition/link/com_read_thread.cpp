@@ -164,14 +164,12 @@ int CCOMReadThread::Quit() {
   quitting_ = true;
   stopRequested_ = true;
   wake_.Set();
-  {
-    // Wake a port wait at once instead of at its time limit.
-    TimedLock l(portLock_, kPortLockMs);
-    if (l) {
-      if (port1_) port1_->CancelIo();
-      if (port2_) port2_->CancelIo();
-    }
-  }
+  // Wake a port wait at once instead of at its time limit. CancelIo waits for the calls it
+  // wakes to leave, so it runs on copies of the ports, outside the port lock.
+  std::shared_ptr<ByteTransport> p1 = Port(1);
+  std::shared_ptr<ByteTransport> p2 = Port(2);
+  if (p1) p1->CancelIo();
+  if (p2) p2->CancelIo();
   quitWord_ = -1;
   PostThreadMessage(kLinkMsgQuit, reinterpret_cast<uintptr_t>(&quitWord_));
   if (!Join(5000)) {
@@ -289,11 +287,24 @@ void CCOMReadThread::CloseBothPorts() {
 }
 
 void CCOMReadThread::SendAdapterDisconnect(int which) {
-  if (ReceptorDataFormat() == 2) return;
-  auto p = Port(which);
-  if (!p || !p->IsOpen()) return;
-  p->WriteText(kAdapterDisconnectCommand, 100);
+  if (auto p = Port(which)) SendAdapterDisconnect(*p);
+}
+
+void CCOMReadThread::SendAdapterDisconnect(ByteTransport& port) {
+  if (ReceptorDataFormat() == 2 || !port.IsOpen()) return;
+  port.WriteText(kAdapterDisconnectCommand, 100);
   Pause(100);
+}
+
+void CCOMReadThread::TakePorts(std::shared_ptr<ByteTransport>& p1,
+                               std::shared_ptr<ByteTransport>& p2) {
+  TimedLock l(portLock_, kPortLockMs);
+  if (!l) {
+    ReportCantLock("7122739");
+    return;
+  }
+  p1 = std::move(port1_);
+  p2 = std::move(port2_);
 }
 
 void CCOMReadThread::CloseLinkPorts() {
@@ -702,8 +713,7 @@ bool CCOMReadThread::ConnectFixed(bool two) {
       return false;
     }
     AddLogMessageF("Test ICom=%d Device=%d", s.comPort, c->deviceNumber);
-    if (OpenReceptorPort(s.comPort, c->id, two) == 0 &&
-        (!two || OpenSecondPort(s.comPort2) == 0)) {
+    if (OpenReceptorPort(s.comPort, c->id, two) == 0 && (!two || OpenSecondPort(s.comPort2) == 0)) {
       char status[200];
       if (two) {
         AddLogMessageF(
@@ -854,7 +864,7 @@ int CCOMReadThread::ReadingLoop() {
 
 void CCOMReadThread::Disconnect() {
   KillLinkTimer();
-  bool told = false;
+  std::shared_ptr<ByteTransport> p1, p2;
   {
     TimedLock link(LinkLock(), kLinkLockMs);
     if (!link) {
@@ -863,20 +873,24 @@ void CCOMReadThread::Disconnect() {
     }
     try {
       if (owner_.discardLivePush) owner_.discardLivePush();
-      if (PortOpen(1)) {
-        if (!fileMode_.load()) {
-          SendAdapterDisconnect(1);
-          CloseBothPorts();
-          told = true;
-          AddLogMessage("Разорвано соединение с механорецептором"_cp);
-        } else {
-          CloseBothPorts();
-        }
-      }
+      // The ports leave their slots under the link lock, so no timer reads them from now on;
+      // the adapter command with its pauses and the close follow outside the lock.
+      if (PortOpen(1)) TakePorts(p1, p2);
     } catch (const std::exception&) {
       AddLogMessage("(50428739)exception");
     }
   }
-  // Told after the link lock is released: the hub's thread may be waiting for that lock.
-  if (told) TellHubPortClosed();
+  if (!p1) return;
+  try {
+    const bool portMode = !fileMode_.load();
+    if (portMode) SendAdapterDisconnect(*p1);
+    p1->Close();
+    if (p2) p2->Close();
+    if (portMode) {
+      AddLogMessage("Разорвано соединение с механорецептором"_cp);
+      TellHubPortClosed();
+    }
+  } catch (const std::exception&) {
+    AddLogMessage("(50428739)exception");
+  }
 }

@@ -5,9 +5,14 @@
 //
 // Threads and locks. The reading thread runs the connection procedures and the reading loop.
 // The link timer (averaging or poll) runs wherever its owner calls TickTimers, normally the
-// operation window's thread; the ring is read there too. Lock order, outermost first:
-//   LinkLock() (process-wide, 1000 ms) -> buffer lock (500 ms) -> ring lock (500 ms);
-//   the port lock (500 ms) and the host's passport lock (1000 ms) are taken alone.
+// operation window's thread; the ring is read there too. Lock order, outermost first (whoever
+// holds one takes only locks further right):
+//   LinkLock() (process-wide, 1000 ms) -> buffer lock (500 ms) -> ring lock (500 ms)
+//   -> port lock (500 ms).
+// The port lock guards only the two port slots: it is held to read or swap them, never across
+// port I/O or a wait; ports are used, cancelled and closed through copies taken out of it. The
+// host's passport lock (1000 ms) is taken with none of these held; the timer lock and the
+// host's settings lock are innermost and held only to copy a value.
 // A lock that times out skips its step and writes its numbered "can't lock" message.
 //
 // Wiring. The hub implements LinkHost (settings snapshot, passport registry under its lock,
@@ -207,6 +212,10 @@ class CCOMReadThread : public WorkerThread {
   void Pause(int ms);  // a wait that only Quit cuts short
   void TellHubPortClosed();
   void SendHub(uint32_t message);
+  // "btdis" to the adapter on port, then the 100 ms pause (nothing in format 2).
+  void SendAdapterDisconnect(ByteTransport& port);
+  // Empties both port slots into p1, p2 (the ports stay open).
+  void TakePorts(std::shared_ptr<ByteTransport>& p1, std::shared_ptr<ByteTransport>& p2);
   void StartLinkTimer(LinkTimerMode mode, int periodMs);
   void KillLinkTimer();
   void ConnectedStep();  // step 5 of Connect
