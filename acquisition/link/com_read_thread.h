@@ -21,6 +21,11 @@
 // images with TakeImage() on 1037, calls ResetDeliveryCounter() on 1038; Connect posts 1033
 // (file mode) or 1041, Disconnect posts 1034 (file mode) or calls RequestStop(); on closing it
 // calls Quit(). tools/tacpush/cmd_record.cpp does all of this without a GUI.
+//
+// Sources: com_read_thread.cpp (the thread's life, port slots, disconnect), link_connect.cpp
+// (opening ports, the connection procedures), link_reading.cpp (the reading loop),
+// link_timers.cpp (averaging and poll timers), image_ring.cpp (the ring), link_host.cpp
+// (settings, SimpleLinkHost); detail/link_limits.h holds the time limits they share.
 #pragma once
 
 #include <atomic>
