@@ -84,6 +84,7 @@ const char* const kTagWorkUi = "13212";
 const char* const kTagAddLock = "13213";
 const char* const kTagFileLost = "13214";
 const char* const kTagPathLock = "13215";
+const char* const kTagStartRing = "13216";
 
 // The add lock is held only to stamp and queue, never across file I/O; a reporter waits at most
 // this long for it, and then at most kFileWaitMs for its lines to reach the file.
@@ -390,9 +391,13 @@ void StartMessageLog(const char* path) {
   }
   window->Start();
   {
-    TimedLock ring(s.ringLock, -1);
-    s.ring.Clear();
-    s.workAlive = true;
+    TimedLock ring(s.ringLock, kRingLockMs);
+    if (ring) {
+      s.ring.Clear();
+      s.workAlive = true;
+    } else {
+      ReportCantLock(kTagStartRing);  // the window then shows no messages
+    }
   }
   work->Start();
 }
