@@ -7,8 +7,7 @@
 
 #include <array>
 #include <atomic>
-#include <cmath>
-#include <limits>
+#include <cerrno>
 #include <memory>
 #include <thread>
 
@@ -26,11 +25,13 @@ using Sensors = std::array<int16_t, sim::kSensors>;
 
 constexpr const char* kId = "0a1b2c3d4e5f";
 
+// Writes all bytes unless the reader leaves them unread for a second.
 bool WriteAll(int fd, const std::vector<uint8_t>& bytes) {
+  const double end = MonotonicSeconds() + 1.0;
   size_t done = 0;
   while (done < bytes.size()) {
     ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EAGAIN) {
+    if (n < 0 && errno == EAGAIN && MonotonicSeconds() < end) {
       SleepMs(1);
       continue;
     }
@@ -48,6 +49,8 @@ class HandProbe {
     std::string err;
     pty_ = sim::PtyLink::Create(com, &err);
     EXPECT_TRUE(pty_) << err;
+    // Never blocks the test when the link stops reading (a failed connect, a retry pause).
+    if (pty_) ::fcntl(pty_->Master(), F_SETFL, ::fcntl(pty_->Master(), F_GETFL) | O_NONBLOCK);
   }
   ~HandProbe() { StopStreaming(); }
   bool ok() const { return pty_ != nullptr; }
