@@ -12,7 +12,8 @@
 // The port lock guards only the two port slots: it is held to read or swap them, never across
 // port I/O or a wait; ports are used, cancelled and closed through copies taken out of it. The
 // host's passport lock (1000 ms) is taken with none of these held; the timer lock and the
-// host's settings lock are innermost and held only to copy a value.
+// host's settings lock are innermost and held only to copy a value. Messages may be reported
+// under any of these locks: the message log never waits on the link.
 // A lock that times out skips its step and writes its numbered "can't lock" message.
 //
 // Wiring. The hub implements LinkHost (settings snapshot, passport registry under its lock,
