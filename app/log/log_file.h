@@ -1,7 +1,7 @@
 // The log file "Logs\LogFile2.log": appends messages and cuts the file to its newest 9999
 // lines once it holds more than 10000. The writer remembers where each line of the file ends,
 // so a message costs one append (and the file is read again only when someone else changed it).
-// Not thread-safe: the message log calls it under its add lock.
+// Not thread-safe: the message log's file thread is its only user.
 #pragma once
 
 #include <sys/types.h>
