@@ -217,7 +217,7 @@ Rect PlaceInCorner(const Rect& work, const Rect& w, int corner) {
 }
 
 int ReadLogPlace(std::string_view winPath) {
-  File f(winPath, "r");
+  File f(winPath, "r", kLogPlaceMaxBytes);
   if (!f) return 0;
   int mark = 0, corner = 0;
   if (std::fscanf(f.Raw(), "%d %d", &mark, &corner) != 2) return 0;
