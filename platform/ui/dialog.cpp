@@ -127,8 +127,8 @@ int ScrollCodeOf(int action) {
   }
 }
 
-// Keys reach accelerators before the focused control, as the original's message loop
-// translates them first.
+// Keys reach accelerators before the focused control: an accelerator key triggers its command
+// even while an edit or list has the focus.
 class AcceleratorFilter : public QObject {
  public:
   bool eventFilter(QObject* obj, QEvent* e) override {
@@ -797,7 +797,7 @@ void Dialog::OnMessage(uint32_t message, std::function<intptr_t(uintptr_t, intpt
 
 int Dialog::DoModal(Dialog* owner) {
   if (window_) return -1;
-  // Without an owner the active window owns the dialog, as the original framework does.
+  // Without an owner the active window owns the dialog (and is disabled while it runs).
   if (!owner) {
     uint64_t best = 0;
     for (Dialog* d : Registry()) {
@@ -1201,7 +1201,7 @@ bool Dialog::SetTimer(int id, int ms) {
       if (!alive.expired() && window_) OnTimer(id);
     });
   }
-  t->start(std::max(10, ms));  // the original's minimum timer period
+  t->start(std::max(10, ms));  // timers never run faster than every 10 ms
   return true;
 }
 
@@ -1369,7 +1369,7 @@ int ListBox::AddString(std::string_view text) {
   QSignalBlocker b(w_);
   int index = w_->count();
   auto* item = new QListWidgetItem(ToQString(text));
-  // Sorted list boxes keep their items in order (case-insensitive, as the original).
+  // Sorted list boxes keep their items in order, case-insensitive.
   QVariant sorted = w_->property("tacmonStyle");
   if (sorted.isValid() && (sorted.toUInt() & Style::Sort)) {
     Text1251 t(text);
@@ -1700,7 +1700,7 @@ int ProgressBar::GetPos() const { return w_ ? w_->value() : 0; }
 void ProgressBar::StepIt() {
   if (!w_) return;
   int v = w_->value() + step_;
-  // Past the end the bar starts again from the bottom, as the original's does.
+  // Past the end the bar wraps round and starts again from the bottom.
   if (v > w_->maximum()) v = w_->minimum() + (v - w_->maximum());
   w_->setValue(std::clamp(v, w_->minimum(), w_->maximum()));
 }
