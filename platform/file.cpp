@@ -86,6 +86,7 @@ File& File::operator=(File&& o) noexcept {
 bool File::Open(std::string_view winPath, const char* mode, int64_t maxBytes, bool quiet) {
   Close();
   failed_ = false;
+  refused_ = false;
   pending_ = -2;
   std::string m;
   text_ = true;
@@ -100,13 +101,15 @@ bool File::Open(std::string_view winPath, const char* mode, int64_t maxBytes, bo
   // A folder is no file, as on Windows: refused without a report.
   int fd = OpenRegularFile(host, flags);
   if (fd < 0) {
-    if (!quiet && IsSpecialFile(host)) ReportNotRegular(winPath);
+    refused_ = IsSpecialFile(host);
+    if (refused_ && !quiet) ReportNotRegular(winPath);
     return false;
   }
   if (m[0] == 'r') {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || st.st_size > maxBytes) {
       ::close(fd);
+      refused_ = true;
       if (!quiet) ReportTooLarge(winPath, maxBytes);
       return false;
     }

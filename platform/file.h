@@ -67,6 +67,8 @@ class File {
   // 0 when every write and the close succeeded, -1 otherwise. Idempotent.
   int Close();
   bool Failed() const { return failed_; }
+  // The last Open refused the file: not a regular file, or over the bound (also when quiet).
+  bool Refused() const { return refused_; }
   // The C stream, for fscanf of numbers (CR is white space to scanf).
   FILE* Raw() const { return f_; }
 
@@ -74,6 +76,7 @@ class File {
   FILE* f_ = nullptr;
   bool text_ = false;
   bool failed_ = false;
+  bool refused_ = false;
   int pending_ = -2;  // one byte read ahead while translating CR LF
 };
 

@@ -133,12 +133,18 @@ TEST(RegularFilesOnly, FifoAndDeviceAreRefusedAtOnceAndReported) {
                 std::vector<std::string>{"File '" + path + "' is not a regular file; not opened"})
           << mode;
     }
+    File quiet;
+    EXPECT_FALSE(quiet.Open(path, "r", kReadLimit, /*quiet=*/true));
+    EXPECT_TRUE(quiet.Refused());
     std::string out = "stale";
     g_reports.clear();
     EXPECT_FALSE(ReadWholeFile(path, out, /*textMode=*/true, kReadLimit, /*quiet=*/true));
     EXPECT_TRUE(out.empty());
     EXPECT_TRUE(g_reports.empty());
   }
+  File missing;
+  EXPECT_FALSE(missing.Open("c:\\Tacmon\\none.par", "r"));
+  EXPECT_FALSE(missing.Refused());
   SetLogSink(previous);
   ::alarm(0);
 }
