@@ -42,6 +42,7 @@ class LogFileWriter {
   bool Refresh();  // makes lineEnds_ match the file on disk
   int Cut();
   void Remember(int fd);
+  void NoteRefusal();  // after an open failed: tells once when the path is no regular file
 
   Text1251 path_;
   std::filesystem::path host_;
@@ -52,6 +53,7 @@ class LogFileWriter {
   std::timespec mtime_{};
   // Offset just after each LF of the file.
   std::vector<int64_t> lineEnds_;
+  Text1251 refusalNoted_;
 };
 
 }  // namespace msglog

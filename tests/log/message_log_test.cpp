@@ -181,6 +181,24 @@ TEST_F(MessageLogTest, DockingCornerFileAndUserMoves) {
   EXPECT_EQ(GetMessageList().corner, 0);
 }
 
+// The window's place is read at every popup; a place file that cannot be read is reported
+// once, never again by the popup of its own report.
+TEST_F(MessageLogTest, UnreadablePlaceFileIsReportedOnceNotAtEveryPopup) {
+  std::filesystem::create_symlink("/dev/zero", roots_.data() / "Logs" / "logplace.bin");
+  SetNoAutoPopup(false);
+  for (const char* text : {"one", "two"}) {
+    AddLogMessage(text);
+    ASSERT_TRUE(FlushMessageLog(3000));
+  }
+  SleepMs(200);
+  ASSERT_TRUE(FlushMessageLog(3000));
+  const std::string file = FileText();
+  size_t reports = 0;
+  for (size_t at = 0; (at = file.find("logplace.bin", at)) != std::string::npos; ++at) ++reports;
+  EXPECT_EQ(reports, 1u) << file;
+  EXPECT_NE(file.find("two  [STAMP]"), std::string::npos);
+}
+
 TEST_F(MessageLogTest, EraseDeletesTheFileAndEmptiesTheList) {
   AddLogMessage("one");
   ASSERT_TRUE(FlushMessageLog(3000));
