@@ -42,7 +42,7 @@ int WriteLines(std::string_view relative, const std::vector<Text1251>& lines) {
   Text1251 text;
   for (const Text1251& l : lines) text += l + "\n";
   int rc = WriteWholeFile(DataPath(relative), text, true);
-  if (rc != 0) AddLogMessageF("(8201)Не удается записать файл %s", DataPath(relative).c_str());
+  if (rc != 0) AddLogMessageF("(8201)Не удается записать файл %s"_cp, DataPath(relative).c_str());
   return rc;
 }
 
@@ -104,7 +104,7 @@ int LoadOrganTable(OrganTable& table) {
     e.diagnoses.emplace_back();
     Text1251 diagnoses;
     if (!IsPlainFileName(number)) {
-      AddLogMessageF("(8202)Номер органа '%s' не может быть именем файла диагнозов",
+      AddLogMessageF("(8202)Номер органа '%s' не может быть именем файла диагнозов"_cp,
                      number.c_str());
     } else if (ReadWholeFile(DataPath("enums\\organ\\" + number + ".txt"), diagnoses, true)) {
       for (Text1251& d : ParseDiagnosisLines(diagnoses)) e.diagnoses.push_back(std::move(d));
