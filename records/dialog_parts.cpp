@@ -32,13 +32,13 @@ void FillSorted(ui::ListBox list, std::vector<Row> rows) {
   if (!list.Valid()) return;
   SortRows(rows);
   QListWidget* w = list.Widget();
+  // One-line rows: the view need not measure each of them (long lists fill in one pass).
+  w->setUniformItemSizes(true);
   QSignalBlocker block(w);
-  w->setUpdatesEnabled(false);
-  int first = list.GetCount();
+  const int first = list.GetCount();
   for (const Row& r : rows) list.InsertString(-1, r.first);
   for (size_t i = 0; i < rows.size(); ++i)
     list.SetItemData(first + static_cast<int>(i), rows[i].second);
-  w->setUpdatesEnabled(true);
 }
 
 void FillSorted(ui::ComboBox combo, std::vector<Row> rows) {
