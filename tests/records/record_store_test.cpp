@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "records/record_forms.h"
 #include "tests/support/scratch_roots.h"
 
@@ -180,6 +182,52 @@ TEST_F(RecordStore, AFailedEditKeepsTheOldRecordAndAnEditKeepsTheAdditionalFiles
   EXPECT_FALSE(out.Why().empty());
   ASSERT_NE(GetPatientByID(1, db), nullptr);
   EXPECT_STREQ(GetPatientByID(1, db)->FIO[0], "new");
+  CloseUserDB(db);
+}
+
+// Random typing from an alphabet of everything the record files treat specially.
+TEST_F(RecordStore, RandomTypingReadsBackAsStored) {
+  const std::vector<std::string> pieces = {
+      " ",    "  ",   "\t",    ";",       "; ",          "\r\n",    "\n",
+      "\r",   ":",    "FIO: ", "Notes: ", "Diagnosis: ", "idFIO: ", "Organ: ",
+      "x",    "Я"_cp, "ё"_cp,  "0",       "-",           ".",       std::string(70, 'w'),
+      "\x01", "\xA0"};
+  std::mt19937 rng(20261211);
+  auto typed = [&](int maxPieces) {
+    std::string s;
+    for (int n = static_cast<int>(rng() % (maxPieces + 1)); n > 0; --n)
+      s += pieces[rng() % pieces.size()];
+    return s;
+  };
+  constexpr int kForms = 60;
+  std::vector<records::PatientRecord> stored(kForms);
+  user_list* db = OpenPatients();
+  ASSERT_NE(db, nullptr);
+  for (int i = 0; i < kForms; ++i) {
+    records::PatientForm f;
+    for (auto& n : f.names) n = typed(4);
+    f.card = typed(6);
+    f.sexIndex = static_cast<int>(rng() % 3) - 1;
+    f.notes = typed(8);
+    f.diagnosis = typed(8);
+    for (int k = static_cast<int>(rng() % 12); k > 0; --k) {
+      records::OrganRow r{static_cast<int32_t>(rng() % 5), typed(5), {}};
+      for (int j = static_cast<int>(rng() % 4); j > 0; --j)
+        r.diagnoses.push_back(static_cast<int32_t>(rng() % 12));
+      f.organs.push_back(r);
+    }
+    ASSERT_EQ(records::BuildPatient(f, table_, stored[i]), std::nullopt);
+    ASSERT_TRUE(records::StorePatient(db, *stored[i].Item(), 0).stored) << i;
+  }
+  CloseUserDB(db);
+  db = OpenPatients();
+  for (int i = 0; i < kForms; ++i) {
+    const user_item* back = GetPatientByID(i + 1, db);
+    ASSERT_NE(back, nullptr) << i;
+    EXPECT_TRUE(records::SamePatient(*back, *stored[i].Item()))
+        << i << ":\n"
+        << ReadBytes(roots_.database() / "DB" / std::to_string(i + 1) / "UserData");
+  }
   CloseUserDB(db);
 }
 
