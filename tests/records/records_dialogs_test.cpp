@@ -176,6 +176,32 @@ TEST_F(RecordsDialogs, BadInputAndAFailedStoreKeepTheFormAndSayWhy) {
   EXPECT_EQ(host_.patients->head, nullptr);
 }
 
+TEST_F(RecordsDialogs, NamesEditedInTheChoiceDialogsAreSavedAndShown) {
+  Run("click 1000\n"
+      "click 1013\nselect 1004 1\ntext 1001 zzz\nclick 2\n"  // cancelled: nothing changes
+      "click 1013\nselect 1004 0\ntext 1001  печень \ndump " +
+          Dump("choice.json") + "\n" + Snapshot("organ_choice.png") +
+          "click 1\n"
+          "select 1124 0\nclick 1015\nselect 1004 2\ntext 1001 цирроз\nclick 1\ndump " +
+          Dump("patient.json") + "\nclick 1008\nclick 1\n",
+      [this] { return records::RunPatientsDialog(nullptr, host_); });
+  std::string choice = Read(Dump("choice.json"));
+  EXPECT_TRUE(Has(choice, R"("items":["1:  печень","2: org2","3: organ3","4: organ4","5: other"])"))
+      << choice;
+  EXPECT_TRUE(
+      Has(choice, R"({"class":"KCD_ListWithNumberOrgans","template":148,"caption":"Органы")"))
+      << choice;
+  const fs::path organ = host_.roots().data() / "ENUMS" / "ORGAN";
+  EXPECT_EQ(ReadBytes(organ / "organs.txt"),
+            "1 печень\r\n2 org2\r\n3 organ3\r\n4 organ4\r\n5 other\r\n"_cp);
+  EXPECT_EQ(ReadBytes(organ / "1.txt"),
+            "other\r\norg1-d1\r\nцирроз\r\norg1-d3\r\norg1-d4\r\norg1-d5\r\n"_cp);
+  EXPECT_EQ(host_.organs.Organ(1)->name, "печень"_cp);
+  std::string patient = Read(Dump("patient.json"));
+  EXPECT_TRUE(Has(patient, R"("items":["печень"],"selection":0)")) << patient;
+  EXPECT_TRUE(Has(patient, R"("items":["цирроз"])")) << patient;
+}
+
 TEST_F(RecordsDialogs, MissingDatabasesCloseTheDialogsAtOnce) {
   TestHost none(false);
   EXPECT_EQ(Run("answer OK\n", [&] { return records::RunPatientsDialog(nullptr, none); }),
