@@ -16,9 +16,10 @@ namespace {
 constexpr const char* kParameterSet = "KCDOperationDescription";
 constexpr const char* kNoHospital = "???";
 
-constexpr int kAnchors[][2] = {{1119, 14}, {1118, 14}, {1117, 14}, {1015, 14}, {1016, 14},
-                               {1004, 14}, {1005, 14}, {1006, 15}, {1010, 2},  {1013, 2},
-                               {1018, 2},  {1, 6},     {2, 6},     {57670, 6}};
+// Choices and descriptions stretch with the width, the notes also with the height.
+constexpr int kAnchors[][2] = {{1119, 11}, {1118, 11}, {1117, 11}, {1015, 11}, {1016, 11},
+                               {1004, 11}, {1005, 11}, {1006, 15}, {1010, 3},  {1013, 3},
+                               {1018, 3},  {1, 6},     {2, 6},     {57670, 6}};
 
 // Multi-line texts are kept with LF; the edits show CR LF.
 Text1251 FromEdit(Text1251 s) {

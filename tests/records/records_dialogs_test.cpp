@@ -4,11 +4,16 @@
 // its entries back at the next opening; limits, bad input and failed stores.
 #include <gtest/gtest.h>
 
+#include <QPixmap>
+#include <QWidget>
 #include <fstream>
 
 #include "platform/file.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
+#include "records/kcd_doctors.h"
+#include "records/kcd_operation_description.h"
+#include "records/kcd_patients.h"
 #include "records/record_forms.h"
 #include "records/record_store.h"
 #include "tests/records/records_test_host.h"
@@ -200,6 +205,50 @@ TEST_F(RecordsDialogs, NamesEditedInTheChoiceDialogsAreSavedAndShown) {
   std::string patient = Read(Dump("patient.json"));
   EXPECT_TRUE(Has(patient, R"("items":["печень"],"selection":0)")) << patient;
   EXPECT_TRUE(Has(patient, R"("items":["цирроз"])")) << patient;
+}
+
+TEST_F(RecordsDialogs, GrownDialogsKeepEveryControlInside) {
+  OperationDescription d;
+  KCD_Patients patients(host_);
+  KCD_Doctors surgeons(host_);
+  KCDOperationDescription description(host_, d, false, true);
+  struct Case {
+    ui::Dialog* dialog;
+    const char* picture;
+  };
+  for (const Case& c :
+       {Case{&patients, "patients_grown.png"}, Case{&surgeons, "surgeons_grown.png"},
+        Case{&description, "description_grown.png"}}) {
+    ASSERT_TRUE(c.dialog->Create());
+    c.dialog->ShowWindow(ui::SW_SHOW);
+    ui::Rect r = c.dialog->ClientRect();
+    c.dialog->SetClientSize(r.Width() * 3 / 2, r.Height() * 3 / 2);
+    uitest::PumpFor(50);
+    const ui::Rect client = c.dialog->ClientRect();
+    EXPECT_GT(client.Width(), r.Width());
+    for (int id : c.dialog->ItemIds()) {
+      if (id < 0 || !c.dialog->IsItemVisible(id)) continue;
+      ui::Rect item = c.dialog->ItemRect(id);
+      EXPECT_TRUE(item.left >= 0 && item.top >= 0 && item.right <= client.right &&
+                  item.bottom <= client.bottom)
+          << c.picture << ": control " << id;
+    }
+    fs::create_directories(TACMON_RECORDS_SNAPSHOTS);
+    c.dialog->Widget()->grab().save(QString(TACMON_RECORDS_SNAPSHOTS) + "/" + c.picture);
+    if (c.dialog == &patients) {
+      // The summary line stays above the record list.
+      EXPECT_LE(c.dialog->ItemRect(1020).bottom, c.dialog->ItemRect(1004).top);
+      c.dialog->SendCommand(1000);  // and the editing controls fit too
+      uitest::PumpFor(20);
+      for (int id : c.dialog->ItemIds())
+        if (id > 0 && c.dialog->IsItemVisible(id))
+          EXPECT_LE(c.dialog->ItemRect(id).bottom, client.bottom) << id;
+      c.dialog->Widget()->grab().save(QString(TACMON_RECORDS_SNAPSHOTS) +
+                                      "/patients_edit_grown.png");
+    }
+    c.dialog->DestroyWindow();
+    uitest::PumpFor(20);
+  }
 }
 
 TEST_F(RecordsDialogs, MissingDatabasesCloseTheDialogsAtOnce) {
