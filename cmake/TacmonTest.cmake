@@ -1,5 +1,6 @@
-# tacmon_add_test(name SOURCES ... LIBS ...): a GoogleTest executable registered with ctest.
-# Every test runs headless (offscreen Qt) with its own scratch data roots.
+# tacmon_add_test(name SOURCES ... LIBS ... [LABELS ...]): a GoogleTest executable registered
+# with ctest. Every test runs headless (offscreen Qt) with its own scratch data roots. Programs
+# labelled "threads" also join the target tests_threads (what scripts/sanitize thread builds).
 function(tacmon_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -14,6 +15,9 @@ function(tacmon_add_test name)
   set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if("threads" IN_LIST T_LABELS)
+    add_dependencies(tests_threads ${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()
