@@ -1,5 +1,6 @@
-# tacmon_add_test(name SOURCES ... LIBS ...): a GoogleTest executable registered with ctest.
-# Every test runs headless (offscreen Qt) with its own scratch data roots.
+# tacmon_add_test(name SOURCES ... LIBS ... [LABELS label]): a GoogleTest executable registered
+# with ctest. Every test runs headless (offscreen Qt) with its own scratch data roots. Programs
+# labelled "threads" also join the target tests_threads (what scripts/sanitize thread builds).
 function(tacmon_add_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
@@ -13,7 +14,15 @@ function(tacmon_add_test name)
                                              TACMON_XDG_DIR="${CMAKE_BINARY_DIR}/xdg")
   set(props ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
   if(T_LABELS)
+    # gtest_discover_tests passes a list on as separate words: one label per program.
+    list(LENGTH T_LABELS count)
+    if(count GREATER 1)
+      message(FATAL_ERROR "${name}: one label only (got ${T_LABELS})")
+    endif()
     list(APPEND props LABELS "${T_LABELS}")
+  endif()
+  if("threads" IN_LIST T_LABELS)
+    add_dependencies(tests_threads ${name})
   endif()
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ${props})
 endfunction()

@@ -1,6 +1,7 @@
 #include "link_test_support.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -37,7 +38,14 @@ ProbeProcess::ProbeProcess(const std::vector<std::string>& args, const std::stri
   posix_spawn_file_actions_destroy(&fa);
 }
 
-ProbeProcess::~ProbeProcess() { Stop(); }
+ProbeProcess::~ProbeProcess() {
+  if (pid_ <= 0) return;
+  // A program that dies instead of ending cleanly (a crash, a sanitizer report) fails the test.
+  int status = Stop();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << "status " << status << " from " << out_ << ":\n"
+      << Output();
+}
 
 bool ProbeProcess::Ready(int com, int ms) {
   auto link = winpath::PortsFolder() / ("COM" + std::to_string(com));

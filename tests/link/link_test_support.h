@@ -21,7 +21,7 @@ class ProbeProcess {
  public:
   ProbeProcess(const std::vector<std::string>& args, const std::string& outFile,
                const std::string& program = "tacprobe");
-  ~ProbeProcess();                     // SIGTERM and wait
+  ~ProbeProcess();                     // SIGTERM and wait; a test fails unless it ends with 0
   bool Ready(int com, int ms = 5000);  // the link COM<com> exists
   std::string Output();                // everything it printed so far
   int Stop();                          // SIGTERM, then the wait status
