@@ -222,10 +222,21 @@ bool StreamWrite(PushStream& s, const void* data, size_t size) {
 }
 }  // namespace
 
+Text1251 StreamMarkerName(std::string_view streamFile) {
+  Text1251 name(streamFile);
+  size_t dot = name.find_last_of('.');
+  size_t slash = name.find_last_of("\\/");
+  if (dot != Text1251::npos && (slash == Text1251::npos || dot > slash)) name.resize(dot);
+  return name + ".op";
+}
+
 int OpenPushStream(Push& push, bool withTextDump, std::string_view fileName,
                    std::string_view textFileName) {
   CloseStreamFiles(push.stream);
   push.stream = PushStream{};
+  // The file is about to be replaced: a marker beside it would name the wrong recording.
+  Text1251 marker = StreamMarkerName(fileName);
+  if (fsw::FileExists(marker)) fsw::RemoveFile(marker);
   auto file = std::make_unique<File>();
   if (!file->Open(fileName, "wb")) {
     AddLogMessage("Не удается открыть файл на запись"_cp);
@@ -245,7 +256,26 @@ int OpenPushStream(Push& push, bool withTextDump, std::string_view fileName,
   uint8_t version[4];
   detail::StoreU32(version, kPushFileVersion);
   if (!StreamWrite(push.stream, version, 4)) return -1;
+  push.stream.file->Flush();
   push.stream.state = PushStream::State::kVersionWritten;
+  return 0;
+}
+
+int OpenOperationPushStream(Push& push, std::string_view operationFolder, bool withTextDump,
+                            std::string_view fileName, std::string_view textFileName) {
+  if (OpenPushStream(push, withTextDump, fileName, textFileName) != 0) return -1;
+  FrameTime t = FrameTime::Now();
+  char when[32];
+  std::snprintf(when, sizeof when, "%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  Text1251 text = "folder=" + Text1251(operationFolder) + "\n" + "start=" + when + "\n" +
+                  "dump=" + (push.stream.textDump ? "1" : "0") + "\n";
+  Text1251 marker = StreamMarkerName(fileName);
+  // Without its marker the recording goes on; it only cannot be found after a crash.
+  if (WriteWholeFile(marker, text, /*textMode=*/true) == 0)
+    push.stream.markerName = marker;
+  else
+    ReportWriteFailure(marker);
   return 0;
 }
 
@@ -255,6 +285,7 @@ int WriteStreamPassport(Push& push, const DevicePassport& passport) {
   push.passport = passport;
   push.hasPassport = true;
   if (!StreamWrite(push.stream, block.data(), block.size())) return -1;
+  push.stream.file->Flush();
   push.stream.state = PushStream::State::kPassportWritten;
   return 0;
 }
@@ -264,7 +295,14 @@ int AppendStreamFrame(Push& push, const SensorFrame& frame) {
   std::vector<uint8_t> record;
   record.reserve(200);
   AppendFrameRecord(record, frame);
-  return StreamWrite(push.stream, record.data(), record.size()) ? 0 : -1;
+  if (!StreamWrite(push.stream, record.data(), record.size())) return -1;
+  // One write to the system per display period: cheap, and a crash loses nothing older.
+  if (!push.stream.file->Flush()) {
+    if (!push.stream.writeFailed) ReportWriteFailure(push.stream.fileName);
+    push.stream.writeFailed = true;
+    return -1;
+  }
+  return 0;
 }
 
 std::string FormatTextDump(const TextDumpFrame& f) {
@@ -296,7 +334,7 @@ std::string FormatTextDump(const TextDumpFrame& f) {
 int AppendStreamTextDump(Push& push, const TextDumpFrame& f) {
   auto& s = push.stream;
   if (!s.textDump || !s.textDump->IsOpen()) return -1;
-  return s.textDump->Puts(FormatTextDump(f)) ? 0 : -1;
+  return s.textDump->Puts(FormatTextDump(f)) && s.textDump->Flush() ? 0 : -1;
 }
 
 Text1251 CopyStoppedPush(std::string_view source, std::string_view textSource,
@@ -332,9 +370,12 @@ Text1251 ClosePushStream(Push& push, std::string_view operationFolder, const Fra
   if (!s.file) return {};
   CloseStreamFiles(s);
   Text1251 source = s.fileName, text = s.textDump ? s.textDumpName : Text1251();
+  Text1251 marker = s.markerName;
   push.stream = PushStream{};
-  return CopyStoppedPush(source, text, operationFolder, stopTime.hour, stopTime.minute,
-                         stopTime.second);
+  Text1251 copied = CopyStoppedPush(source, text, operationFolder, stopTime.hour, stopTime.minute,
+                                    stopTime.second);
+  if (!copied.empty() && !marker.empty()) fsw::RemoveFile(marker);
+  return copied;
 }
 
 // ---- TXT and TRF logs ----
