@@ -90,6 +90,29 @@ TEST(TacpushRecord, AutoconnectFindsTheProbeThroughItsPassport) {
   EXPECT_EQ(push.passport.deviceNumber, 9);
 }
 
+// The run command's set-up of a fresh data root: the passport that "tacpush passport --new"
+// writes for tacprobe's default id is what autoconnect needs to find the simulated probe.
+TEST(TacpushRecord, PassportWrittenForTheSimulatedProbeLetsAutoconnectFindIt) {
+  ScratchRoots roots;
+  ProbeProcess make({"passport", "--new", "c:\\Tacmon\\DVP\\tacprobe.dvp", "--device", "5", "--id",
+                     "0a1b2c3d4e5f", "--format", "1", "--autoconnect"},
+                    (roots.base() / "passport.txt").string(), "tacpush");
+  ASSERT_EQ(make.Wait(10000), 0) << make.Output();
+  EXPECT_NE(make.Output().find("autoconnect: 1\n"), std::string::npos) << make.Output();
+  ProbeProcess probe({"--com", "3"}, (roots.base() / "probe.txt").string());
+  ASSERT_TRUE(probe.Ready(3)) << probe.Output();
+  std::string out = (roots.base() / "auto.psh").string();
+  ProbeProcess record({"record", out, "--seconds", "1", "--auto", "--quiet"},
+                      (roots.base() / "record.txt").string(), "tacpush");
+  ASSERT_EQ(record.Wait(30000), 0) << record.Output();
+  EXPECT_NE(record.Output().find("COM3 (device id=0a1b2c3d4e5f)"), std::string::npos)
+      << record.Output();
+  EXPECT_EQ(record.Output().find("using a default one"), std::string::npos);
+  Push push;
+  ASSERT_EQ(ReadPushFile(push, out), 0);
+  EXPECT_EQ(push.passport.deviceNumber, 5);
+}
+
 TEST(TacpushRecord, CtrlCStopsCleanlyAndKeepsWhatWasRecorded) {
   ScratchRoots roots;
   ProbeProcess probe({"--com", "6", "--direct", "--format", "0"},
