@@ -217,7 +217,7 @@ int ReadDvp(DevicePassport& p, std::string_view fileName) {
   // Read as bytes, where a read error (a folder, a failing disk) is seen; ParseDvpText takes
   // CR LF and LF line ends alike.
   std::string text;
-  if (!ReadWholeFile(fileName, text)) return -1;
+  if (!ReadWholeFile(fileName, text, /*textMode=*/false, kDvpFileMaxBytes)) return -1;
   ParseDvpText(p, text);
   return 0;
 }
@@ -397,7 +397,7 @@ void LoadPassports(PassportRegistry& r, std::string_view folder) {
     if (ReadDvp(p, path) != 0) continue;
     Text1251 add = CompanionName(path, "Add.bin");
     if (fsw::FileExists(add)) {
-      File f(add, "rb");
+      File f(add, "rb", kDvpFileMaxBytes);
       ReadAutoconnectFile(&f, p);
     }
     WriteDvp(CompanionName(path, "._dvp_"), p);

@@ -18,6 +18,8 @@ inline constexpr int kPassportChannels = 128;      // capacity of every per-chan
 inline constexpr int kPassportBlockVersion = 124;  // the block version written
 inline constexpr int kPassportBlockSize = 6912;    // bytes of a version 124 block
 inline constexpr int kExtraCalibrationSets = 10;   // SLOPES0..9 / SHIFTS0..9
+// Passport files (".dvp" text and its binary companions) larger than this are refused unread.
+inline constexpr int64_t kDvpFileMaxBytes = int64_t(4) << 20;
 
 struct DevicePassport {
   int32_t headerA = 2;

@@ -209,13 +209,21 @@ int WriteViewerPushFile(const Push& push, std::string_view fileName) {
 
 namespace {
 void CloseStreamFiles(PushStream& s) {
-  if (s.file && s.file->Close() != 0) ReportWriteFailure(s.fileName);
+  if (s.file && s.file->Close() != 0 && !s.writeFailed) ReportWriteFailure(s.fileName);
   if (s.textDump && s.textDump->Close() != 0) ReportWriteFailure(s.textDumpName);
 }
 
 bool StreamWrite(PushStream& s, const void* data, size_t size) {
   if (!s.IsOpen()) return false;
   if (s.file->Write(data, size) == size) return true;
+  if (!s.writeFailed) ReportWriteFailure(s.fileName);
+  s.writeFailed = true;
+  return false;
+}
+
+// Hands what was written to the system, so that a killed program loses nothing of it.
+bool FlushStream(PushStream& s) {
+  if (s.file->Flush()) return true;
   if (!s.writeFailed) ReportWriteFailure(s.fileName);
   s.writeFailed = true;
   return false;
@@ -255,8 +263,7 @@ int OpenPushStream(Push& push, bool withTextDump, std::string_view fileName,
   }
   uint8_t version[4];
   detail::StoreU32(version, kPushFileVersion);
-  if (!StreamWrite(push.stream, version, 4)) return -1;
-  push.stream.file->Flush();
+  if (!StreamWrite(push.stream, version, 4) || !FlushStream(push.stream)) return -1;
   push.stream.state = PushStream::State::kVersionWritten;
   return 0;
 }
@@ -284,8 +291,7 @@ int WriteStreamPassport(Push& push, const DevicePassport& passport) {
   auto block = EncodePassportBlock(passport);
   push.passport = passport;
   push.hasPassport = true;
-  if (!StreamWrite(push.stream, block.data(), block.size())) return -1;
-  push.stream.file->Flush();
+  if (!StreamWrite(push.stream, block.data(), block.size()) || !FlushStream(push.stream)) return -1;
   push.stream.state = PushStream::State::kPassportWritten;
   return 0;
 }
@@ -295,14 +301,9 @@ int AppendStreamFrame(Push& push, const SensorFrame& frame) {
   std::vector<uint8_t> record;
   record.reserve(200);
   AppendFrameRecord(record, frame);
-  if (!StreamWrite(push.stream, record.data(), record.size())) return -1;
   // One write to the system per display period: cheap, and a crash loses nothing older.
-  if (!push.stream.file->Flush()) {
-    if (!push.stream.writeFailed) ReportWriteFailure(push.stream.fileName);
-    push.stream.writeFailed = true;
-    return -1;
-  }
-  return 0;
+  return StreamWrite(push.stream, record.data(), record.size()) && FlushStream(push.stream) ? 0
+                                                                                            : -1;
 }
 
 std::string FormatTextDump(const TextDumpFrame& f) {
@@ -337,27 +338,69 @@ int AppendStreamTextDump(Push& push, const TextDumpFrame& f) {
   return s.textDump->Puts(FormatTextDump(f)) && s.textDump->Flush() ? 0 : -1;
 }
 
+namespace {
+
+Text1251 FolderWithoutSeparator(std::string_view folder) {
+  Text1251 f(folder);
+  while (!f.empty() && (f.back() == '\\' || f.back() == '/')) f.pop_back();
+  return f;
+}
+
+// "folder\hh-mm-ss" for k == 1, "folder\hh-mm-ss_k" after.
+Text1251 StoppedStem(const Text1251& folder, int hour, int minute, int second, int k) {
+  char stem[64];
+  if (k == 1)
+    std::snprintf(stem, sizeof stem, "%2.2d-%2.2d-%2.2d", hour, minute, second);
+  else
+    std::snprintf(stem, sizeof stem, "%2.2d-%2.2d-%2.2d_%d", hour, minute, second, k);
+  return folder + "\\" + stem;
+}
+
+constexpr int kMaxSameSecond = 10000;
+
+void ReportCopyFailure(std::string_view from, const Text1251& to) {
+  AddLogMessageF("Can't copy file '%.*s' to '%s'", static_cast<int>(from.size()), from.data(),
+                 to.c_str());
+}
+
+// Moves a damaged stream (and its text dump) into the folder under a free "-damaged" name; a
+// rename keeps the bytes even on a full disk, a copy is the fallback across file systems.
+// Returns where the stream's bytes are afterwards.
+Text1251 KeepDamagedStream(const Text1251& source, const Text1251& textSource,
+                           std::string_view operationFolder, const FrameTime& stop) {
+  Text1251 folder = FolderWithoutSeparator(operationFolder);
+  bool withText = !textSource.empty() && fsw::FileExists(textSource);
+  for (int k = 1; k < kMaxSameSecond; ++k) {
+    Text1251 base = StoppedStem(folder, stop.hour, stop.minute, stop.second, k) + "-damaged";
+    if (fsw::FileExists(base + ".bin") || (withText && fsw::FileExists(base + ".txt"))) continue;
+    if (!fsw::MoveFileTo(source, base + ".bin") &&
+        !fsw::CopyFileTo(source, base + ".bin", /*failIfExists=*/true)) {
+      ReportCopyFailure(source, base + ".bin");
+      return source;
+    }
+    if (withText && !fsw::MoveFileTo(textSource, base + ".txt") &&
+        !fsw::CopyFileTo(textSource, base + ".txt", true))
+      ReportCopyFailure(textSource, base + ".txt");
+    return base + ".bin";
+  }
+  return source;
+}
+
+}  // namespace
+
 Text1251 CopyStoppedPush(std::string_view source, std::string_view textSource,
                          std::string_view operationFolder, int hour, int minute, int second) {
-  Text1251 folder(operationFolder);
-  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  Text1251 folder = FolderWithoutSeparator(operationFolder);
   bool withText = !textSource.empty() && fsw::FileExists(textSource);
-  char stem[64];
-  for (int k = 1; k < 10000; ++k) {
-    if (k == 1)
-      std::snprintf(stem, sizeof stem, "%2.2d-%2.2d-%2.2d", hour, minute, second);
-    else
-      std::snprintf(stem, sizeof stem, "%2.2d-%2.2d-%2.2d_%d", hour, minute, second, k);
-    Text1251 base = folder + "\\" + stem;
+  for (int k = 1; k < kMaxSameSecond; ++k) {
+    Text1251 base = StoppedStem(folder, hour, minute, second, k);
     if (fsw::FileExists(base + ".psh") || (withText && fsw::FileExists(base + ".txt"))) continue;
     if (!fsw::CopyFileTo(source, base + ".psh", /*failIfExists=*/true)) {
-      AddLogMessageF("Can't copy file '%.*s' to '%s'", static_cast<int>(source.size()),
-                     source.data(), (base + ".psh").c_str());
+      ReportCopyFailure(source, base + ".psh");
       return {};
     }
     if (withText && !fsw::CopyFileTo(textSource, base + ".txt", true))
-      AddLogMessageF("Can't copy file '%.*s' to '%s'", static_cast<int>(textSource.size()),
-                     textSource.data(), (base + ".txt").c_str());
+      ReportCopyFailure(textSource, base + ".txt");
     return base + ".psh";
   }
   AddLogMessageF("Can't copy file '%.*s' into '%s'", static_cast<int>(source.size()), source.data(),
@@ -365,17 +408,33 @@ Text1251 CopyStoppedPush(std::string_view source, std::string_view textSource,
   return {};
 }
 
-Text1251 ClosePushStream(Push& push, std::string_view operationFolder, const FrameTime& stopTime) {
+StoppedPush ClosePushStream(Push& push, std::string_view operationFolder,
+                            const FrameTime& stopTime) {
+  StoppedPush out;
   auto& s = push.stream;
-  if (!s.file) return {};
-  CloseStreamFiles(s);
+  if (!s.file) return out;
+  bool failed = s.writeFailed;
+  if (s.file->Close() != 0) {
+    if (!failed) ReportWriteFailure(s.fileName);
+    failed = true;
+  }
+  if (s.textDump && s.textDump->Close() != 0) ReportWriteFailure(s.textDumpName);
   Text1251 source = s.fileName, text = s.textDump ? s.textDumpName : Text1251();
   Text1251 marker = s.markerName;
   push.stream = PushStream{};
-  Text1251 copied = CopyStoppedPush(source, text, operationFolder, stopTime.hour, stopTime.minute,
-                                    stopTime.second);
-  if (!copied.empty() && !marker.empty()) fsw::RemoveFile(marker);
-  return copied;
+  if (!failed) {
+    out.fileName = CopyStoppedPush(source, text, operationFolder, stopTime.hour, stopTime.minute,
+                                   stopTime.second);
+    if (!out.fileName.empty() && !marker.empty()) fsw::RemoveFile(marker);
+    return out;
+  }
+  out.damaged = true;
+  out.keptFile = KeepDamagedStream(source, text, operationFolder, stopTime);
+  // Reported here; the next start must not offer it as a recording.
+  if (!marker.empty()) fsw::RemoveFile(marker);
+  AddLogMessageF("Push file '%s' is damaged (a write failed); what was recorded is kept in '%s'",
+                 source.c_str(), out.keptFile.c_str());
+  return out;
 }
 
 // ---- TXT and TRF logs ----

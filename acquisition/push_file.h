@@ -95,12 +95,25 @@ struct TextDumpFrame {
 std::string FormatTextDump(const TextDumpFrame& f);
 int AppendStreamTextDump(Push& push, const TextDumpFrame& f);  // 0; -1 no dump file
 
-// Closes the stream and copies it (and the text dump) into the operation folder as
-// "hh-mm-ss.psh" (and ".txt") of the stop time. An earlier push of the same second is never
-// overwritten: "hh-mm-ss_2.psh", "_3" ... keep both. Returns the copied push file's name, empty
-// when there was no stream or the copy failed (failures are logged). The stream's marker goes
-// once the copy is made; after a failed copy it stays, and the next start keeps the push.
-Text1251 ClosePushStream(Push& push, std::string_view operationFolder, const FrameTime& stopTime);
+// What stopping a recorded push left behind.
+struct StoppedPush {
+  // The recording copied into the operation folder as "hh-mm-ss.psh" (or "_2", "_3" ... when an
+  // earlier push of the same second is there); empty when there was no stream, the copy failed
+  // or the stream is damaged.
+  Text1251 fileName;
+  // A write or the close of the stream failed: the file holds only part of the push, so it is
+  // never handed on as a recording. Its bytes are kept as "hh-mm-ss[_k]-damaged.bin" in the
+  // operation folder (the text dump beside it as "-damaged.txt"), or left in the stream file
+  // when they cannot be moved there.
+  bool damaged = false;
+  Text1251 keptFile;  // where a damaged stream's bytes are; empty otherwise
+};
+
+// Closes the stream and copies it (and the text dump) into the operation folder under the stop
+// time. Every failure is logged with the file's name. The stream's marker goes once the push is
+// copied or kept as damaged; after a failed copy it stays, and the next start keeps the push.
+StoppedPush ClosePushStream(Push& push, std::string_view operationFolder,
+                            const FrameTime& stopTime);
 // The copy step alone: copies source into folder as "hh-mm-ss[_k].psh"; the text dump, when
 // given and present, follows under the same stem with ".txt". Returns the name or empty.
 Text1251 CopyStoppedPush(std::string_view source, std::string_view textSource,

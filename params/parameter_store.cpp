@@ -92,7 +92,7 @@ void LoadPars(const char* setName, ParameterSet* set) {
     AddLogMessage("(443509232)Can't load data (no name)");
     return;
   }
-  File f(ParameterFilePath(set->root, set->name), "rt");
+  File f(ParameterFilePath(set->root, set->name), "rt", kParFileMaxBytes);
   if (!f) return;
   std::vector<char> header(512), value(kParLongTextMax + 1);
   while (f.Gets(header.data(), 512)) {

@@ -27,6 +27,8 @@ struct ParameterSet {
 
 inline constexpr int kParTextMax = 255;
 inline constexpr int kParLongTextMax = 5119;
+// A parameter file larger than this is refused unread (a set holds at most a few hundred keys).
+inline constexpr int64_t kParFileMaxBytes = int64_t(16) << 20;
 
 // Merges the file's records into the set.
 void LoadPars(const char* setName, ParameterSet* set);

@@ -1,10 +1,10 @@
-// Time helpers with the meanings the Parts use.
+// Time helpers: tick counts, monotonic seconds and wall-clock time.
 #pragma once
 
 #include <cstdint>
 #include <ctime>
 
-uint32_t GetTickCount();    // milliseconds of a monotonic clock, wrapping like the original's
+uint32_t GetTickCount();  // milliseconds of a monotonic clock, wrapping after 2^32 ms
 uint64_t GetTickCount64();
 double MonotonicSeconds();
 int64_t NowSeconds();       // seconds since 1970-01-01

@@ -1,13 +1,69 @@
 #include "platform/file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
 #include "platform/paths.h"
+#include "platform/report.h"
+
+namespace {
+
+// open(2) flags of an fopen mode without its 'b' or 't'; -1 for an unknown mode.
+int OpenFlags(const std::string& m) {
+  if (m.empty()) return -1;
+  const bool plus = m.find('+') != std::string::npos;
+  switch (m[0]) {
+    case 'r':
+      return plus ? O_RDWR : O_RDONLY;
+    case 'w':
+      return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_TRUNC;
+    case 'a':
+      return (plus ? O_RDWR : O_WRONLY) | O_CREAT | O_APPEND;
+    default:
+      return -1;
+  }
+}
+
+// Something other than a file or a folder stands at the path (a FIFO, device or socket).
+bool IsSpecialFile(const std::filesystem::path& host) {
+  struct stat st {};
+  return ::stat(host.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+}
+
+void ReportNotRegular(std::string_view winPath) {
+  AddLogMessageF("File '%.*s' is not a regular file; not opened", static_cast<int>(winPath.size()),
+                 winPath.data());
+}
+
+void ReportTooLarge(std::string_view winPath, int64_t maxBytes) {
+  AddLogMessageF("File '%.*s' is larger than %lld bytes; not read",
+                 static_cast<int>(winPath.size()), winPath.data(),
+                 static_cast<long long>(maxBytes));
+}
+
+}  // namespace
+
+int OpenRegularFile(const std::filesystem::path& hostPath, int flags, mode_t mode) {
+  // Non-blocking, so that opening a FIFO returns at once; the type is checked on the open
+  // descriptor, so nothing can be swapped in between.
+  int fd = ::open(hostPath.c_str(), flags | O_NONBLOCK | O_CLOEXEC, mode);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  int fl = ::fcntl(fd, F_GETFL);
+  if (fl >= 0) ::fcntl(fd, F_SETFL, fl & ~O_NONBLOCK);
+  return fd;
+}
 
 File::~File() { Close(); }
 
@@ -27,9 +83,10 @@ File& File::operator=(File&& o) noexcept {
   return *this;
 }
 
-bool File::Open(std::string_view winPath, const char* mode) {
+bool File::Open(std::string_view winPath, const char* mode, int64_t maxBytes, bool quiet) {
   Close();
   failed_ = false;
+  refused_ = false;
   pending_ = -2;
   std::string m;
   text_ = true;
@@ -37,11 +94,28 @@ bool File::Open(std::string_view winPath, const char* mode) {
     if (*c == 'b') text_ = false;
     else if (*c != 't') m.push_back(*c);
   }
+  const int flags = OpenFlags(m);
+  if (flags < 0) return false;
   m.push_back('b');
   auto host = winpath::Resolve(winPath);
-  std::error_code ec;
-  if (std::filesystem::is_directory(host, ec)) return false;  // as on Windows: a folder is no file
-  f_ = std::fopen(host.c_str(), m.c_str());
+  // A folder is no file, as on Windows: refused without a report.
+  int fd = OpenRegularFile(host, flags);
+  if (fd < 0) {
+    refused_ = IsSpecialFile(host);
+    if (refused_ && !quiet) ReportNotRegular(winPath);
+    return false;
+  }
+  if (m[0] == 'r') {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || st.st_size > maxBytes) {
+      ::close(fd);
+      refused_ = true;
+      if (!quiet) ReportTooLarge(winPath, maxBytes);
+      return false;
+    }
+  }
+  f_ = ::fdopen(fd, m.c_str());
+  if (!f_) ::close(fd);
   return f_ != nullptr;
 }
 
@@ -176,6 +250,12 @@ bool File::Eof() {
   return false;
 }
 
+int64_t File::Size() {
+  struct stat st {};
+  if (!f_ || ::fstat(::fileno(f_), &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
 bool File::Flush() {
   if (!f_) return false;
   if (std::fflush(f_) != 0) failed_ = true;
@@ -238,19 +318,33 @@ void SafeFile::Abandon() {
   }
 }
 
-bool ReadWholeFile(std::string_view winPath, std::string& out, bool textMode) {
+bool ReadWholeFile(std::string_view winPath, std::string& out, bool textMode, int64_t maxBytes,
+                   bool quiet) {
   out.clear();
-  File f(winPath, textMode ? "rt" : "rb");
-  if (!f) return false;
+  File f;
+  if (!f.Open(winPath, textMode ? "rt" : "rb", maxBytes, quiet)) return false;
+  // The file may grow while it is read: never more than the bound.
+  const size_t limit = static_cast<size_t>(maxBytes);
+  bool ok = true;
   if (!textMode) {
     char buf[65536];
     size_t n;
-    while ((n = f.Read(buf, sizeof buf)) > 0) out.append(buf, n);
-    return !std::ferror(f.Raw());
+    while ((n = f.Read(buf, sizeof buf)) > 0) {
+      out.append(buf, n);
+      if (out.size() > limit) break;
+    }
+    ok = !std::ferror(f.Raw());
+  } else {
+    int c;
+    while (out.size() <= limit && (c = f.Getc()) != EOF) out.push_back(static_cast<char>(c));
+    ok = !std::ferror(f.Raw());
   }
-  int c;
-  while ((c = f.Getc()) != EOF) out.push_back(static_cast<char>(c));
-  return !std::ferror(f.Raw());
+  if (ok && out.size() > limit) {
+    if (!quiet) ReportTooLarge(winPath, maxBytes);
+    ok = false;
+  }
+  if (!ok) out.clear();
+  return ok;
 }
 
 int WriteWholeFile(std::string_view winPath, std::string_view data, bool textMode) {

@@ -2,27 +2,47 @@
 // '\n' is written as CR LF, and CR LF reads back as '\n' (a plain LF is accepted too).
 // SafeFile writes a replacement beside the old file and renames it into place on Commit, so a
 // failed write leaves the old file as it was.
+// Only regular files are opened: a FIFO, a device or a link to one inside a data folder would
+// block the opener or never end, so it is refused without waiting on it, and a file opened for
+// reading is refused when it is larger than a bound.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 #include "platform/cp1251.h"
 
+// The bound of a read when the caller names none (push files and imported logs are the largest).
+inline constexpr int64_t kReadLimit = int64_t(256) << 20;
+
+// open(2) of a host path that succeeds only for a regular file (flags may create one). Never
+// waits on a FIFO or a device; for anything that is not a regular file it fails with errno
+// EINVAL (ENXIO for a FIFO opened to write without a reader). The descriptor is blocking.
+int OpenRegularFile(const std::filesystem::path& hostPath, int flags, mode_t mode = 0666);
+
 class File {
  public:
   File() = default;
-  File(std::string_view winPath, const char* mode) { Open(winPath, mode); }
+  File(std::string_view winPath, const char* mode, int64_t maxBytes = kReadLimit) {
+    Open(winPath, mode, maxBytes);
+  }
   ~File();
   File(File&& other) noexcept;
   File& operator=(File&& other) noexcept;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // fopen modes "r", "w", "a", "r+", "w+", "a+", each optionally with "b" or "t".
-  bool Open(std::string_view winPath, const char* mode);
+  // fopen modes "r", "w", "a", "r+", "w+", "a+", each optionally with "b" or "t". False for
+  // anything but a regular file, and in mode "r" or "r+" for a file of more than maxBytes; such
+  // a refusal (not a missing file or a folder) is reported in the message log unless quiet.
+  bool Open(std::string_view winPath, const char* mode, int64_t maxBytes = kReadLimit,
+            bool quiet = false);
   bool IsOpen() const { return f_ != nullptr; }
   bool TextMode() const { return text_; }
   explicit operator bool() const { return IsOpen(); }
@@ -43,9 +63,12 @@ class File {
   long Tell();
   bool Eof();
   bool Flush();
+  int64_t Size();  // bytes of the open file, -1 without one
   // 0 when every write and the close succeeded, -1 otherwise. Idempotent.
   int Close();
   bool Failed() const { return failed_; }
+  // The last Open refused the file: not a regular file, or over the bound (also when quiet).
+  bool Refused() const { return refused_; }
   // The C stream, for fscanf of numbers (CR is white space to scanf).
   FILE* Raw() const { return f_; }
 
@@ -53,6 +76,7 @@ class File {
   FILE* f_ = nullptr;
   bool text_ = false;
   bool failed_ = false;
+  bool refused_ = false;
   int pending_ = -2;  // one byte read ahead while translating CR LF
 };
 
@@ -72,7 +96,9 @@ class SafeFile : public File {
   std::string temp_;
 };
 
-// Whole-file helpers. ReadWholeFile returns false when the file cannot be read.
-bool ReadWholeFile(std::string_view winPath, std::string& out, bool textMode = false);
+// Whole-file helpers. ReadWholeFile returns false when the file cannot be read, is not a regular
+// file or holds more than maxBytes (refusals are reported as File::Open does).
+bool ReadWholeFile(std::string_view winPath, std::string& out, bool textMode = false,
+                   int64_t maxBytes = kReadLimit, bool quiet = false);
 // Replacing write through SafeFile; 0 or -1.
 int WriteWholeFile(std::string_view winPath, std::string_view data, bool textMode = false);

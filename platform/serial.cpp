@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 
 namespace {
@@ -307,8 +308,14 @@ bool CanOpenPort(int number) {
 
 std::shared_ptr<FileTransport> FileTransport::Open(const std::filesystem::path& hostPath,
                                                    double bytesPerSecond) {
-  std::FILE* f = std::fopen(hostPath.c_str(), "rb");
-  if (!f) return nullptr;
+  // A regular file only: a FIFO would block the open, a device would never end.
+  int fd = OpenRegularFile(hostPath, O_RDONLY);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (!f) {
+    ::close(fd);
+    return nullptr;
+  }
   std::shared_ptr<FileTransport> t(new FileTransport());
   t->f_ = f;
   t->rate_ = bytesPerSecond;

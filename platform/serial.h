@@ -115,8 +115,9 @@ class SerialPort final : public ByteTransport {
   int baud_ = 0;
 };
 
-// A file read as a byte source (the debug input, recorded streams). Reads never wait; the end
-// of the file reads as kEnd. With bytesPerSecond > 0 the bytes are paced like a line.
+// A file read as a byte source (the debug input, recorded streams). Only a regular file opens
+// (never a FIFO or a device); reads never wait; the end of the file reads as kEnd. With
+// bytesPerSecond > 0 the bytes are paced like a line.
 class FileTransport final : public ByteTransport {
  public:
   static std::shared_ptr<FileTransport> Open(const std::filesystem::path& hostPath,

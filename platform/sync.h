@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-// Recursive mutex with timed waits (the original's mutexes are recursive). Built on a plain
+// Recursive mutex with timed waits (a thread may take a lock it holds again). Built on a plain
 // mutex and condition variable, which ThreadSanitizer follows (it does not follow timed locks).
 class TimedMutex {
  public:

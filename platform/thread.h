@@ -1,7 +1,7 @@
 // Worker threads with their own message queues, and windows as message targets.
 //
-// A thread message is a number with two pointer-sized words, as the Parts' messages are
-// (WM_USER = 1024; the Parts' numbers are kept). A WorkerThread's default Run loop dispatches
+// A thread message is a number with two pointer-sized words (numbers from WM_USER = 1024 up,
+// listed with each window and thread). A WorkerThread's default Run loop dispatches
 // each message to OnThreadMessage; threads with a loop of their own (the reading thread) call
 // PeekMessage/GetMessage themselves.
 //

@@ -23,7 +23,7 @@ inline constexpr int kAboutCommand = 0x10;
 
 // Hooks the main dialog installs (all optional): the current passport of the first
 // mechanoreceptor, the debug input file ("file_instead_COM_port") and handlers of the menu
-// items that open other parts' dialogs (32779 parameters, 32858/32860/32861/32862
+// items that open dialogs of other windows (32779 parameters, 32858/32860/32861/32862
 // sensitivity and characteristics, 32864 display passport, 32775 help).
 struct ViewerHooks {
   std::function<DevicePassport()> currentPassport;

@@ -5,9 +5,15 @@
 //
 // Threads and locks. The reading thread runs the connection procedures and the reading loop.
 // The link timer (averaging or poll) runs wherever its owner calls TickTimers, normally the
-// operation window's thread; the ring is read there too. Lock order, outermost first:
-//   LinkLock() (process-wide, 1000 ms) -> buffer lock (500 ms) -> ring lock (500 ms);
-//   the port lock (500 ms) and the host's passport lock (1000 ms) are taken alone.
+// operation window's thread; the ring is read there too. Lock order, outermost first (whoever
+// holds one takes only locks further right):
+//   LinkLock() (process-wide, 1000 ms) -> buffer lock (500 ms) -> ring lock (500 ms)
+//   -> port lock (500 ms).
+// The port lock guards only the two port slots: it is held to read or swap them, never across
+// port I/O or a wait; ports are used, cancelled and closed through copies taken out of it. The
+// host's passport lock (1000 ms) is taken with none of these held; the timer lock and the
+// host's settings lock are innermost and held only to copy a value. Messages may be reported
+// under any of these locks: the message log never waits on the link.
 // A lock that times out skips its step and writes its numbered "can't lock" message.
 //
 // Wiring. The hub implements LinkHost (settings snapshot, passport registry under its lock,
@@ -16,6 +22,11 @@
 // images with TakeImage() on 1037, calls ResetDeliveryCounter() on 1038; Connect posts 1033
 // (file mode) or 1041, Disconnect posts 1034 (file mode) or calls RequestStop(); on closing it
 // calls Quit(). tools/tacpush/cmd_record.cpp does all of this without a GUI.
+//
+// Sources: com_read_thread.cpp (the thread's life, port slots, disconnect), link_connect.cpp
+// (opening ports, the connection procedures), link_reading.cpp (the reading loop),
+// link_timers.cpp (averaging and poll timers), image_ring.cpp (the ring), link_host.cpp
+// (settings, SimpleLinkHost); detail/link_limits.h holds the time limits they share.
 #pragma once
 
 #include <atomic>
@@ -207,6 +218,10 @@ class CCOMReadThread : public WorkerThread {
   void Pause(int ms);  // a wait that only Quit cuts short
   void TellHubPortClosed();
   void SendHub(uint32_t message);
+  // "btdis" to the adapter on port, then the 100 ms pause (nothing in format 2).
+  void SendAdapterDisconnect(ByteTransport& port);
+  // Empties both port slots into p1, p2 (the ports stay open).
+  void TakePorts(std::shared_ptr<ByteTransport>& p1, std::shared_ptr<ByteTransport>& p2);
   void StartLinkTimer(LinkTimerMode mode, int periodMs);
   void KillLinkTimer();
   void ConnectedStep();  // step 5 of Connect

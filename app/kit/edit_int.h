@@ -32,7 +32,7 @@ class KCEditInt : public QLineEdit {
   explicit KCEditInt(QWidget* parent = nullptr);
   ~KCEditInt() override;
 
-  // Members set by the owner (same meanings as the original's).
+  // Members set by the owner.
   QScrollBar* spin = nullptr;     // id 100, created at the first paint
   CButtonArrow* arrow = nullptr;  // id 101, created at the first paint with valueMenu/dateMode
   QRect textRect;

@@ -91,7 +91,7 @@ void KCEditInt::EnsureChildren() {
     spin->setRange(-30000, 30000);
     spin->setFocusPolicy(Qt::NoFocus);
     spin->setCursor(Qt::ArrowCursor);
-    // Scroll actions as the original's codes: the up arrow is "line up" (+1).
+    // Scroll actions as scroll codes (SB_LINEUP ...): the up arrow is "line up" (+1).
     QObject::connect(spin, &QAbstractSlider::actionTriggered, this, [this](int action) {
       int code = -1;
       switch (action) {

@@ -1,7 +1,6 @@
 // CKFileDialog: the open/save file dialog with "A|*.a|B|*.b||" filters, an optional title,
 // confirmation before overwriting, and GetPath with blanks and enclosing quotes removed.
-// When $TACMON_FILE_ANSWER is set (scripted runs), DoModal shows nothing and answers OK with
-// that path, or Cancel when it is empty.
+// Scripted runs answer it as a user would, with the automation "file" and "answer" commands.
 #pragma once
 
 #include <string_view>

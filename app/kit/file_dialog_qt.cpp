@@ -1,5 +1,4 @@
 #include <QFileDialog>
-#include <cstdlib>
 #include <cstring>
 
 #include "app/kit/file_dialog.h"
@@ -19,10 +18,6 @@ CKFileDialog::CKFileDialog(bool open, std::string_view ext, std::string_view fil
 }
 
 int CKFileDialog::DoModal() {
-  if (const char* answer = std::getenv("TACMON_FILE_ANSWER")) {
-    chosen_ = Utf8ToCp1251(answer);
-    return chosen_.empty() ? ui::IDCANCEL : ui::IDOK;
-  }
   QStringList filters;
   for (const auto& f : kit::ParseFileFilter(filter_)) {
     QString patterns = ui::ToQString(f.pattern);

@@ -10,7 +10,7 @@
 namespace kit {
 
 int ReadFontRecord(std::string_view winPath, FontRecord& rec) {
-  File f(winPath, "rb");
+  File f(winPath, "rb", kFontFileMaxBytes);
   if (!f) return 0;
   unsigned char buf[sizeof(FontRecord)];
   const size_t n = f.Read(buf, sizeof buf);

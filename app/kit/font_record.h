@@ -1,6 +1,6 @@
 // The 60-byte font description of "pars\DefaultLogFont.bin": the Windows LOGFONTA layout
-// (5 little-endian LONGs, 8 BYTEs, a 32-byte face name) exactly as it lies in memory, so the
-// files are interchangeable with the original platform's. Mapped onto Qt fonts in fonts.h.
+// (5 little-endian LONGs, 8 BYTEs, a 32-byte face name) exactly as it lies in memory, so font
+// files written on Windows read back unchanged. Mapped onto Qt fonts in fonts.h.
 #pragma once
 
 #include <cstdint>
@@ -36,6 +36,8 @@ inline constexpr uint8_t kCyrillicCharset = 204;
 inline constexpr uint8_t kDefaultCharset = 1;
 
 inline const char* kDefaultFontFile = "pars\\DefaultLogFont.bin";
+// The file holds one 60-byte record; a far larger file is no font file and is refused unread.
+inline constexpr int64_t kFontFileMaxBytes = 4096;
 
 // Reads up to 60 bytes into rec (the rest keeps its contents) and terminates the face name.
 // Returns the number of bytes read (0: missing or empty file).

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "app/log/log_format.h"
@@ -47,6 +49,14 @@ void LogFileWriter::SetPath(std::string_view winPath, bool force) {
   known_ = false;
 }
 
+void LogFileWriter::NoteRefusal() {
+  // The log cannot report into itself: standard error, once per path.
+  if (errno != EINVAL || refusalNoted_ == path_) return;
+  refusalNoted_ = path_;
+  std::fprintf(stderr, "tacmon: log file '%s' is not a regular file; messages stay out of it\n",
+               Cp1251ToUtf8(path_).c_str());
+}
+
 void LogFileWriter::Remember(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
@@ -71,8 +81,11 @@ bool LogFileWriter::Refresh() {
   if (known_ && st.st_size == size_ && st.st_ino == ino_ && st.st_mtim.tv_sec == mtime_.tv_sec &&
       st.st_mtim.tv_nsec == mtime_.tv_nsec)
     return true;
-  int fd = ::open(host_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
+  int fd = OpenRegularFile(host_, O_RDONLY);
+  if (fd < 0) {
+    NoteRefusal();
+    return false;
+  }
   lineEnds_.clear();
   char buf[65536];
   int64_t off = 0;
@@ -96,7 +109,7 @@ int LogFileWriter::Cut() {
   const int64_t from = lineEnds_[static_cast<size_t>(skip - 1)];
   const Text1251 tempPath = path_ + "__";
   const auto tempHost = winpath::Resolve(tempPath);
-  int in = ::open(host_.c_str(), O_RDONLY | O_CLOEXEC);
+  int in = OpenRegularFile(host_, O_RDONLY);
   if (in < 0) return -1;
   int out = ::open(tempHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (out < 0) {
@@ -149,7 +162,7 @@ int LogFileWriter::AppendRaw(std::string_view lfLines) {
   if (host_.empty()) return -1;
   if (!Refresh()) return -1;
   const std::string disk = ToDisk(lfLines);
-  int fd = ::open(host_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  int fd = OpenRegularFile(host_, O_WRONLY | O_APPEND | O_CREAT, 0644);
   if (fd < 0) {
     known_ = false;
     return -1;
@@ -160,7 +173,7 @@ int LogFileWriter::AppendRaw(std::string_view lfLines) {
     // The file appeared between the look and the open: read it again next time.
     ::close(fd);
     if (!Refresh()) return -1;
-    fd = ::open(host_.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    fd = OpenRegularFile(host_, O_WRONLY | O_APPEND | O_CREAT, 0644);
     if (fd < 0) return -1;
     ::fstat(fd, &before);
   }
@@ -194,8 +207,12 @@ long LogFileWriter::LineCount() {
 
 bool LogFileWriter::ReadPieces(std::vector<Text1251>& pieces) {
   if (path_.empty()) return false;
-  File f(path_, "r");
-  if (!f) return false;
+  // Quiet: a report from here would come back into the log that is reading its file.
+  File f;
+  if (!f.Open(path_, "r", kLogFileMaxBytes, /*quiet=*/true)) {
+    NoteRefusal();
+    return false;
+  }
   pieces.clear();
   char buf[kReloadPiece];
   while (f.Gets(buf, sizeof buf)) {

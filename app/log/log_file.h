@@ -1,7 +1,7 @@
 // The log file "Logs\LogFile2.log": appends messages and cuts the file to its newest 9999
 // lines once it holds more than 10000. The writer remembers where each line of the file ends,
 // so a message costs one append (and the file is read again only when someone else changed it).
-// Not thread-safe: the message log calls it under its add lock.
+// Not thread-safe: the message log's file thread is its only user.
 #pragma once
 
 #include <sys/types.h>
@@ -42,6 +42,7 @@ class LogFileWriter {
   bool Refresh();  // makes lineEnds_ match the file on disk
   int Cut();
   void Remember(int fd);
+  void NoteRefusal();  // after an open failed: tells once when the path is no regular file
 
   Text1251 path_;
   std::filesystem::path host_;
@@ -52,6 +53,7 @@ class LogFileWriter {
   std::timespec mtime_{};
   // Offset just after each LF of the file.
   std::vector<int64_t> lineEnds_;
+  Text1251 refusalNoted_;
 };
 
 }  // namespace msglog

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/report.h"
 
 namespace msglog {
 
@@ -216,9 +218,28 @@ Rect PlaceInCorner(const Rect& work, const Rect& w, int corner) {
   return {x, y, x + w.Width(), y + w.Height()};
 }
 
+namespace {
+void ReportPlaceRefusedOnce(std::string_view winPath) {
+  static std::mutex lock;
+  static Text1251 reported;  // guarded by lock
+  {
+    std::lock_guard l(lock);
+    if (reported == winPath) return;
+    reported = Text1251(winPath);
+  }
+  AddLogMessageF("File '%.*s' is not a regular file or too large; the window keeps its place",
+                 static_cast<int>(winPath.size()), winPath.data());
+}
+}  // namespace
+
 int ReadLogPlace(std::string_view winPath) {
-  File f(winPath, "r");
-  if (!f) return 0;
+  // Read at every popup of the message window: a refused file is reported once per path, or
+  // the popup of its own report would read and report it again without end.
+  File f;
+  if (!f.Open(winPath, "r", kLogPlaceMaxBytes, /*quiet=*/true)) {
+    if (f.Refused()) ReportPlaceRefusedOnce(winPath);
+    return 0;
+  }
   int mark = 0, corner = 0;
   if (std::fscanf(f.Raw(), "%d %d", &mark, &corner) != 2) return 0;
   if (mark != kLogPlaceMark || corner < 1 || corner > 4) return 0;

@@ -3,6 +3,7 @@
 // the reload filter with its repeat folding, the detail box wrapping, docking corners.
 #pragma once
 
+#include <cstdint>
 #include <ctime>
 #include <deque>
 #include <functional>
@@ -21,6 +22,8 @@ inline constexpr int kReloadPiece = 1023;     // reload reads lines in pieces of
 inline constexpr int kListBudget = 2000;      // inserted lines before the list is cut
 inline constexpr int kListKept = 1000;        // lines the cut keeps
 inline constexpr int kLogPlaceMark = 301;
+inline constexpr int64_t kLogPlaceMaxBytes = 4096;              // "Logs\logplace.bin": two numbers
+inline constexpr int64_t kLogFileMaxBytes = int64_t(64) << 20;  // a reload reads no more
 
 // "  [date=7.20;time=18.5.52]"; a null time prints "  [date=0.0;time=-1.-1.-1]".
 Text1251 FormatStamp(const std::tm* t);

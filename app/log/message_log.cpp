@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
 
 #include "app/log/log_file.h"
+#include "app/log/log_file_thread.h"
 #include "app/log/log_format.h"
 #include "app/log/message_ring.h"
 #include "app/log/message_window_host.h"
@@ -28,12 +30,19 @@ class KCD_LogTableThread22;
 // Everything the log shares between threads. It lives as long as the process (never freed), so
 // a thread that reports during shutdown never touches freed memory.
 //
-// Lock order: addLock → ringLock; listLock and hostLock are innermost and never held while
-// waiting for another lock. uiSemaphore is taken by the work thread with no other lock held.
+// Lock order: addLock → ringLock; pathLock, listLock, hostLock and the file thread's own lock
+// are innermost and never held while waiting for another lock. uiSemaphore is taken by the work
+// thread with no other lock held. No lock of the log is held across file I/O: the file thread
+// does all of it.
 struct LogState {
-  TimedMutex addLock;  // serialises AddLogMessage; guards file and path
-  LogFileWriter file;
+  TimedMutex addLock;  // serialises AddLogMessage (stamp, ring, file queue in one order)
+  LogFileThread file;
+
+  std::mutex pathLock;  // guards path
   Text1251 path;
+
+  // Messages dropped because the add lock could not be had in time; reported by a later one.
+  std::atomic<uint64_t> addLost{0};
 
   TimedMutex ringLock;  // guards ring and workAlive
   MessageRing ring;
@@ -72,6 +81,21 @@ LogState& S() {
 
 const char* const kTagWorkRing = "13211";
 const char* const kTagWorkUi = "13212";
+const char* const kTagAddLock = "13213";
+const char* const kTagFileLost = "13214";
+const char* const kTagPathLock = "13215";
+const char* const kTagStartRing = "13216";
+
+// The add lock is held only to stamp and queue, never across file I/O; a reporter waits at most
+// this long for it, and then at most kFileWaitMs for its lines to reach the file.
+constexpr int kAddLockMs = 3000;
+constexpr int kFileWaitMs = 1000;
+constexpr int kRingLockMs = 3000;
+
+Text1251 LogPath() {
+  std::lock_guard lock(S().pathLock);
+  return S().path;
+}
 
 Text1251 PlacePath() { return Text1251(winpath::kDataRoot) + "Logs\\logplace.bin"; }
 
@@ -228,29 +252,67 @@ class KCD_LogTableThread22Work : public KCD_LogTableThread22 {
 
 // ---- recording a message ------------------------------------------------------------------
 
+// Stamps a message, queues it for the window and the file. Called under the add lock; returns
+// the file ticket to wait for (0: none).
+uint64_t RecordStamped(const char* text) {
+  LogState& s = S();
+  Text1251 stamped = text;
+  stamped += StampNow();
+  bool queued = false;
+  {
+    TimedLock ring(s.ringLock, kRingLockMs);
+    // Without the ring lock the window misses the message; the file still gets it.
+    if (ring && s.workAlive && s.ring.Push(NowSeconds(), stamped)) {
+      queued = true;
+      s.queued++;
+    }
+  }
+  uint64_t ticket = 0;
+  // Even a message whose lines all stay out of the file cuts an overlong file first.
+  if (!LogPath().empty()) ticket = s.file.Append(FileLinesOf(stamped));
+  if (queued) s.countSemaphore.Release();
+  return ticket;
+}
+
+// Records the reports of messages that went missing earlier, once the log can take them
+// (under the add lock).
+void ReportLost() {
+  LogState& s = S();
+  char report[120];
+  if (const uint64_t n = s.addLost.exchange(0)) {
+    std::snprintf(report, sizeof report, "(%s)Internal error:can't lock (%llu messages lost)",
+                  kTagAddLock, static_cast<unsigned long long>(n));
+    RecordStamped(report);
+  }
+  if (const uint64_t n = s.file.TakeLost()) {
+    std::snprintf(report, sizeof report,
+                  "(%s)Internal error:%llu messages were not written to the log file", kTagFileLost,
+                  static_cast<unsigned long long>(n));
+    RecordStamped(report);
+  }
+}
+
 void LogSinkFunction(const char* text) {
   try {
     LogState& s = S();
-    TimedLock add(s.addLock, -1);
-    if (std::strstr(text, "некорректные данные о поверхностях"_cp)) return;
-    Text1251 stamped = text;
-    stamped += StampNow();
-
-    bool queued = false;
+    uint64_t ticket = 0;
     {
-      TimedLock ring(s.ringLock, 3000);
-      // Without the ring lock the window misses the message; the file still gets it.
-      if (ring && s.workAlive && s.ring.Push(NowSeconds(), stamped)) {
-        queued = true;
-        s.queued++;
+      TimedLock add(s.addLock, kAddLockMs);
+      if (!add) {
+        s.addLost++;
+        return;
       }
+      if (std::strstr(text, "некорректные данные о поверхностях"_cp)) return;
+      ReportLost();
+      ticket = RecordStamped(text);
     }
-    if (!s.path.empty()) {
-      // Even a message whose lines all stay out of the file cuts an overlong file first.
-      s.file.SetPath(s.path);
-      s.file.AppendLines(FileLinesOf(stamped));
+    // A healthy disk has the lines in the file before the caller goes on; a slow one costs the
+    // first caller kFileWaitMs at most and the next ones nothing until it has caught up.
+    if (ticket && s.file.Wait(ticket, kFileWaitMs)) {
+      // This message may have been the first to reach the file after failed writes.
+      TimedLock add(s.addLock, kAddLockMs);
+      if (add) ReportLost();
     }
-    if (queued) s.countSemaphore.Release();
   } catch (...) {
     // Reporting never fails towards the caller.
   }
@@ -287,9 +349,16 @@ void SetMessageWindowFactory(MessageWindowFactory factory) {
 }
 
 void SetMessageLogPath(const char* path) {
-  TimedLock add(S().addLock, -1);
-  S().path = path ? path : "";
-  S().file.SetPath(S().path, true);
+  LogState& s = S();
+  // Under the add lock, so that every message after the call goes to the new file.
+  TimedLock add(s.addLock, kAddLockMs);
+  if (!add) ReportCantLock(kTagPathLock);
+  const Text1251 newPath = path ? path : "";
+  {
+    std::lock_guard lock(s.pathLock);
+    s.path = newPath;
+  }
+  s.file.SetPath(newPath, true);
 }
 
 void StartMessageLog(const char* path) {
@@ -322,9 +391,13 @@ void StartMessageLog(const char* path) {
   }
   window->Start();
   {
-    TimedLock ring(s.ringLock, -1);
-    s.ring.Clear();
-    s.workAlive = true;
+    TimedLock ring(s.ringLock, kRingLockMs);
+    if (ring) {
+      s.ring.Clear();
+      s.workAlive = true;
+    } else {
+      ReportCantLock(kTagStartRing);  // the window then shows no messages
+    }
   }
   work->Start();
 }
@@ -376,19 +449,13 @@ void ReloadMessageList(bool withHeader) {
     std::lock_guard lock(s.listLock);
     showWarnings = s.showWarnings;
   }
-  std::vector<Text1251> lines;
-  {
-    TimedLock add(s.addLock, -1);
-    std::vector<Text1251> pieces;
-    s.file.SetPath(s.path);
-    if (!s.file.ReadPieces(pieces)) return;  // the list stays as it was
-    lines = ReloadList(pieces, showWarnings);
-    if (withHeader) {
-      Text1251 header = StartHeaderNow();
-      s.file.AppendRaw(header + "\n");
-      lines.insert(lines.begin(), header);
-    }
-  }
+  // The file thread reads the file and appends the header in one step, between two messages.
+  // A file that cannot be read, or not in time, leaves the list as it was and gets no header.
+  const Text1251 header = withHeader ? StartHeaderNow() : Text1251();
+  std::vector<Text1251> pieces;
+  if (LogPath().empty() || !s.file.Reload(pieces, header, kFileWaitMs)) return;
+  std::vector<Text1251> lines = ReloadList(pieces, showWarnings);
+  if (withHeader) lines.insert(lines.begin(), header);
   {
     std::lock_guard lock(s.listLock);
     s.list.lines.assign(lines.begin(), lines.end());
@@ -461,11 +528,7 @@ void SetShowWarnings(bool on) {
 
 void EraseMessageLog() {
   LogState& s = S();
-  {
-    TimedLock add(s.addLock, -1);
-    s.file.SetPath(s.path);
-    s.file.Remove();
-  }
+  s.file.Remove(kFileWaitMs);  // done later if the disk is slow, still before later messages
   {
     std::lock_guard lock(s.listLock);
     s.list.lines.clear();
@@ -475,11 +538,7 @@ void EraseMessageLog() {
 }
 
 bool OpenMessageLogInViewer() {
-  Text1251 path;
-  {
-    TimedLock add(S().addLock, -1);
-    path = S().path;
-  }
+  const Text1251 path = LogPath();
   if (path.empty()) return false;
   const std::string file = winpath::Resolve(path).string();
   // Command words: $EDITOR split at blanks (no shell), else xdg-open; then the file.
@@ -560,10 +619,13 @@ void OnMessageWindowMovedByUser() {
 }
 
 bool FlushMessageLog(int ms) {
+  const double end = MonotonicSeconds() + ms / 1000.0;
   const uint64_t target = S().queued.load();
-  for (int waited = 0;; waited += 2) {
-    if (S().displayed.load() >= target) return true;
-    if (waited >= ms) return false;
+  for (;;) {
+    if (S().displayed.load() >= target) break;
+    if (MonotonicSeconds() >= end) return false;
     SleepMs(2);
   }
+  const int left = static_cast<int>((end - MonotonicSeconds()) * 1000.0);
+  return S().file.Flush(left > 0 ? left : 0);
 }

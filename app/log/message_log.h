@@ -9,9 +9,13 @@
 // (app/log/message_window.h) before StartMessageLog; without it the log keeps its list
 // headless (tests, tools).
 //
-// Lock order: add lock, then ring lock. The work thread pops one entry under the ring lock,
-// releases it, then takes the shared user-interface semaphore to display the entry (so a
-// reporting thread never waits behind the user interface); the list lock is innermost.
+// Lock order: add lock (3 s), then ring lock (3 s). The work thread pops one entry under the
+// ring lock, releases it, then takes the shared user-interface semaphore to display the entry
+// (so a reporting thread never waits behind the user interface); the list lock is innermost.
+// The log file is read and written only by the log's file thread (app/log/log_file_thread.h):
+// a reporter waits at most 1 s for its lines to reach the file, and not at all while the file
+// thread is behind, so a slow or stuck disk stalls no caller. Messages that miss the file (or
+// the add lock) are counted, and the count is reported as a message once the log can take it.
 #pragma once
 
 #include <cstdint>
@@ -82,5 +86,6 @@ void SetDockingCorner(int corner);
 // The user moved the window: undock and delete "Logs\logplace.bin" (ignored while the window
 // moves itself).
 void OnMessageWindowMovedByUser();
-// Waits (at most ms) until every queued message has reached the list. For tests and tools.
+// Waits (at most ms) until every queued message has reached the list and the file. For tests
+// and tools.
 bool FlushMessageLog(int ms);

@@ -1,7 +1,8 @@
 // Cost of one AddLogMessage with a short and with a full log file, side by side.
-//  - Writer/...: the file part alone (append, line count, cut), what the caller pays inside
-//    the add lock.
-//  - AddLogMessage/...: the whole call with both log threads running.
+//  - Writer/...: the file part alone (append, line count, cut), what the log's file thread
+//    pays per message.
+//  - AddLogMessage/...: the whole call with the log threads running; the caller waits for its
+//    lines to reach the file, so this includes the hand-over to the file thread.
 // Short10: the file holds 10..110 lines (put back to 10 lines every 100 messages, outside the
 // timing). Large9000: 9000..10000 lines (put back every 1000 messages), never cut.
 // AtLimit10000: starts at 10000 lines; at that size every second message cuts the file to its

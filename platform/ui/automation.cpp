@@ -18,9 +18,9 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -78,6 +78,7 @@ State& S() {
 }
 
 constexpr int kAnswerWaitMs = 30000;  // longest wait for a box to answer
+constexpr int64_t kScriptMaxBytes = int64_t(1) << 20;
 
 std::string JsonEscape(const std::string& s) {
   std::string out;
@@ -754,11 +755,15 @@ void RegisterCommand(const std::string& name, Command command) {
 bool Start(const std::string& scriptPath) {
   RegisterBuiltins();
   State& s = S();
-  std::ifstream in(scriptPath);
-  if (!in) return false;
+  std::string text;
+  if (!ReadWholeFile(scriptPath, text, /*textMode=*/false, kScriptMaxBytes)) return false;
   s.path = scriptPath;
   s.lines.clear();
-  for (std::string line; std::getline(in, line);) s.lines.push_back(line);
+  for (size_t pos = 0; pos < text.size();) {
+    size_t end = std::min(text.find('\n', pos), text.size());
+    s.lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
   s.next = 0;
   s.attempts = 0;
   s.waitUntil = {};

@@ -317,7 +317,7 @@ int SaveImageBmp(const QImage& image, std::string_view winPath) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
-  // 24-bit DIB: what the original's screen copies produce.
+  // 24-bit DIB: the format screen copies are stored in.
   if (!image.convertToFormat(QImage::Format_RGB888).save(&buffer, "BMP")) return -1;
   return WriteWholeFile(winPath, std::string_view(bytes.constData(), size_t(bytes.size())));
 }

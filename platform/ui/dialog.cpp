@@ -2,21 +2,16 @@
 
 #include <cxxabi.h>
 
-#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QEventLoop>
 #include <QGroupBox>
 #include <QHeaderView>
-#include <QIntValidator>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -29,69 +24,24 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QTimer>
-#include <QToolButton>
 #include <QTreeWidget>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/report.h"
 #include "platform/ui/app_loop.h"
-#include "platform/ui/detail/dispatch.h"
+#include "platform/ui/detail/dialog_shared.h"
 #include "platform/ui/detail/widgets.h"
 #include "platform/ui/qt_text.h"
 
 namespace ui {
-
-// ---- the message target of a dialog ---------------------------------------------------------
-
-// Registered with RegisterWindow. `dialog` is read and cleared on the UI thread only; worker
-// threads only queue closures that look at it once they run there.
-struct DialogTargetState : MessageTarget, std::enable_shared_from_this<DialogTargetState> {
-  Dialog* dialog = nullptr;
-
-  void Post(const ThreadMessage& m) override {
-    auto self = shared_from_this();
-    detail::EnqueuePost([self, m] {
-      if (self->dialog) self->dialog->DeliverMessage(m.message, m.wParam, m.lParam);
-    });
-  }
-
-  bool Send(const ThreadMessage& m, int ms, intptr_t* result) override {
-    if (IsUiThread()) {
-      intptr_t r = dialog ? dialog->DeliverMessage(m.message, m.wParam, m.lParam) : 0;
-      if (result) *result = r;
-      return dialog != nullptr;
-    }
-    auto self = shared_from_this();
-    intptr_t r = 0;
-    bool delivered = false;
-    bool ok = detail::EnqueueSend(
-        [self, m, &r, &delivered] {
-          if (!self->dialog) return;
-          r = self->dialog->DeliverMessage(m.message, m.wParam, m.lParam);
-          delivered = true;
-        },
-        ms);
-    if (result) *result = r;
-    return ok && delivered;
-  }
-};
 
 namespace {
 
 std::vector<Dialog*>& Registry() {
   static std::vector<Dialog*> v;
   return v;
-}
-
-uint64_t g_stamp = 0;
-
-QString ButtonText(std::string_view caption) {
-  QString s = ToQString(caption);
-  s.remove('\r');
-  return s;
 }
 
 QString EditTextIn(std::string_view text1251) {
@@ -127,29 +77,6 @@ int ScrollCodeOf(int action) {
   }
 }
 
-// Keys reach accelerators before the focused control, as the original's message loop
-// translates them first.
-class AcceleratorFilter : public QObject {
- public:
-  bool eventFilter(QObject* obj, QEvent* e) override {
-    if (e->type() != QEvent::KeyPress) return false;
-    auto* w = qobject_cast<QWidget*>(obj);
-    if (!w) return false;
-    Dialog* d = DialogOf(w);
-    if (!d) return false;
-    auto* k = static_cast<QKeyEvent*>(e);
-    return d->RouteKey(k->key(), unsigned(k->modifiers()), w);
-  }
-};
-
-void InstallAcceleratorFilter() {
-  static AcceleratorFilter* filter = nullptr;
-  if (!filter && qApp) {
-    filter = new AcceleratorFilter;
-    qApp->installEventFilter(filter);
-  }
-}
-
 std::string Demangle(const char* name) {
   int status = 0;
   char* s = abi::__cxa_demangle(name, nullptr, nullptr, &status);
@@ -160,19 +87,17 @@ std::string Demangle(const char* name) {
   return out;
 }
 
-unsigned MouseFlags(Qt::MouseButtons b, Qt::KeyboardModifiers m) {
-  unsigned f = 0;
-  if (b & Qt::LeftButton) f |= MK_LBUTTON;
-  if (b & Qt::RightButton) f |= MK_RBUTTON;
-  if (b & Qt::MiddleButton) f |= MK_MBUTTON;
-  if (m & Qt::ShiftModifier) f |= MK_SHIFT;
-  if (m & Qt::ControlModifier) f |= MK_CONTROL;
-  return f;
-}
-
 }  // namespace
 
-uint64_t NextShownStamp() { return ++g_stamp; }
+namespace detail {
+
+QString ButtonText(std::string_view caption) {
+  QString s = ToQString(caption);
+  s.remove('\r');
+  return s;
+}
+
+}  // namespace detail
 
 std::vector<Dialog*>& ModalStack() {
   static std::vector<Dialog*> v;
@@ -185,150 +110,6 @@ Dialog* DialogOf(QWidget* w) {
   if (!w) return nullptr;
   auto* win = dynamic_cast<DialogWindow*>(w->window());
   return win ? win->Owner() : nullptr;
-}
-
-// ---- widgets --------------------------------------------------------------------------------
-
-DialogWindow::DialogWindow(Dialog* owner) : QDialog(nullptr), owner_(owner) {
-  setSizeGripEnabled(false);
-}
-
-void DialogWindow::SetMenuBarWidget(QWidget* bar) {
-  menuBar_ = bar;
-  LayoutChildren();
-}
-
-void DialogWindow::LayoutChildren() {
-  int top = 0;
-  if (menuBar_) {
-    int h = menuBar_->sizeHint().height();
-    menuBar_->setGeometry(0, 0, width(), h);
-    top = h;
-  }
-  if (owner_ && owner_->client_) owner_->client_->setGeometry(0, top, width(), height() - top);
-}
-
-void DialogWindow::Touch() { shownStamp_ = NextShownStamp(); }
-
-void DialogWindow::closeEvent(QCloseEvent* e) {
-  e->ignore();  // the dialog decides (OnClose)
-  if (owner_) owner_->OnClose();
-}
-
-void DialogWindow::keyPressEvent(QKeyEvent* e) {
-  if (!owner_) return;
-  if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier) {
-    owner_->SendCommand(IDCANCEL);
-    return;
-  }
-  QDialog::keyPressEvent(e);
-}
-
-void DialogWindow::reject() {
-  if (owner_) owner_->SendCommand(IDCANCEL);
-}
-
-void DialogWindow::resizeEvent(QResizeEvent* e) {
-  QDialog::resizeEvent(e);
-  LayoutChildren();
-  if (owner_ && owner_->client_ && !owner_->inInit_)
-    owner_->OnSize(owner_->client_->width(), owner_->client_->height());
-}
-
-void DialogWindow::moveEvent(QMoveEvent* e) {
-  QDialog::moveEvent(e);
-  if (owner_ && !owner_->inInit_) owner_->OnMove(x(), y());
-}
-
-void DialogWindow::showEvent(QShowEvent* e) {
-  QDialog::showEvent(e);
-  Touch();
-}
-
-DialogClient::DialogClient(Dialog* owner, QWidget* parent) : QWidget(parent), owner_(owner) {
-  setMouseTracking(true);
-  setAutoFillBackground(true);
-  setFocusPolicy(Qt::ClickFocus);
-}
-
-void DialogClient::paintEvent(QPaintEvent*) {
-  if (!owner_) return;
-  Canvas dc(static_cast<QPaintDevice*>(this));
-  owner_->OnPaint(dc);
-}
-
-void DialogClient::mousePressEvent(QMouseEvent* e) {
-  if (!owner_) return;
-  Point p{int(e->position().x()), int(e->position().y())};
-  unsigned f = MouseFlags(e->buttons(), e->modifiers());
-  if (e->button() == Qt::LeftButton)
-    owner_->OnLButtonDown(f, p);
-  else if (e->button() == Qt::RightButton)
-    owner_->OnRButtonDown(f, p);
-}
-
-void DialogClient::mouseReleaseEvent(QMouseEvent* e) {
-  if (!owner_) return;
-  Point p{int(e->position().x()), int(e->position().y())};
-  unsigned f = MouseFlags(e->buttons(), e->modifiers());
-  if (e->button() == Qt::LeftButton)
-    owner_->OnLButtonUp(f, p);
-  else if (e->button() == Qt::RightButton)
-    owner_->OnRButtonUp(f, p);
-}
-
-void DialogClient::mouseDoubleClickEvent(QMouseEvent* e) {
-  if (!owner_) return;
-  Point p{int(e->position().x()), int(e->position().y())};
-  if (e->button() == Qt::LeftButton)
-    owner_->OnLButtonDblClk(MouseFlags(e->buttons(), e->modifiers()), p);
-}
-
-void DialogClient::mouseMoveEvent(QMouseEvent* e) {
-  if (!owner_) return;
-  owner_->OnMouseMove(MouseFlags(e->buttons(), e->modifiers()),
-                      {int(e->position().x()), int(e->position().y())});
-}
-
-void DialogClient::wheelEvent(QWheelEvent* e) {
-  if (!owner_) return;
-  owner_->OnMouseWheel(e->angleDelta().y(), {int(e->position().x()), int(e->position().y())});
-}
-
-SpinButtonWidget::SpinButtonWidget(QWidget* parent, bool horizontal) : QWidget(parent) {
-  auto* up = new QToolButton(this);
-  auto* down = new QToolButton(this);
-  up->setArrowType(horizontal ? Qt::RightArrow : Qt::UpArrow);
-  down->setArrowType(horizontal ? Qt::LeftArrow : Qt::DownArrow);
-  up->setAutoRepeat(true);
-  down->setAutoRepeat(true);
-  QBoxLayout* box = horizontal ? static_cast<QBoxLayout*>(new QHBoxLayout(this))
-                               : static_cast<QBoxLayout*>(new QVBoxLayout(this));
-  box->setContentsMargins(0, 0, 0, 0);
-  box->setSpacing(0);
-  if (horizontal) {
-    box->addWidget(down);
-    box->addWidget(up);
-  } else {
-    box->addWidget(up);
-    box->addWidget(down);
-  }
-  for (auto* b : {up, down}) b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-  connect(up, &QToolButton::clicked, this, [this] { Step(+1); });
-  connect(down, &QToolButton::clicked, this, [this] { Step(-1); });
-}
-
-void SpinButtonWidget::SetRange(int min, int max) {
-  min_ = std::min(min, max);
-  max_ = std::max(min, max);
-  pos_ = std::clamp(pos_, min_, max_);
-}
-
-void SpinButtonWidget::SetPos(int pos) { pos_ = std::clamp(pos, min_, max_); }
-
-void SpinButtonWidget::Step(int delta) {
-  pos_ = std::clamp(pos_ + delta, min_, max_);
-  if (onStep) onStep(delta > 0 ? SB_LINEUP : SB_LINEDOWN, pos_);
 }
 
 // ---- Dialog ---------------------------------------------------------------------------------
@@ -354,7 +135,7 @@ bool Dialog::Build(Dialog* owner) {
     return false;
   }
   template_ = *t;
-  InstallAcceleratorFilter();
+  detail::InstallAcceleratorFilter();
   window_ = new DialogWindow(this);
   QFont font = QApplication::font();
   font.setPointSize(template_.fontPoints > 0 ? template_.fontPoints : 8);
@@ -429,22 +210,22 @@ QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view captio
           b->setIconSize(img.size());
         }
       } else {
-        b->setText(ButtonText(caption));
+        b->setText(detail::ButtonText(caption));
       }
       w = b;
       break;
     }
     case ControlKind::CheckBox:
-      w = new QCheckBox(ButtonText(caption), client_);
+      w = new QCheckBox(detail::ButtonText(caption), client_);
       break;
     case ControlKind::RadioButton: {
-      auto* rb = new QRadioButton(ButtonText(caption), client_);
+      auto* rb = new QRadioButton(detail::ButtonText(caption), client_);
       rb->setAutoExclusive(false);
       w = rb;
       break;
     }
     case ControlKind::GroupBox: {
-      auto* g = new QGroupBox(ButtonText(caption), client_);
+      auto* g = new QGroupBox(detail::ButtonText(caption), client_);
       g->setAttribute(Qt::WA_TransparentForMouseEvents);
       w = g;
       break;
@@ -452,7 +233,7 @@ QWidget* Dialog::CreateControl(int id, ControlKind kind, std::string_view captio
     case ControlKind::Static: {
       auto* l = new QLabel(client_);
       l->setTextFormat(Qt::PlainText);
-      l->setText(ButtonText(caption));
+      l->setText(detail::ButtonText(caption));
       l->setWordWrap(true);
       Qt::Alignment a = Qt::AlignTop;
       a |= (style & Style::Center)  ? Qt::AlignHCenter
@@ -747,33 +528,6 @@ intptr_t Dialog::DeliverMessage(uint32_t message, uintptr_t wParam, intptr_t lPa
   return OnUnhandledMessage(message, wParam, lParam);
 }
 
-intptr_t Dialog::SendMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return DeliverMessage(message, wParam, lParam);
-}
-
-bool Dialog::PostMessage(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  return handle_ && PostMessageTo(handle_, message, wParam, lParam);
-}
-
-bool Dialog::TranslateAccelerator(int key, unsigned modifiers) {
-  const unsigned mask = Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier;
-  for (const auto& a : accelerators_) {
-    if (a.key == key && (a.modifiers & mask) == (modifiers & mask)) {
-      RouteCommand(a.command);
-      return true;
-    }
-  }
-  return false;
-}
-
-bool Dialog::RouteKey(int key, unsigned modifiers, QWidget* target) {
-  if (!window_) return false;
-  if (TranslateAccelerator(key, modifiers)) return true;
-  // Keys aimed at the window itself (no control has the focus) go to OnKeyDown.
-  if (target == window_ || target == client_) return OnKeyDown(key, modifiers);
-  return false;
-}
-
 void Dialog::OnCommand(int id, std::function<void()> handler) {
   commands_[id] = std::move(handler);
 }
@@ -797,7 +551,7 @@ void Dialog::OnMessage(uint32_t message, std::function<intptr_t(uintptr_t, intpt
 
 int Dialog::DoModal(Dialog* owner) {
   if (window_) return -1;
-  // Without an owner the active window owns the dialog, as the original framework does.
+  // Without an owner the active window owns the dialog (and is disabled while it runs).
   if (!owner) {
     uint64_t best = 0;
     for (Dialog* d : Registry()) {
@@ -945,11 +699,11 @@ void Dialog::SetItemText(int id, std::string_view text) {
   QWidget* w = Item(id);
   if (!w) return;
   if (auto* b = qobject_cast<QAbstractButton*>(w))
-    b->setText(ButtonText(text));
+    b->setText(detail::ButtonText(text));
   else if (auto* l = qobject_cast<QLabel*>(w))
-    l->setText(ButtonText(text));
+    l->setText(detail::ButtonText(text));
   else if (auto* g = qobject_cast<QGroupBox*>(w))
-    g->setTitle(ButtonText(text));
+    g->setTitle(detail::ButtonText(text));
   else if (auto* e = qobject_cast<QLineEdit*>(w))
     e->setText(ToQString(text));
   else if (auto* pe = qobject_cast<QPlainTextEdit*>(w))
@@ -1201,7 +955,7 @@ bool Dialog::SetTimer(int id, int ms) {
       if (!alive.expired() && window_) OnTimer(id);
     });
   }
-  t->start(std::max(10, ms));  // the original's minimum timer period
+  t->start(std::max(10, ms));  // timers never run faster than every 10 ms
   return true;
 }
 
@@ -1232,515 +986,7 @@ void Dialog::SetCursorShape(int cursorResourceId) {
     client_->setCursor(LoadCursor(cursorResourceId));
 }
 
-// ---- menus ----------------------------------------------------------------------------------
-
-namespace {
-void AddItems(QMenu* menu, const std::vector<MenuItem>& items, std::map<int, QAction*>& actions);
-
-QAction* MakeAction(QWidget* parent, const MenuItem& item, std::map<int, QAction*>& actions) {
-  auto* a = new QAction(ButtonText(item.text), parent);
-  if (item.checked) {
-    a->setCheckable(true);
-    a->setChecked(true);
-  }
-  a->setEnabled(!item.disabled);
-  a->setProperty("tacmonId", item.id);
-  actions[item.id] = a;
-  return a;
-}
-
-void AddItems(QMenu* menu, const std::vector<MenuItem>& items, std::map<int, QAction*>& actions) {
-  for (const auto& it : items) {
-    if (it.separator)
-      menu->addSeparator();
-    else if (it.popup)
-      AddItems(menu->addMenu(ButtonText(it.text)), it.children, actions);
-    else
-      menu->addAction(MakeAction(menu, it, actions));
-  }
-}
-}  // namespace
-
-void Dialog::BuildMenu(int menuId) {
-  const MenuTemplate* m = FindMenu(menuId);
-  if (!m || !window_) return;
-  menuBar_ = new QMenuBar(window_);
-  for (const auto& it : m->items) {
-    if (it.popup)
-      AddItems(menuBar_->addMenu(ButtonText(it.text)), it.children, menuActions_);
-    else if (!it.separator)
-      menuBar_->addAction(MakeAction(menuBar_, it, menuActions_));
-  }
-  std::weak_ptr<int> alive = life_;
-  for (auto& [id, action] : menuActions_) {
-    int cmd = id;
-    QAction* a = action;
-    QObject::connect(a, &QAction::triggered, a, [this, alive, cmd, a] {
-      if (alive.expired() || !window_) return;
-      // Check marks change only when the program says so.
-      if (a->isCheckable()) a->setChecked(!a->isChecked());
-      RouteCommand(cmd);
-    });
-  }
-  window_->SetMenuBarWidget(menuBar_);
-  menuBar_->show();
-}
-
-void Dialog::SetMenu(int menuId) {
-  if (!window_) return;
-  QRect client = client_->geometry();
-  if (menuBar_) {
-    menuBar_->deleteLater();
-    menuBar_ = nullptr;
-    menuActions_.clear();
-    window_->SetMenuBarWidget(nullptr);
-  }
-  if (menuId) BuildMenu(menuId);
-  SetClientSize(client.width(), client.height());
-}
-
-void Dialog::CheckMenuItem(int command, bool checked) {
-  auto it = menuActions_.find(command);
-  if (it == menuActions_.end()) return;
-  it->second->setCheckable(true);
-  it->second->setChecked(checked);
-}
-
-bool Dialog::IsMenuItemChecked(int command) const {
-  auto it = menuActions_.find(command);
-  return it != menuActions_.end() && it->second->isChecked();
-}
-
-void Dialog::EnableMenuItem(int command, bool enabled) {
-  auto it = menuActions_.find(command);
-  if (it != menuActions_.end()) it->second->setEnabled(enabled);
-}
-
-void Dialog::AppendSystemMenuItem(int command, std::string_view text) {
-  // No system menu here: the item goes to a "?" menu at the end of the menu bar.
-  if (!window_) return;
-  if (!menuBar_) {
-    QRect client = client_->geometry();
-    menuBar_ = new QMenuBar(window_);
-    window_->SetMenuBarWidget(menuBar_);
-    menuBar_->show();
-    SetClientSize(client.width(), client.height());
-  }
-  QMenu* help = nullptr;
-  for (QAction* a : menuBar_->actions())
-    if (a->menu() && a->text() == "?") help = a->menu();
-  if (!help) help = menuBar_->addMenu("?");
-  MenuItem item;
-  item.id = command;
-  item.text = Text1251(text);
-  QAction* a = MakeAction(help, item, menuActions_);
-  help->addAction(a);
-  std::weak_ptr<int> alive = life_;
-  QObject::connect(a, &QAction::triggered, a, [this, alive, command] {
-    if (!alive.expired() && window_) RouteCommand(command);
-  });
-}
-
-void Dialog::LoadAccelerators(int tableId) {
-  const AcceleratorTable* t = FindAccelerators(tableId);
-  accelerators_ = t ? t->entries : std::vector<Accelerator>{};
-}
-
 QWidget* Dialog::Widget() const { return window_; }
 QWidget* Dialog::ClientWidget() const { return client_; }
-
-// ---- control views --------------------------------------------------------------------------
-
-namespace {
-int CompareNoCase(const Text1251& a, const Text1251& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    unsigned char x = Cp1251Lower(static_cast<unsigned char>(a[i]));
-    unsigned char y = Cp1251Lower(static_cast<unsigned char>(b[i]));
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-constexpr int kDataRole = Qt::UserRole + 1;
-}  // namespace
-
-int ListBox::AddString(std::string_view text) {
-  if (!w_) return -1;
-  QSignalBlocker b(w_);
-  int index = w_->count();
-  auto* item = new QListWidgetItem(ToQString(text));
-  // Sorted list boxes keep their items in order (case-insensitive, as the original).
-  QVariant sorted = w_->property("tacmonStyle");
-  if (sorted.isValid() && (sorted.toUInt() & Style::Sort)) {
-    Text1251 t(text);
-    index = 0;
-    while (index < w_->count() && CompareNoCase(FromQString(w_->item(index)->text()), t) <= 0)
-      ++index;
-  }
-  w_->insertItem(index, item);
-  return index;
-}
-
-int ListBox::InsertString(int index, std::string_view text) {
-  if (!w_) return -1;
-  QSignalBlocker b(w_);
-  if (index < 0 || index > w_->count()) index = w_->count();
-  w_->insertItem(index, ToQString(text));
-  return index;
-}
-
-int ListBox::DeleteString(int index) {
-  if (!w_ || index < 0 || index >= w_->count()) return -1;
-  QSignalBlocker b(w_);
-  delete w_->takeItem(index);
-  return w_->count();
-}
-
-void ListBox::ResetContent() {
-  if (!w_) return;
-  QSignalBlocker b(w_);
-  w_->clear();
-}
-
-int ListBox::GetCount() const { return w_ ? w_->count() : 0; }
-
-int ListBox::GetCurSel() const {
-  if (!w_) return -1;
-  auto sel = w_->selectedItems();
-  if (sel.isEmpty()) return -1;
-  return w_->selectionMode() == QAbstractItemView::SingleSelection ? w_->row(sel.front())
-                                                                   : w_->currentRow();
-}
-
-bool ListBox::SetCurSel(int index) {
-  if (!w_) return false;
-  QSignalBlocker b(w_);
-  if (index < 0 || index >= w_->count()) {
-    w_->clearSelection();
-    w_->setCurrentRow(-1);
-    return index == -1;
-  }
-  w_->setCurrentRow(index);
-  w_->item(index)->setSelected(true);
-  return true;
-}
-
-std::vector<int> ListBox::GetSelItems() const {
-  std::vector<int> out;
-  if (!w_) return out;
-  for (int i = 0; i < w_->count(); ++i)
-    if (w_->item(i)->isSelected()) out.push_back(i);
-  return out;
-}
-
-void ListBox::SetSel(int index, bool selected) {
-  if (!w_ || index < 0 || index >= w_->count()) return;
-  QSignalBlocker b(w_);
-  w_->item(index)->setSelected(selected);
-}
-
-Text1251 ListBox::GetText(int index) const {
-  if (!w_ || index < 0 || index >= w_->count()) return {};
-  return FromQString(w_->item(index)->text());
-}
-
-void ListBox::SetItemData(int index, intptr_t data) {
-  if (w_ && index >= 0 && index < w_->count())
-    w_->item(index)->setData(kDataRole, QVariant::fromValue<qlonglong>(data));
-}
-
-intptr_t ListBox::GetItemData(int index) const {
-  if (!w_ || index < 0 || index >= w_->count()) return 0;
-  return intptr_t(w_->item(index)->data(kDataRole).toLongLong());
-}
-
-int ListBox::FindStringExact(std::string_view text) const {
-  if (!w_) return -1;
-  Text1251 t(text);
-  for (int i = 0; i < w_->count(); ++i)
-    if (CompareNoCase(FromQString(w_->item(i)->text()), t) == 0) return i;
-  return -1;
-}
-
-int ListBox::GetTopIndex() const {
-  if (!w_ || w_->count() == 0) return 0;
-  QListWidgetItem* it = w_->itemAt(0, 0);
-  return it ? w_->row(it) : 0;
-}
-
-void ListBox::SetTopIndex(int index) {
-  if (w_ && index >= 0 && index < w_->count())
-    w_->scrollToItem(w_->item(index), QAbstractItemView::PositionAtTop);
-}
-
-int ComboBox::AddString(std::string_view text) {
-  if (!w_) return -1;
-  QSignalBlocker b(w_);
-  int selected = w_->currentIndex();
-  w_->addItem(ToQString(text));
-  w_->setCurrentIndex(selected);  // adding selects nothing, as on Windows
-  return w_->count() - 1;
-}
-
-int ComboBox::InsertString(int index, std::string_view text) {
-  if (!w_) return -1;
-  QSignalBlocker b(w_);
-  if (index < 0 || index > w_->count()) index = w_->count();
-  int selected = w_->currentIndex();
-  w_->insertItem(index, ToQString(text));
-  w_->setCurrentIndex(selected < 0 ? -1 : (selected >= index ? selected + 1 : selected));
-  return index;
-}
-
-int ComboBox::DeleteString(int index) {
-  if (!w_ || index < 0 || index >= w_->count()) return -1;
-  QSignalBlocker b(w_);
-  w_->removeItem(index);
-  return w_->count();
-}
-
-void ComboBox::ResetContent() {
-  if (!w_) return;
-  QSignalBlocker b(w_);
-  w_->clear();
-}
-
-int ComboBox::GetCount() const { return w_ ? w_->count() : 0; }
-int ComboBox::GetCurSel() const { return w_ ? w_->currentIndex() : -1; }
-
-bool ComboBox::SetCurSel(int index) {
-  if (!w_) return false;
-  QSignalBlocker b(w_);
-  if (index < -1 || index >= w_->count()) return false;
-  w_->setCurrentIndex(index);
-  return true;
-}
-
-Text1251 ComboBox::GetLBText(int index) const {
-  if (!w_ || index < 0 || index >= w_->count()) return {};
-  return FromQString(w_->itemText(index));
-}
-
-int ComboBox::SelectString(std::string_view text) {
-  if (!w_) return -1;
-  int i = w_->findText(ToQString(text), Qt::MatchFixedString);
-  if (i >= 0) SetCurSel(i);
-  return i;
-}
-
-void ComboBox::SetItemData(int index, intptr_t data) {
-  if (w_ && index >= 0 && index < w_->count())
-    w_->setItemData(index, QVariant::fromValue<qlonglong>(data), kDataRole);
-}
-
-intptr_t ComboBox::GetItemData(int index) const {
-  if (!w_ || index < 0 || index >= w_->count()) return 0;
-  return intptr_t(w_->itemData(index, kDataRole).toLongLong());
-}
-
-int ListView::InsertColumn(int column, std::string_view heading, int widthPx, int align) {
-  if (!w_) return -1;
-  QSignalBlocker b(w_);
-  int n = w_->columnCount();
-  if (column < 0 || column > n) column = n;
-  QTreeWidgetItem* header = w_->headerItem();
-  QStringList labels;
-  for (int i = 0; i < n; ++i) labels << header->text(i);
-  labels.insert(column, ToQString(heading));
-  w_->setColumnCount(n + 1);
-  w_->setHeaderLabels(labels);
-  for (int i = 0; i < w_->topLevelItemCount(); ++i) {
-    QTreeWidgetItem* it = w_->topLevelItem(i);
-    for (int c = n; c > column; --c) it->setText(c, it->text(c - 1));
-    it->setText(column, QString());
-  }
-  w_->setColumnWidth(column, widthPx);
-  Qt::Alignment a = align == 1 ? Qt::AlignRight : align == 2 ? Qt::AlignHCenter : Qt::AlignLeft;
-  header->setTextAlignment(column, a | Qt::AlignVCenter);
-  w_->headerItem()->setData(column, kDataRole, int(a));
-  return column;
-}
-
-int ListView::GetColumnCount() const { return w_ ? w_->columnCount() : 0; }
-
-void ListView::SetColumnWidth(int column, int widthPx) {
-  if (w_) w_->setColumnWidth(column, widthPx);
-}
-
-int ListView::InsertItem(int index, std::string_view text) {
-  if (!w_) return -1;
-  QSignalBlocker b(w_);
-  if (w_->columnCount() == 0) w_->setColumnCount(1);
-  if (index < 0 || index > w_->topLevelItemCount()) index = w_->topLevelItemCount();
-  auto* it = new QTreeWidgetItem;
-  it->setText(0, ToQString(text));
-  for (int c = 0; c < w_->columnCount(); ++c) {
-    int a = w_->headerItem()->data(c, kDataRole).toInt();
-    if (a) it->setTextAlignment(c, Qt::Alignment(a) | Qt::AlignVCenter);
-  }
-  w_->insertTopLevelItem(index, it);
-  return index;
-}
-
-bool ListView::SetItemText(int item, int subItem, std::string_view text) {
-  if (!w_ || item < 0 || item >= w_->topLevelItemCount() || subItem < 0) return false;
-  if (subItem >= w_->columnCount()) return false;
-  QSignalBlocker b(w_);
-  w_->topLevelItem(item)->setText(subItem, ToQString(text));
-  return true;
-}
-
-Text1251 ListView::GetItemText(int item, int subItem) const {
-  if (!w_ || item < 0 || item >= w_->topLevelItemCount() || subItem < 0) return {};
-  return FromQString(w_->topLevelItem(item)->text(subItem));
-}
-
-int ListView::GetItemCount() const { return w_ ? w_->topLevelItemCount() : 0; }
-
-bool ListView::DeleteItem(int item) {
-  if (!w_ || item < 0 || item >= w_->topLevelItemCount()) return false;
-  QSignalBlocker b(w_);
-  delete w_->takeTopLevelItem(item);
-  return true;
-}
-
-void ListView::DeleteAllItems() {
-  if (!w_) return;
-  QSignalBlocker b(w_);
-  w_->clear();
-}
-
-void ListView::SetItemData(int item, intptr_t data) {
-  if (w_ && item >= 0 && item < w_->topLevelItemCount())
-    w_->topLevelItem(item)->setData(0, kDataRole, QVariant::fromValue<qlonglong>(data));
-}
-
-intptr_t ListView::GetItemData(int item) const {
-  if (!w_ || item < 0 || item >= w_->topLevelItemCount()) return 0;
-  return intptr_t(w_->topLevelItem(item)->data(0, kDataRole).toLongLong());
-}
-
-int ListView::GetNextSelected(int after) const {
-  if (!w_) return -1;
-  for (int i = std::max(0, after + 1); i < w_->topLevelItemCount(); ++i)
-    if (w_->topLevelItem(i)->isSelected()) return i;
-  return -1;
-}
-
-void ListView::SetSelected(int item, bool selected) {
-  if (!w_ || item < 0 || item >= w_->topLevelItemCount()) return;
-  QSignalBlocker b(w_);
-  QTreeWidgetItem* it = w_->topLevelItem(item);
-  if (selected) {
-    if (w_->selectionMode() == QAbstractItemView::SingleSelection) w_->clearSelection();
-    w_->setCurrentItem(it);
-  }
-  it->setSelected(selected);
-}
-
-int ListView::GetSelectionMark() const {
-  if (!w_ || !w_->currentItem()) return -1;
-  return w_->indexOfTopLevelItem(w_->currentItem());
-}
-
-void ListView::EnsureVisible(int item) {
-  if (w_ && item >= 0 && item < w_->topLevelItemCount()) w_->scrollToItem(w_->topLevelItem(item));
-}
-
-void ListView::SetItemIcon(int item, const QImage& image) {
-  if (w_ && item >= 0 && item < w_->topLevelItemCount())
-    w_->topLevelItem(item)->setIcon(0, QIcon(QPixmap::fromImage(image)));
-}
-
-void ListView::SetIconSize(int cx, int cy) {
-  if (w_) w_->setIconSize(QSize(cx, cy));
-}
-
-void ListView::SetGridLines(bool on) {
-  if (w_) w_->setStyleSheet(on ? "QTreeView::item { border: 1px solid #d0d0d0; }" : "");
-}
-
-void Slider::SetRange(int min, int max) {
-  if (w_) w_->setRange(min, max);
-}
-int Slider::GetRangeMin() const { return w_ ? w_->minimum() : 0; }
-int Slider::GetRangeMax() const { return w_ ? w_->maximum() : 0; }
-void Slider::SetPos(int pos) {
-  if (!w_) return;
-  QSignalBlocker b(w_);
-  w_->setValue(pos);
-  w_->setSliderPosition(w_->value());
-}
-int Slider::GetPos() const { return w_ ? w_->sliderPosition() : 0; }
-void Slider::SetPageSize(int page) {
-  if (w_) w_->setPageStep(page);
-}
-void Slider::SetLineSize(int line) {
-  if (w_) w_->setSingleStep(line);
-}
-void Slider::SetTicFreq(int freq) {
-  if (auto* s = qobject_cast<QSlider*>(w_)) s->setTickInterval(freq);
-}
-
-void SpinButton::SetRange(int min, int max) {
-  if (w_) w_->SetRange(min, max);
-}
-void SpinButton::SetPos(int pos) {
-  if (w_) w_->SetPos(pos);
-}
-int SpinButton::GetPos() const { return w_ ? w_->Pos() : 0; }
-
-void ProgressBar::SetRange(int min, int max) {
-  if (w_) w_->setRange(min, max);
-}
-void ProgressBar::SetPos(int pos) {
-  if (w_) w_->setValue(std::clamp(pos, w_->minimum(), w_->maximum()));
-}
-int ProgressBar::GetPos() const { return w_ ? w_->value() : 0; }
-void ProgressBar::StepIt() {
-  if (!w_) return;
-  int v = w_->value() + step_;
-  // Past the end the bar starts again from the bottom, as the original's does.
-  if (v > w_->maximum()) v = w_->minimum() + (v - w_->maximum());
-  w_->setValue(std::clamp(v, w_->minimum(), w_->maximum()));
-}
-
-// ---- popup menus ----------------------------------------------------------------------------
-
-namespace {
-QMenu* g_openPopup = nullptr;  // the popup being tracked (the automation's "menu" reaches it)
-}
-
-QMenu* OpenPopupMenu() { return g_openPopup; }
-
-PopupMenu::PopupMenu() : menu_(std::make_unique<QMenu>()) {}
-PopupMenu::~PopupMenu() = default;
-
-void PopupMenu::AppendItem(int command, std::string_view text, bool checked, bool disabled) {
-  auto* a = menu_->addAction(ButtonText(text));
-  a->setProperty("tacmonId", command);
-  if (checked) {
-    a->setCheckable(true);
-    a->setChecked(true);
-  }
-  a->setEnabled(!disabled);
-}
-
-void PopupMenu::AppendSeparator() { menu_->addSeparator(); }
-
-int PopupMenu::ItemCount() const {
-  int n = 0;
-  for (QAction* a : menu_->actions())
-    if (!a->isSeparator()) ++n;
-  return n;
-}
-
-int PopupMenu::Track(Dialog*, Point screenPos) {
-  QMenu* previous = g_openPopup;
-  g_openPopup = menu_.get();
-  QAction* chosen = menu_->exec(QPoint(screenPos.x, screenPos.y));
-  g_openPopup = previous;
-  return chosen ? chosen->property("tacmonId").toInt() : 0;
-}
 
 }  // namespace ui

@@ -1,4 +1,4 @@
-// Dialog windows built from templates (resources.h), in the manner of the original framework:
+// Dialog windows built from templates (resources.h), in the manner of a Windows dialog framework:
 // controls addressed by numeric id, a message map routing user actions, menu and accelerator
 // commands, posted numbered messages and window timers to handlers, modal and modeless runs.
 //

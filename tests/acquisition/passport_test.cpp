@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -408,6 +411,25 @@ TEST_F(PassportFiles, RegistryLoadsSelectsAndFinds) {
   EXPECT_EQ(Log().back(), "(823368)Incorrect iPasp=0");
 }
 
+// A FIFO or a link to /dev/zero among the passports (or as a companion) would hang the start or
+// fill the memory: each is reported and skipped, the good passports load.
+TEST_F(PassportFiles, SpecialFilesAmongThePassportsAreReportedAndSkipped) {
+  ::alarm(60);  // a blocking open ends the test instead of hanging it
+  Spit(Host("DVP/a.dvp"), "DEVICE_NUMBER: 7\r\n");
+  ASSERT_EQ(::mkfifo(Host("DVP/f.dvp").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", Host("DVP/z.dvp"));
+  std::filesystem::create_symlink("/dev/zero", Host("DVP/aAdd.bin"));
+  PassportRegistry r;
+  LoadPassports(r);
+  ASSERT_EQ(r.Count(), 1);
+  EXPECT_EQ(r.passports[0].deviceNumber, 7);
+  for (const char* name : {"aAdd.bin", "f.dvp", "z.dvp"}) {
+    const std::string report =
+        std::string("File 'c:\\Tacmon\\DVP\\") + name + "' is not a regular file; not opened";
+    EXPECT_EQ(std::count(Log().begin(), Log().end(), report), 1) << report;
+  }
+  ::alarm(0);
+}
 TEST(Normalization, DisplayValuesByFormat) {
   DevicePassport p;
   struct Case {

@@ -1,6 +1,10 @@
 #include "acquisition/push_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
 
 #include "platform/file.h"
 #include "platform/report.h"
@@ -258,7 +262,9 @@ TEST_F(PushFiles, StreamRecordsAndCopiesWithoutOverwriting) {
     }
     Push copy = p;  // a copy never takes the open stream
     EXPECT_FALSE(copy.stream.IsOpen());
-    names.push_back(ClosePushStream(p, folder, stop));
+    StoppedPush stopped = ClosePushStream(p, folder, stop);
+    EXPECT_FALSE(stopped.damaged);
+    names.push_back(stopped.fileName);
     EXPECT_FALSE(p.stream.IsOpen());
   }
   EXPECT_EQ(names[0], "c:\\Tacmon\\OPERATIONS\\op1\\09-05-07.psh");
@@ -274,7 +280,7 @@ TEST_F(PushFiles, StreamRecordsAndCopiesWithoutOverwriting) {
   // A failed copy is logged and yields no name.
   Push p = CreatePush();
   ASSERT_EQ(OpenPushStream(p), 0);
-  EXPECT_TRUE(ClosePushStream(p, "c:\\Tacmon\\OPERATIONS\\gone", stop).empty());
+  EXPECT_TRUE(ClosePushStream(p, "c:\\Tacmon\\OPERATIONS\\gone", stop).fileName.empty());
   EXPECT_NE(Log().back().find("Can't copy file"), std::string::npos);
 }
 
@@ -285,7 +291,89 @@ TEST_F(PushFiles, StreamThatCannotOpenRecordsWithoutFile) {
   EXPECT_EQ(Log().back(), "Не удается открыть файл на запись"_cp);
   EXPECT_EQ(WriteStreamPassport(p, DevicePassport{}), -1);
   EXPECT_EQ(AppendStreamFrame(p, SensorFrame{}), -1);
-  EXPECT_TRUE(ClosePushStream(p, "c:\\Tacmon", FrameTime{}).empty());
+  StoppedPush stopped = ClosePushStream(p, "c:\\Tacmon", FrameTime{});
+  EXPECT_TRUE(stopped.fileName.empty());
+  EXPECT_FALSE(stopped.damaged);
+}
+
+// A file-size limit for the test's process, as a full disk would set one; SIGXFSZ is ignored so
+// the write fails with EFBIG instead of ending the process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &old_);
+    struct rlimit tiny = old_;
+    tiny.rlim_cur = bytes;
+    handler_ = std::signal(SIGXFSZ, SIG_IGN);
+    ::setrlimit(RLIMIT_FSIZE, &tiny);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, handler_);
+  }
+
+ private:
+  struct rlimit old_ {};
+  void (*handler_)(int) = nullptr;
+};
+
+TEST_F(PushFiles, DamagedStreamIsReportedAndKeptNeverHandedOnAsRecording) {
+  struct Case {
+    const char* what;
+    int frames;
+    rlim_t limit;
+    bool withTextDump;
+  };
+  // Every frame record is handed to the system as it is appended, so the append that crosses
+  // the limit fails at once, whether the limit falls a few frames or many after the passport
+  // block.
+  const Case cases[] = {{"few frames", 3, 7000, false}, {"many frames", 60, 9000, true}};
+  FrameTime stop{2024, 1, 2, 10, 11, 12, 0};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Text1251 folderName = Text1251("c:\\Tacmon\\OPERATIONS\\") + (c.withTextDump ? "b" : "a");
+    const auto folder = Host(std::string("OPERATIONS/") + (c.withTextDump ? "b" : "a"));
+    std::filesystem::create_directories(folder);
+    Push sample = SamplePush(c.frames);
+    DevicePassport pass;
+    pass.deviceNumber = 77;
+    sample.passport = pass;
+    auto intact = EncodePushFile(sample, /*withPassport=*/true);
+    ASSERT_GT(intact.size(), c.limit);
+
+    Push p = CreatePush();
+    StoppedPush stopped;
+    int appendFailures = 0;
+    {
+      FileSizeLimit limit(c.limit);
+      ASSERT_EQ(OpenPushStream(p, c.withTextDump), 0);
+      ASSERT_EQ(WriteStreamPassport(p, pass), 0);
+      for (const auto& f : sample.frames) appendFailures += AppendStreamFrame(p, f) != 0;
+      if (c.withTextDump) {
+        EXPECT_EQ(AppendStreamTextDump(p, TextDumpFrame{}), 0);
+      }
+      stopped = ClosePushStream(p, folderName, stop);
+    }
+    EXPECT_GT(appendFailures, 0);
+    EXPECT_TRUE(stopped.damaged);
+    EXPECT_TRUE(stopped.fileName.empty());
+    EXPECT_EQ(stopped.keptFile, folderName + "\\10-11-12-damaged.bin");
+    // Nothing in the folder looks like a recording; what was written is there, byte for byte.
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      EXPECT_NE(e.path().extension(), ".psh") << e.path();
+    std::string kept = Slurp(folder / "10-11-12-damaged.bin");
+    EXPECT_LE(kept.size(), c.limit);
+    EXPECT_GT(kept.size(), 4096u);
+    EXPECT_EQ(kept, std::string(intact.begin(), intact.begin() + kept.size()));
+    EXPECT_EQ(std::filesystem::exists(folder / "10-11-12-damaged.txt"), c.withTextDump);
+    // The log names the damaged file and where its bytes are.
+    bool named = false;
+    for (const auto& line : Log())
+      named |= line.find("damaged") != std::string::npos &&
+               line.find("tmpSavedData.bin") != std::string::npos &&
+               line.find(stopped.keptFile) != std::string::npos;
+    EXPECT_TRUE(named);
+  }
 }
 
 TEST(TextDump, SevenLinesPerFrame) {

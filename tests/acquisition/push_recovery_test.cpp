@@ -71,7 +71,7 @@ TEST_F(PushRecovery, MarkerLivesWhileTheStreamIsOpenAndFramesReachTheFileAtOnce)
   ASSERT_EQ(ReadPushFile(onDisk, kStreamFile), 0);
   EXPECT_EQ(onDisk.FrameCount(), 2);
 
-  EXPECT_FALSE(ClosePushStream(p, kFolder, FrameTime::Now()).empty());
+  EXPECT_FALSE(ClosePushStream(p, kFolder, FrameTime::Now()).fileName.empty());
   EXPECT_FALSE(std::filesystem::exists(marker)) << "a cleanly closed push leaves no marker";
   EXPECT_EQ(RecoverInterruptedPush().outcome, InterruptedPush::Outcome::kNone);
   EXPECT_TRUE(InterruptedPushMessage(InterruptedPush{}).empty());

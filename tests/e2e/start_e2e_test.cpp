@@ -2,6 +2,10 @@
 // roots (directory tree and default enumeration files), a second start that changes nothing,
 // and scripts that fail.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "e2e/tacmon_run.h"
 
@@ -128,6 +132,24 @@ TEST_F(TacmonRun, ADatabaseThatCannotOpenIsReportedAndTheHubGoesOn) {
   EXPECT_NE(
       json.find(R"("class":"KCDMain","template":142,"caption":"Механорецептор","visible":true)"),
       std::string::npos);
+}
+
+// FIFOs and links to /dev/zero in place of the files read at the start (the hub's parameter
+// set, the message log and its window place, the font record) are refused without waiting on
+// them: the hub comes up and the run ends normally.
+TEST_F(TacmonRun, SpecialFilesInTheDataFoldersNeverHangTheStart) {
+  for (const char* d : {"pars", "Logs"}) fs::create_directories(Root() / d);
+  ASSERT_EQ(mkfifo((Root() / "pars" / "KCDMain.par").c_str(), 0644), 0);
+  ASSERT_EQ(mkfifo((Root() / "Logs" / "LogFile2.log").c_str(), 0644), 0);
+  fs::create_symlink("/dev/zero", Root() / "Logs" / "logplace.bin");
+  fs::create_symlink("/dev/zero", Root() / "pars" / "DefaultLogFont.bin");
+  RunResult r = Run("wait 10\ndump hub.json\nclick 1\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(ReadFile(dir_ / "hub.json").find(R"("class":"KCDMain","template":142)"),
+            std::string::npos);
+  EXPECT_NE(r.err.find("log file 'c:\\Tacmon\\Logs\\LogFile2.log' is not a regular file"),
+            std::string::npos)
+      << r.err;
 }
 
 TEST_F(TacmonRun, QuitEndsTheRunNormally) {

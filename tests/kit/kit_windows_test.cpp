@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QImage>
 #include <QKeyEvent>
@@ -19,6 +20,7 @@
 #include "app/kit/file_dialog.h"
 #include "app/kit/fonts.h"
 #include "platform/ui/app_loop.h"
+#include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
 #include "tests/support/scratch_roots.h"
@@ -288,14 +290,21 @@ TEST_F(KitWindows, FontsFromTheFileAndFallback) {
   QFont fallback;
   EXPECT_TRUE(CreateFontWithFallback(fallback));
 
+  // The real dialog, answered by a script as a user would: a name typed, then Cancel.
   CKFileDialog save(false, "dvp", "Passports|*.dvp||", nullptr, "Сохранить"_cp);
   EXPECT_STREQ(save.titleBuffer, "Сохранить"_cp);
-  ::setenv("TACMON_FILE_ANSWER", "  \"/tmp/x.dvp\" ", 1);
+  const std::string target = (roots.base() / "x.dvp").string();
+  const std::string script = (roots.base() / "save.script").string();
+  WriteBytes(script, "file " + target + "\nanswer Cancel\n");
+  ASSERT_TRUE(ui::automation::Start(script));
   EXPECT_EQ(save.DoModal(), ui::IDOK);
-  EXPECT_EQ(save.GetPath(), "/tmp/x.dvp");
-  ::setenv("TACMON_FILE_ANSWER", "", 1);
+  EXPECT_EQ(save.GetPath(), target);
   EXPECT_EQ(save.DoModal(), ui::IDCANCEL);
-  ::unsetenv("TACMON_FILE_ANSWER");
+  QElapsedTimer t;
+  t.start();
+  while (ui::automation::Running() && t.elapsed() < 5000)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(ui::automation::ExitStatus(), 0);
 }
 
 TEST_F(KitWindows, ValuePopupsOfTheArrowAndTheRightClick) {

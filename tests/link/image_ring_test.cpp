@@ -1,6 +1,9 @@
 // The two-slot hand-over between the reading thread and the window.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "acquisition/link/com_read_thread.h"
 
 namespace {
@@ -65,10 +68,19 @@ TEST(LinkSettings, TwoProbesOnlyWithConnect2AndNoAutoconnectAndPeriodInMs) {
   s.autoconnect = 0;
   EXPECT_TRUE(s.TwoReceptors());
   EXPECT_EQ(s.PeriodMs(), 50);
-  s.displayPeriod = 0.0333;
-  EXPECT_EQ(s.PeriodMs(), 33);
-  s.displayPeriod = 0;
-  EXPECT_EQ(s.PeriodMs(), 1);
+  // Whole milliseconds, at least 1 and at most 10 minutes, whatever the setting holds; periods
+  // whose milliseconds overflow an int are bounded too.
+  const double inf = std::numeric_limits<double>::infinity();
+  const struct {
+    double seconds;
+    int ms;
+  } cases[] = {{0.0333, 33},  {0.0335, 34},   {0, 1},        {-5, 1},
+               {-inf, 1},     {NAN, 1},       {600, 600000}, {600.0004, 600000},
+               {3e6, 600000}, {1e12, 600000}, {inf, 600000}};
+  for (const auto& c : cases) {
+    s.displayPeriod = c.seconds;
+    EXPECT_EQ(s.PeriodMs(), c.ms) << c.seconds;
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <memory>
+#include <thread>
 
 #include "acquisition/link/com_read_thread.h"
 #include "link_test_support.h"
@@ -308,6 +309,77 @@ TEST_F(LinkE2E, PowerButtonSessionOfTwoPushesGivesTwoConnectionsAndTwoLosses) {
     EXPECT_GT(*peak, rest + 5000);
     EXPECT_NE(std::find(peak, v.end(), rest), v.end()) << "released before switched off";
   }
+}
+
+TEST_F(LinkE2E, SilenceIsNoticedTwoSecondsAfterTheLastPacketNotLater) {
+  WritePassportFile("p5", 5, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--silence-after", "1"});
+  ASSERT_TRUE(probe);
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.comPort = 5;
+  s.device = 5;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
+  const int closedBefore = hub.Count(kLinkMsgPortClosed);
+  // The moment the last packet was read, and the moment the hub hears of the closed port.
+  uint64_t packets = link->PacketsRead();
+  double lastPacket = MonotonicSeconds();
+  double closed = 0;
+  const double end = lastPacket + 10.0;
+  while (MonotonicSeconds() < end) {
+    const double now = MonotonicSeconds();
+    if (hub.Count(kLinkMsgPortClosed) > closedBefore) {
+      closed = now;
+      break;
+    }
+    if (link->PacketsRead() != packets) {
+      packets = link->PacketsRead();
+      lastPacket = now;
+    }
+    SleepMs(1);
+  }
+  ASSERT_GT(closed, 0) << "the silence was never noticed";
+  EXPECT_NE(probe->Output().find("silent"), std::string::npos);
+  // Two seconds of silence, with room for a slow machine on the late side only.
+  EXPECT_GE(closed - lastPacket, 1.95);
+  EXPECT_LE(closed - lastPacket, 2.8);
+}
+
+TEST_F(LinkE2E, DisconnectKeepsTheLinkLockOnlyBrieflyThoughTheAdapterPauses) {
+  WritePassportFile("p5", 5, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--direct", "--format", "1"});
+  ASSERT_TRUE(probe);
+  LinkSettings s;
+  s.autoconnect = 0;
+  s.comPort = 5;
+  s.device = 5;
+  Make(s);
+  ASSERT_TRUE(link->Connect());  // on this thread; the reading thread is not started
+  // Another thread keeps taking the link lock, as the window's timers do, and notes its
+  // longest wait while this thread disconnects (which sends "btdis" and pauses 100 ms).
+  std::atomic<bool> done{false};
+  double longest = 0;
+  std::thread timers([&] {
+    while (!done.load()) {
+      const double t0 = MonotonicSeconds();
+      TimedLock l(LinkLock(), 2000);
+      longest = std::max(longest, MonotonicSeconds() - t0);
+    }
+  });
+  SleepMs(20);
+  const double t0 = MonotonicSeconds();
+  link->Disconnect();
+  const double took = MonotonicSeconds() - t0;
+  done = true;
+  timers.join();
+  EXPECT_GE(took, 0.1) << "the adapter pause belongs to the disconnect";
+  EXPECT_LT(longest, 0.09);
+  EXPECT_FALSE(link->PortOpen(1));
+  EXPECT_TRUE(log.Contains("Разорвано соединение с механорецептором"));
+  EXPECT_TRUE(WaitUntil([&] { return probe->Output().find("btdis") != std::string::npos; }, 2000));
 }
 
 TEST_F(LinkE2E, HangUpIsNoticedAtOnceAndTheProbeIsReconnected) {

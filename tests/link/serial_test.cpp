@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -180,6 +181,13 @@ TEST(FileTransport, ReadsAFileAsAByteSourceWithAnEnd) {
   ASSERT_TRUE(f->Rewind());
   EXPECT_EQ(f->ReadByte(0), 'T');
   EXPECT_FALSE(FileTransport::Open(roots.base() / "missing.bin"));
+  // A FIFO or a device in place of the file is refused at once, never waited on or read forever.
+  ::alarm(60);
+  ASSERT_EQ(::mkfifo((roots.base() / "fifo.bin").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", roots.base() / "zero.bin");
+  EXPECT_FALSE(FileTransport::Open(roots.base() / "fifo.bin"));
+  EXPECT_FALSE(FileTransport::Open(roots.base() / "zero.bin"));
+  ::alarm(0);
 }
 
 }  // namespace

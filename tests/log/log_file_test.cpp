@@ -3,7 +3,10 @@
 #include "app/log/log_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "app/log/log_format.h"
 #include "tests/support/scratch_roots.h"
 
 using msglog::LogFileWriter;
@@ -104,4 +107,34 @@ TEST(LogFile, ReadPiecesSplitsLongLinesAt1022Bytes) {
             (std::vector<Text1251>{"short", std::string(1022, 'x'), std::string(8, 'x'), "end"}));
   w.SetPath("c:\\Tacmon\\Logs\\missing.log");
   EXPECT_FALSE(w.ReadPieces(pieces));
+}
+
+// A FIFO or a link to /dev/zero in place of the log file would block every message or read
+// without end: the writer refuses it at once, says so once on standard error (the log cannot
+// report into itself) and the messages stay out of the file.
+TEST(LogFile, SpecialFileInPlaceOfTheLogIsRefusedAtOnce) {
+  ScratchRoots roots;
+  ::alarm(60);  // a blocking open ends the test instead of hanging it
+  const auto logs = roots.data() / "Logs";
+  std::filesystem::create_directories(logs);
+  ASSERT_EQ(::mkfifo((logs / "fifo.log").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", logs / "zero.log");
+  std::filesystem::create_symlink("/dev/zero", logs / "logplace.bin");
+  for (const char* name : {"fifo.log", "zero.log"}) {
+    SCOPED_TRACE(name);
+    const std::string path = std::string("c:\\Tacmon\\Logs\\") + name;
+    testing::internal::CaptureStderr();
+    LogFileWriter w;
+    w.SetPath(path);
+    EXPECT_EQ(w.AppendLines("A\n"), -1);
+    EXPECT_EQ(w.AppendRaw("B\n"), -1);
+    EXPECT_EQ(w.LineCount(), -1);
+    std::vector<Text1251> pieces;
+    EXPECT_FALSE(w.ReadPieces(pieces));
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err,
+              "tacmon: log file '" + path + "' is not a regular file; messages stay out of it\n");
+  }
+  EXPECT_EQ(msglog::ReadLogPlace("c:\\Tacmon\\Logs\\logplace.bin"), 0);
+  ::alarm(0);
 }

@@ -2,11 +2,15 @@
 // threads, the file, the list, popups, the thread messages, the docking file, stop and restart.
 #include "app/log/message_log.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <regex>
 
+#include "app/log/log_file_thread.h"
 #include "app/log/log_format.h"
 #include "platform/clock.h"
 #include "platform/report.h"
@@ -29,6 +33,13 @@ std::vector<std::string> NormalisedList() {
   std::vector<std::string> out;
   for (auto& l : GetMessageList().lines) out.push_back(Normalised(l));
   return out;
+}
+
+// True once the list has not changed for 200 ms.
+bool ListSettled() {
+  const uint64_t revision = GetMessageList().revision;
+  SleepMs(200);
+  return GetMessageList().revision == revision;
 }
 
 bool WaitFor(const std::function<bool()>& done, int ms = 3000) {
@@ -170,6 +181,24 @@ TEST_F(MessageLogTest, DockingCornerFileAndUserMoves) {
   EXPECT_EQ(GetMessageList().corner, 0);
 }
 
+// The window's place is read at every popup; a place file that cannot be read is reported
+// once, never again by the popup of its own report.
+TEST_F(MessageLogTest, UnreadablePlaceFileIsReportedOnceNotAtEveryPopup) {
+  std::filesystem::create_symlink("/dev/zero", roots_.data() / "Logs" / "logplace.bin");
+  SetNoAutoPopup(false);
+  for (const char* text : {"one", "two"}) {
+    AddLogMessage(text);
+    ASSERT_TRUE(FlushMessageLog(3000));
+  }
+  SleepMs(200);
+  ASSERT_TRUE(FlushMessageLog(3000));
+  const std::string file = FileText();
+  size_t reports = 0;
+  for (size_t at = 0; (at = file.find("logplace.bin", at)) != std::string::npos; ++at) ++reports;
+  EXPECT_EQ(reports, 1u) << file;
+  EXPECT_NE(file.find("two  [STAMP]"), std::string::npos);
+}
+
 TEST_F(MessageLogTest, EraseDeletesTheFileAndEmptiesTheList) {
   AddLogMessage("one");
   ASSERT_TRUE(FlushMessageLog(3000));
@@ -276,4 +305,86 @@ TEST_F(MessageLogTest, ReportingWhileTheLogStopsLosesNothingInTheFile) {
   size_t count = 0;
   for (size_t p = 0; (p = file.find("busy  [STAMP]\r\n", p)) != std::string::npos; ++p) ++count;
   EXPECT_EQ(static_cast<int>(count), sent.load());
+}
+
+TEST_F(MessageLogTest, AStuckLogFileNeverStallsReportingAndWhatItMissedIsReported) {
+  // The log file becomes a FIFO that nobody writes: whoever opens it to read hangs, as on a
+  // stuck disk.
+  const auto file = roots_.data() / "Logs" / "LogFile2.log";
+  std::filesystem::remove(file);
+  ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+
+  // The first reporter waits for the file at most its limit; the next ones not at all.
+  double t0 = MonotonicSeconds();
+  AddLogMessage("first");
+  EXPECT_LT(MonotonicSeconds() - t0, 2.0);
+  double longest = 0;
+  std::vector<std::thread> writers;
+  std::mutex longestLock;
+  for (int t = 0; t < 3; ++t)
+    writers.emplace_back([&, t] {
+      for (int i = 0; i < 500; ++i) {
+        const double start = MonotonicSeconds();
+        AddLogMessageF("t%d m%d", t, i);
+        std::lock_guard l(longestLock);
+        longest = std::max(longest, MonotonicSeconds() - start);
+      }
+    });
+  for (auto& w : writers) w.join();
+  EXPECT_LT(longest, 0.5);
+  // A reload cannot read the file: it gives up in time and leaves the list as it was.
+  ASSERT_TRUE(WaitFor([] { return ListSettled(); }, 10000));
+  const auto listBefore = GetMessageList().lines;
+  t0 = MonotonicSeconds();
+  ReloadMessageList(true);
+  EXPECT_LT(MonotonicSeconds() - t0, 2.0);
+  EXPECT_EQ(GetMessageList().lines, listBefore);
+  EXPECT_FALSE(FlushMessageLog(200));
+
+  // The disk comes back: a regular file takes the FIFO's place and the hung open returns.
+  const int fifo = ::open(file.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(fifo, 0);
+  std::filesystem::remove(file);
+  WriteBytes(file, "");
+  ::close(fifo);
+  ASSERT_TRUE(FlushMessageLog(5000));
+  AddLogMessage("after");
+  ASSERT_TRUE(FlushMessageLog(3000));
+
+  // What waited is written in order; what could not wait is counted, and the count is told
+  // before the next message.
+  const std::string text = FileText();
+  size_t written = 0;
+  for (size_t p = 0; (p = text.find("\r\nt", p)) != std::string::npos; ++p) ++written;
+  EXPECT_EQ(written, msglog::LogFileThread::kMaxWaiting);
+  EXPECT_NE(text.find("first  [STAMP]\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("[HEADER]"), std::string::npos) << "the abandoned reload wrote no header";
+  const std::string report = "(13214)Internal error:" + std::to_string(1500 - written) +
+                             " messages were not written to the log file  [STAMP]\r\n";
+  const size_t at = text.find(report);
+  ASSERT_NE(at, std::string::npos) << text.substr(text.size() - 300);
+  EXPECT_EQ(text.substr(at + report.size()), "after  [STAMP]\r\n");
+  EXPECT_EQ(NormalisedList().front(), "after  [STAMP]");
+}
+
+TEST_F(MessageLogTest, MessagesThatCannotBeWrittenAreCountedAndReportedOnceTheFileWorks) {
+  const auto logs = roots_.data() / "Logs";
+  std::filesystem::remove_all(logs);
+  WriteBytes(logs, "");  // a file where the folder should be: the log file cannot be made
+  AddLogMessage("lost 1");
+  AddLogMessage("lost 2");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  std::filesystem::remove(logs);
+  std::filesystem::create_directories(logs);
+  AddLogMessage("back");
+  AddLogMessage("next");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  EXPECT_EQ(FileText(),
+            "back  [STAMP]\r\n"
+            "(13214)Internal error:2 messages were not written to the log file  [STAMP]\r\n"
+            "next  [STAMP]\r\n");
+  // The window had them all along.
+  auto list = NormalisedList();
+  EXPECT_NE(std::find(list.begin(), list.end(), "lost 1  [STAMP]"), list.end());
+  EXPECT_NE(std::find(list.begin(), list.end(), "lost 2  [STAMP]"), list.end());
 }

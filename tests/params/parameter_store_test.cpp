@@ -1,8 +1,9 @@
 #include "params/parameter_store.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <string>
@@ -213,6 +214,36 @@ TEST_F(ParameterStore, FullDiskIsAFailureAndKeepsTheOldFile) {
   EXPECT_EQ(Read("W"), "d a\r\n1\r\n");
   EXPECT_EQ(SavePars(&set), 0);  // tried again later
   EXPECT_EQ(Read("W").substr(0, 16), "d a\r\n2\r\ns long\r\n");
+}
+
+// A FIFO or a link to /dev/zero in place of a parameter file would hang the start or fill the
+// memory: it is reported and the set starts empty, as without a file.
+TEST_F(ParameterStore, SpecialFileInPlaceOfTheSetIsReportedAndSkipped) {
+  ::alarm(60);  // a blocking open ends the test instead of hanging it
+  std::filesystem::create_directories(File("F").parent_path());
+  ASSERT_EQ(::mkfifo(File("F").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", File("Z"));
+  for (const char* name : {"F", "Z"}) {
+    SCOPED_TRACE(name);
+    g_logged.clear();
+    ParameterSet set;
+    LoadPars(name, &set);
+    EXPECT_EQ(set.count, 0);
+    ASSERT_EQ(g_logged.size(), 1u);
+    EXPECT_EQ(g_logged[0], std::string("File 'c:\\Tacmon\\pars\\") + name +
+                               ".par' is not a regular file; not opened");
+  }
+  ::alarm(0);
+}
+
+TEST_F(ParameterStore, OversizedSetIsReportedAndSkipped) {
+  Write("H", "d x\r\n5\r\n");
+  std::filesystem::resize_file(File("H"), kParFileMaxBytes + 1);  // sparse: no disk used
+  ParameterSet set;
+  LoadPars("H", &set);
+  EXPECT_EQ(set.count, 0);
+  ASSERT_EQ(g_logged.size(), 1u);
+  EXPECT_NE(g_logged[0].find("'c:\\Tacmon\\pars\\H.par' is larger than"), std::string::npos);
 }
 
 }  // namespace

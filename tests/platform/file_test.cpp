@@ -1,11 +1,15 @@
 #include "platform/file.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <string>
+#include <vector>
 
+#include "platform/report.h"
 #include "support/scratch_roots.h"
 
 TEST(TextMode, WritesCrLfAndReadsBothLineEnds) {
@@ -103,4 +107,66 @@ TEST(TextMode, AFolderIsNoFile) {
   std::string out;
   EXPECT_FALSE(ReadWholeFile("c:\\Tacmon\\DVP\\x.dvp", out, true));
   EXPECT_FALSE(ReadWholeFile("c:\\Tacmon\\DVP\\x.dvp", out, false));
+}
+
+namespace {
+std::vector<std::string> g_reports;
+void CaptureReport(const char* text) { g_reports.emplace_back(text); }
+}  // namespace
+
+// A FIFO or a link to a device in place of a data file is refused at once by every mode (a plain
+// open would wait for a writer or read without end) and reported, unless the opener is quiet.
+TEST(RegularFilesOnly, FifoAndDeviceAreRefusedAtOnceAndReported) {
+  ScratchRoots roots;
+  ::alarm(60);  // a blocking open ends the test instead of hanging it
+  ASSERT_EQ(::mkfifo((roots.data() / "fifo.par").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", roots.data() / "zero.par");
+  LogSink previous = SetLogSink(&CaptureReport);
+  for (const char* name : {"fifo.par", "zero.par"}) {
+    SCOPED_TRACE(name);
+    const std::string path = std::string("c:\\Tacmon\\") + name;
+    for (const char* mode : {"r", "rb", "rt", "r+", "w", "wb", "a"}) {
+      g_reports.clear();
+      File f;
+      EXPECT_FALSE(f.Open(path, mode)) << mode;
+      EXPECT_EQ(g_reports,
+                std::vector<std::string>{"File '" + path + "' is not a regular file; not opened"})
+          << mode;
+    }
+    File quiet;
+    EXPECT_FALSE(quiet.Open(path, "r", kReadLimit, /*quiet=*/true));
+    EXPECT_TRUE(quiet.Refused());
+    std::string out = "stale";
+    g_reports.clear();
+    EXPECT_FALSE(ReadWholeFile(path, out, /*textMode=*/true, kReadLimit, /*quiet=*/true));
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(g_reports.empty());
+  }
+  File missing;
+  EXPECT_FALSE(missing.Open("c:\\Tacmon\\none.par", "r"));
+  EXPECT_FALSE(missing.Refused());
+  SetLogSink(previous);
+  ::alarm(0);
+}
+
+TEST(RegularFilesOnly, ReadsAreBoundedWritesAreNot) {
+  ScratchRoots roots;
+  WriteBytes(roots.data() / "big.bin", std::string(1000, 'x'));
+  const char* path = "c:\\Tacmon\\big.bin";
+  LogSink previous = SetLogSink(&CaptureReport);
+  g_reports.clear();
+  std::string out;
+  EXPECT_TRUE(ReadWholeFile(path, out, false, 1000));
+  EXPECT_EQ(out.size(), 1000u);
+  for (bool text : {false, true}) {
+    EXPECT_FALSE(ReadWholeFile(path, out, text, 999));
+    EXPECT_TRUE(out.empty());
+  }
+  File f;
+  EXPECT_FALSE(f.Open(path, "r+", 999));
+  EXPECT_EQ(g_reports, std::vector<std::string>(
+                           3, "File 'c:\\Tacmon\\big.bin' is larger than 999 bytes; not read"));
+  EXPECT_TRUE(f.Open(path, "ab", 999));
+  EXPECT_EQ(f.Size(), 1000);
+  SetLogSink(previous);
 }

@@ -255,7 +255,7 @@ int RunRecord(const CommandArgs& args) {
     if (o.operation.empty()) {
       closed = push.stream.file ? push.stream.file->Close() : 0;
     } else if (push.stream.file) {
-      Text1251 kept = ClosePushStream(push, o.operation, FrameTime::Now());
+      Text1251 kept = ClosePushStream(push, o.operation, FrameTime::Now()).fileName;
       if (kept.empty())
         closed = -1;
       else
