@@ -1,5 +1,7 @@
 #include "app/log/log_file_thread.h"
 
+#include <pthread.h>
+
 #include <chrono>
 
 namespace msglog {
@@ -98,6 +100,7 @@ uint64_t LogFileThread::TakeLost() {
 }
 
 void LogFileThread::Main() {
+  pthread_setname_np(pthread_self(), "tacmon-logfile");  // seen in ps, gdb and the tests
   for (;;) {
     Job job;
     {

@@ -13,6 +13,7 @@
 #include "platform/report.h"
 #include "platform/serial.h"
 #include "platform/ui/message_box.h"
+#include "records/records.h"
 #include "view/ctacmon_dlg.h"
 #include "view/sensor_map.h"
 
@@ -304,16 +305,20 @@ void KCDMain::CloseDatabases() {
 }
 
 void KCDMain::OpenNewOperation() {
+  // At most one operation window: a new recording replaces the old one.
+  windows_->DeleteOperationWindow();
+  OperationDescription description;
+  if (records::RunOperationDescription(this, *this, description) != ui::IDOK) return;
+  // The operation window that takes the description comes with the recording.
   AddLogMessage("Окно \"Запись операции\" пока не встроено в программу"_cp);
 }
 
-void KCDMain::OpenPatients() { AddLogMessage("Окно \"Пациенты\" пока не встроено в программу"_cp); }
+void KCDMain::OpenPatients() { records::RunPatientsDialog(this, *this); }
 
-void KCDMain::OpenSurgeons() { AddLogMessage("Окно \"Хирурги\" пока не встроено в программу"_cp); }
+void KCDMain::OpenSurgeons() { records::RunSurgeonsDialog(this, *this); }
 
-// The organ and hospital lists come with the clinical records' tables.
-void KCDMain::LoadEnumerations() {}
-void KCDMain::FreeEnumerations() {}
+void KCDMain::LoadEnumerations() { records::LoadRecordTables(organs_, hospitals_); }
+void KCDMain::FreeEnumerations() { records::FreeRecordTables(organs_, hospitals_); }
 
 void KCDMain::OpenParameters(ui::Dialog* parent) {
   KCD_SetParameters dlg(*this);

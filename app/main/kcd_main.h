@@ -1,9 +1,10 @@
 // KCDMain, the main hub dialog (dialog 142 "Механорецептор"): runs modally from the start of
 // tacmon to its end and is the one holder of the workstation settings (parameter set
 // "KCDMain"), the receptor init strings, the passport registry, the four stationary databases,
-// the user-interface font and, through HubWindows, the tactile display thread and the
-// operation window. Its buttons open every other part of the system. It is the link's host
-// (settings snapshot, passports, status text) and receives the link messages 1046-1050.
+// the organ and hospital tables, the user-interface font and, through HubWindows, the tactile
+// display thread and the operation window. Its buttons open every other part of the system. It
+// is the link's host (settings snapshot, passports, status text) and the records dialogs' host
+// (databases and tables), and receives the link messages 1046-1050.
 //
 // Threads: the settings are read by the reading thread through LinkHost::Settings(), so every
 // change of them takes settingsLock_; the status texts are set from the link threads under
@@ -25,6 +26,7 @@
 #include "app/main/hub_windows.h"
 #include "params/parameter_store.h"
 #include "platform/ui/dialog.h"
+#include "records/records_host.h"
 
 struct user_list;
 struct doctor_list;
@@ -38,7 +40,7 @@ inline constexpr uint32_t kHubMsgReceptorPortClosed = 1048;
 inline constexpr uint32_t kHubMsgDisplayConnected = 1049;
 inline constexpr uint32_t kHubMsgReceptorConnected = 1050;
 
-class KCDMain : public ui::Dialog, public LinkHost {
+class KCDMain : public ui::Dialog, public LinkHost, public RecordsHost {
  public:
   KCDMain();
   ~KCDMain() override;
@@ -55,9 +57,9 @@ class KCDMain : public ui::Dialog, public LinkHost {
   const kit::FontRecord& UiFont() const { return uiFont_; }
 
   // ---- the databases (each may be absent) ----
-  user_list* Patients() const { return patients_; }
+  user_list* Patients() const override { return patients_; }
   operation_list* Operations() const { return operations_; }
-  doctor_list* Surgeons() const { return surgeons_; }
+  doctor_list* Surgeons() const override { return surgeons_; }
   push_list* Pushes() const { return pushes_; }
 
   HubWindows& Windows() { return *windows_; }
@@ -82,6 +84,8 @@ class KCDMain : public ui::Dialog, public LinkHost {
   // Initialisation step 9: the organ and hospital lists.
   void LoadEnumerations();
   void FreeEnumerations();
+  records::OrganTable& Organs() override { return organs_; }
+  records::HospitalTable& Hospitals() override { return hospitals_; }
 
   // The parameters dialog over the hub's settings, owned by parent.
   void OpenParameters(ui::Dialog* parent);
@@ -121,6 +125,8 @@ class KCDMain : public ui::Dialog, public LinkHost {
   operation_list* operations_ = nullptr;
   doctor_list* surgeons_ = nullptr;
   push_list* pushes_ = nullptr;
+  records::OrganTable organs_;
+  records::HospitalTable hospitals_;
 };
 
 // The main hub dialog while it lives, else null.

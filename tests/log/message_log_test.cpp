@@ -4,10 +4,14 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "app/log/log_file_thread.h"
@@ -41,6 +45,54 @@ bool ListSettled() {
   SleepMs(200);
   return GetMessageList().revision == revision;
 }
+
+// Holds one named thread of this process in a signal handler until released.
+class StuckThread {
+ public:
+  explicit StuckThread(const char* name) : name_(name) {
+    EXPECT_EQ(::pipe(release_), 0);
+    g_stuckRelease = release_[0];
+  }
+  ~StuckThread() {
+    Release();
+    ::close(release_[0]);
+    ::close(release_[1]);
+  }
+  bool Hold() {
+    pid_t tid = 0;
+    for (const auto& e : std::filesystem::directory_iterator("/proc/self/task")) {
+      std::ifstream comm(e.path() / "comm");
+      std::string n;
+      std::getline(comm, n);
+      if (n == name_) tid = std::stoi(e.path().filename().string());
+    }
+    if (!tid) return false;
+    struct sigaction sa {};
+    sa.sa_handler = [](int) {
+      g_stuckEntered = true;
+      char c;
+      while (::read(g_stuckRelease, &c, 1) < 0 && errno == EINTR) {
+      }
+    };
+    ::sigaction(SIGUSR2, &sa, nullptr);
+    if (::syscall(SYS_tgkill, ::getpid(), tid, SIGUSR2) != 0) return false;
+    for (int i = 0; i < 300 && !g_stuckEntered; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return g_stuckEntered;
+  }
+  void Release() {
+    if (released_) return;
+    released_ = true;
+    EXPECT_EQ(::write(release_[1], "x", 1), 1);
+  }
+
+ private:
+  static inline std::atomic<bool> g_stuckEntered{false};
+  static inline int g_stuckRelease = -1;
+  std::string name_;
+  int release_[2] = {-1, -1};
+  bool released_ = false;
+};
 
 bool WaitFor(const std::function<bool()>& done, int ms = 3000) {
   for (int t = 0; t < ms; t += 5) {
@@ -308,11 +360,14 @@ TEST_F(MessageLogTest, ReportingWhileTheLogStopsLosesNothingInTheFile) {
 }
 
 TEST_F(MessageLogTest, AStuckLogFileNeverStallsReportingAndWhatItMissedIsReported) {
-  // The log file becomes a FIFO that nobody writes: whoever opens it to read hangs, as on a
-  // stuck disk.
-  const auto file = roots_.data() / "Logs" / "LogFile2.log";
-  std::filesystem::remove(file);
-  ASSERT_EQ(::mkfifo(file.c_str(), 0644), 0);
+  // The log file's thread is held as a stuck disk would hold it: a signal sent to it runs a
+  // handler that blocks until the test releases it. Sent while the thread is idle, so it holds
+  // none of the log's locks.
+  AddLogMessage("before");
+  ASSERT_TRUE(FlushMessageLog(3000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  StuckThread stuck("tacmon-logfile");
+  ASSERT_TRUE(stuck.Hold());
 
   // The first reporter waits for the file at most its limit; the next ones not at all.
   double t0 = MonotonicSeconds();
@@ -341,12 +396,8 @@ TEST_F(MessageLogTest, AStuckLogFileNeverStallsReportingAndWhatItMissedIsReporte
   EXPECT_EQ(GetMessageList().lines, listBefore);
   EXPECT_FALSE(FlushMessageLog(200));
 
-  // The disk comes back: a regular file takes the FIFO's place and the hung open returns.
-  const int fifo = ::open(file.c_str(), O_RDWR | O_NONBLOCK);
-  ASSERT_GE(fifo, 0);
-  std::filesystem::remove(file);
-  WriteBytes(file, "");
-  ::close(fifo);
+  // The disk comes back.
+  stuck.Release();
   ASSERT_TRUE(FlushMessageLog(5000));
   AddLogMessage("after");
   ASSERT_TRUE(FlushMessageLog(3000));
@@ -356,9 +407,10 @@ TEST_F(MessageLogTest, AStuckLogFileNeverStallsReportingAndWhatItMissedIsReporte
   const std::string text = FileText();
   size_t written = 0;
   for (size_t p = 0; (p = text.find("\r\nt", p)) != std::string::npos; ++p) ++written;
-  EXPECT_EQ(written, msglog::LogFileThread::kMaxWaiting);
+  EXPECT_EQ(written, msglog::LogFileThread::kMaxWaiting - 1) << "\"first\" waited in the queue too";
   EXPECT_NE(text.find("first  [STAMP]\r\n"), std::string::npos);
-  EXPECT_EQ(text.find("[HEADER]"), std::string::npos) << "the abandoned reload wrote no header";
+  EXPECT_EQ(text.find("[HEADER]", text.find("before")), std::string::npos)
+      << "the abandoned reload wrote no header";
   const std::string report = "(13214)Internal error:" + std::to_string(1500 - written) +
                              " messages were not written to the log file  [STAMP]\r\n";
   const size_t at = text.find(report);

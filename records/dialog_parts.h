@@ -1,0 +1,33 @@
+// Pieces shared by the records dialogs: filling long sorted lists in one pass, finding a row by
+// its item data, showing groups of controls, and handlers that report an exception with their
+// site tag instead of letting it escape.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+#include "platform/cp1251.h"
+#include "platform/ui/dialog.h"
+
+namespace records {
+
+using Row = std::pair<Text1251, intptr_t>;  // text and item data
+
+// Sorts the rows as a sorted list box orders them (case-insensitive CP1251, equal texts in
+// the given order) and appends them to the list.
+void FillSorted(ui::ListBox list, std::vector<Row> rows);
+// The same order for a combo box, appended after the rows it has.
+void FillSorted(ui::ComboBox combo, std::vector<Row> rows);
+// The row whose item data is data, or -1.
+int FindRowByData(ui::ListBox list, intptr_t data);
+int FindRowByData(ui::ComboBox combo, intptr_t data);
+
+void ShowItems(ui::Dialog& d, std::initializer_list<int> ids, bool show);
+
+// Runs a handler; an exception is reported as "(tag)..." through AddLogMessage.
+void Guarded(const char* tag, const std::function<void()>& handler);
+
+}  // namespace records
