@@ -28,6 +28,7 @@ grep -q "^tacprobe: COM3 ready" "$ports/tacprobe-COM3.log" || fail "tacprobe was
 grep -q "^tacprobe: stopped" "$ports/tacprobe-COM3.log" || fail "tacprobe was not stopped"
 [ ! -e "$ports/COM3" ] && [ ! -L "$ports/COM3" ] || fail "the port link outlived the run"
 [ -s "$tmp/snap/01-hub.png" ] || fail "no snapshot of the hub"
+grep -q '"COM3\."' "$tmp/snap/01-hub.json" || fail "the hub's port list does not show COM3"
 echo "$out" | grep -q "  $tmp/snap/01-hub.png" || fail "the snapshot is not named"
 
 # Settings name another port; the passport is there already.
