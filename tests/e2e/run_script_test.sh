@@ -15,8 +15,8 @@ fail() {
   exit 1
 }
 unset DISPLAY WAYLAND_DISPLAY TACMON_PORTS TACMON_PROBE TACMON_PROBE_ARGS
-export HOME=$tmp TACMON_ROOT=$tmp/Tacmon TACMON_DATA=$tmp/Data TACMON_SNAPSHOTS=$tmp/snap
-export TACMON_BUILD=$build TACMON_NO_SETUP=1
+export HOME="$tmp" TACMON_ROOT="$tmp/Tacmon" TACMON_DATA="$tmp/Data" TACMON_SNAPSHOTS="$tmp/snap"
+export TACMON_BUILD="$build" TACMON_NO_SETUP=1
 ports=$TACMON_ROOT/ports
 
 out=$("$here/scripts/run" 2>&1) || fail "first run ended with $?"
@@ -26,7 +26,7 @@ echo "$out" | grep -q "installed a passport for the simulated probe" || fail "no
 echo "$out" | grep -q "simulated probe (tacprobe) on COM3" || fail "no probe on COM3"
 grep -q "^tacprobe: COM3 ready" "$ports/tacprobe-COM3.log" || fail "tacprobe was not ready"
 grep -q "^tacprobe: stopped" "$ports/tacprobe-COM3.log" || fail "tacprobe was not stopped"
-[ ! -e "$ports/COM3" ] && [ ! -L "$ports/COM3" ] || fail "the port link outlived the run"
+if [ -e "$ports/COM3" ] || [ -L "$ports/COM3" ]; then fail "the port link outlived the run"; fi
 [ -s "$tmp/snap/01-hub.png" ] || fail "no snapshot of the hub"
 grep -q '"COM3\."' "$tmp/snap/01-hub.json" || fail "the hub's port list does not show COM3"
 echo "$out" | grep -q "  $tmp/snap/01-hub.png" || fail "the snapshot is not named"
