@@ -90,6 +90,7 @@ struct PushStream {
   std::unique_ptr<File> textDump;  // "pars\tmpSavedDataTxt.txt" when switched on
   Text1251 fileName;
   Text1251 textDumpName;
+  Text1251 markerName;  // the marker naming the operation folder, while there is one
   bool writeFailed = false;
 
   PushStream();

@@ -220,12 +220,31 @@ bool StreamWrite(PushStream& s, const void* data, size_t size) {
   s.writeFailed = true;
   return false;
 }
+
+// Hands what was written to the system, so that a killed program loses nothing of it.
+bool FlushStream(PushStream& s) {
+  if (s.file->Flush()) return true;
+  if (!s.writeFailed) ReportWriteFailure(s.fileName);
+  s.writeFailed = true;
+  return false;
+}
 }  // namespace
+
+Text1251 StreamMarkerName(std::string_view streamFile) {
+  Text1251 name(streamFile);
+  size_t dot = name.find_last_of('.');
+  size_t slash = name.find_last_of("\\/");
+  if (dot != Text1251::npos && (slash == Text1251::npos || dot > slash)) name.resize(dot);
+  return name + ".op";
+}
 
 int OpenPushStream(Push& push, bool withTextDump, std::string_view fileName,
                    std::string_view textFileName) {
   CloseStreamFiles(push.stream);
   push.stream = PushStream{};
+  // The file is about to be replaced: a marker beside it would name the wrong recording.
+  Text1251 marker = StreamMarkerName(fileName);
+  if (fsw::FileExists(marker)) fsw::RemoveFile(marker);
   auto file = std::make_unique<File>();
   if (!file->Open(fileName, "wb")) {
     AddLogMessage("Не удается открыть файл на запись"_cp);
@@ -244,8 +263,26 @@ int OpenPushStream(Push& push, bool withTextDump, std::string_view fileName,
   }
   uint8_t version[4];
   detail::StoreU32(version, kPushFileVersion);
-  if (!StreamWrite(push.stream, version, 4)) return -1;
+  if (!StreamWrite(push.stream, version, 4) || !FlushStream(push.stream)) return -1;
   push.stream.state = PushStream::State::kVersionWritten;
+  return 0;
+}
+
+int OpenOperationPushStream(Push& push, std::string_view operationFolder, bool withTextDump,
+                            std::string_view fileName, std::string_view textFileName) {
+  if (OpenPushStream(push, withTextDump, fileName, textFileName) != 0) return -1;
+  FrameTime t = FrameTime::Now();
+  char when[32];
+  std::snprintf(when, sizeof when, "%4.4d-%2.2d-%2.2d %2.2d:%2.2d:%2.2d", t.year, t.month, t.day,
+                t.hour, t.minute, t.second);
+  Text1251 text = "folder=" + Text1251(operationFolder) + "\n" + "start=" + when + "\n" +
+                  "dump=" + (push.stream.textDump ? "1" : "0") + "\n";
+  Text1251 marker = StreamMarkerName(fileName);
+  // Without its marker the recording goes on; it only cannot be found after a crash.
+  if (WriteWholeFile(marker, text, /*textMode=*/true) == 0)
+    push.stream.markerName = marker;
+  else
+    ReportWriteFailure(marker);
   return 0;
 }
 
@@ -254,7 +291,7 @@ int WriteStreamPassport(Push& push, const DevicePassport& passport) {
   auto block = EncodePassportBlock(passport);
   push.passport = passport;
   push.hasPassport = true;
-  if (!StreamWrite(push.stream, block.data(), block.size())) return -1;
+  if (!StreamWrite(push.stream, block.data(), block.size()) || !FlushStream(push.stream)) return -1;
   push.stream.state = PushStream::State::kPassportWritten;
   return 0;
 }
@@ -264,7 +301,9 @@ int AppendStreamFrame(Push& push, const SensorFrame& frame) {
   std::vector<uint8_t> record;
   record.reserve(200);
   AppendFrameRecord(record, frame);
-  return StreamWrite(push.stream, record.data(), record.size()) ? 0 : -1;
+  // One write to the system per display period: cheap, and a crash loses nothing older.
+  return StreamWrite(push.stream, record.data(), record.size()) && FlushStream(push.stream) ? 0
+                                                                                            : -1;
 }
 
 std::string FormatTextDump(const TextDumpFrame& f) {
@@ -296,7 +335,7 @@ std::string FormatTextDump(const TextDumpFrame& f) {
 int AppendStreamTextDump(Push& push, const TextDumpFrame& f) {
   auto& s = push.stream;
   if (!s.textDump || !s.textDump->IsOpen()) return -1;
-  return s.textDump->Puts(FormatTextDump(f)) ? 0 : -1;
+  return s.textDump->Puts(FormatTextDump(f)) && s.textDump->Flush() ? 0 : -1;
 }
 
 namespace {
@@ -381,14 +420,18 @@ StoppedPush ClosePushStream(Push& push, std::string_view operationFolder,
   }
   if (s.textDump && s.textDump->Close() != 0) ReportWriteFailure(s.textDumpName);
   Text1251 source = s.fileName, text = s.textDump ? s.textDumpName : Text1251();
+  Text1251 marker = s.markerName;
   push.stream = PushStream{};
   if (!failed) {
     out.fileName = CopyStoppedPush(source, text, operationFolder, stopTime.hour, stopTime.minute,
                                    stopTime.second);
+    if (!out.fileName.empty() && !marker.empty()) fsw::RemoveFile(marker);
     return out;
   }
   out.damaged = true;
   out.keptFile = KeepDamagedStream(source, text, operationFolder, stopTime);
+  // Reported here; the next start must not offer it as a recording.
+  if (!marker.empty()) fsw::RemoveFile(marker);
   AddLogMessageF("Push file '%s' is damaged (a write failed); what was recorded is kept in '%s'",
                  source.c_str(), out.keptFile.c_str());
   return out;

@@ -63,9 +63,20 @@ void AppendFrameRecord(std::vector<uint8_t>& out, const SensorFrame& frame);
 // without a file. withTextDump opens "pars\tmpSavedDataTxt.txt" as well.
 int OpenPushStream(Push& push, bool withTextDump = false, std::string_view fileName = kStreamFile,
                    std::string_view textFileName = kStreamTextFile);
+// The same for a push of an operation: also writes a marker beside the stream file
+// ("pars\tmpSavedData.op", see StreamMarkerName) with the operation folder and the start time,
+// so that the next start finds a recording that the program did not close
+// (RecoverInterruptedPush). ClosePushStream removes the marker once the push is kept.
+int OpenOperationPushStream(Push& push, std::string_view operationFolder, bool withTextDump = false,
+                            std::string_view fileName = kStreamFile,
+                            std::string_view textFileName = kStreamTextFile);
+// The marker of a stream file: its name with the extension ".op".
+Text1251 StreamMarkerName(std::string_view streamFile);
 // Writes the passport block (and takes it as the push's passport); 0, or -1 without a stream.
 int WriteStreamPassport(Push& push, const DevicePassport& passport);
 // Appends one frame record once the block is written; 0, or -1 (no stream / write failed).
+// Every record (and every text dump frame) is handed to the system at once, so a program that
+// is killed loses at most the frame being written.
 int AppendStreamFrame(Push& push, const SensorFrame& frame);
 
 // One frame of the text dump (seven lines per frame).
@@ -99,7 +110,8 @@ struct StoppedPush {
 };
 
 // Closes the stream and copies it (and the text dump) into the operation folder under the stop
-// time. Every failure is logged with the file's name.
+// time. Every failure is logged with the file's name. The stream's marker goes once the push is
+// copied or kept as damaged; after a failed copy it stays, and the next start keeps the push.
 StoppedPush ClosePushStream(Push& push, std::string_view operationFolder,
                             const FrameTime& stopTime);
 // The copy step alone: copies source into folder as "hh-mm-ss[_k].psh"; the text dump, when

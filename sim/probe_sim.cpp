@@ -71,6 +71,7 @@ bool ProbeSim::Start(std::string* error) {
     ports_.push_back(std::move(second));
   }
   start_ = MonotonicSeconds();
+  powered_ = PoweredAt(start_);
   return true;
 }
 
@@ -158,7 +159,7 @@ void ProbeSim::StreamDue(Port& p, double now) {
   }
   while (p.sent < due) {
     // The script starts with every connection, so a probe begins at rest.
-    double pressure = o_.script.Pressure(now - p.scriptStart);
+    double pressure = o_.script.Pressure(now - (PowerButton() ? start_ : p.scriptStart));
     ProbeStatus st;
     st.counter = counter_++;
     bool marker = !p.second && o_.markerEvery > 0 && (serial_ % o_.markerEvery) == 0;
@@ -233,7 +234,8 @@ void ProbeSim::Service(Port& p, double now) {
       }
     }
   }
-  if (p.state == Port::kConnecting && now - p.stateSince >= o_.slowStart) {
+  if (p.state == Port::kConnecting && now - p.stateSince >= o_.slowStart &&
+      (p.second || powered_)) {
     if (!StreamsOnOpen(p)) {
       static const std::vector<uint8_t> kReply = {'C', 'O', 'N', 'N', 'E',  'C',
                                                   'T', 'I', 'O', 'N', '\r', '\n'};
@@ -262,11 +264,35 @@ int ProbeSim::NextWaitMs(double now) const {
   return static_cast<int>(wait * 1000.0);
 }
 
+bool ProbeSim::PoweredAt(double now) const {
+  if (!PowerButton()) return true;
+  double t = now - start_;
+  if (o_.pushes > 0 && t >= o_.pushes * o_.script.Length()) return false;
+  return o_.script.On(t);
+}
+
+void ProbeSim::UpdatePower(double now) {
+  bool on = PoweredAt(now);
+  if (on == powered_) return;
+  powered_ = on;
+  Event(on ? "switched on" : "switched off");
+  if (on || ports_.empty()) return;
+  // The first probe's link drops: an adapter waits for the next connect command, a probe
+  // without one streams again when switched on.
+  Port& p = ports_.front();
+  if (p.state == Port::kStreaming) {
+    p.state = StreamsOnOpen(p) ? Port::kConnecting : Port::kIdle;
+    p.stateSince = now;
+    p.out.clear();
+  }
+}
+
 void ProbeSim::Run(const std::atomic<bool>& stop, double seconds) {
   double end = seconds > 0 ? MonotonicSeconds() + seconds : -1;
   while (!stop.load()) {
     double now = MonotonicSeconds();
     if (end > 0 && now >= end) break;
+    UpdatePower(now);
     for (Port& p : ports_) Service(p, now);
     int ms = NextWaitMs(MonotonicSeconds());
     // Wait for commands or the next packet; ports without a reader report POLLHUP at once,
@@ -298,7 +324,10 @@ const char* ProbeUsage() {
          "  --id HEX12          Bluetooth address answered by btcaa (default 0a1b2c3d4e5f)\n"
          "  --direct            no adapter: stream whenever the port is open (fixed port)\n"
          "  --rate PPS          packets per second (default: full 115200 baud line rate)\n"
-         "  --script TEXT       pushes, e.g. rest:1,press:0.5:0.8,hold:1,release:0.5 (loops)\n"
+         "  --script TEXT       pushes, e.g. rest:1,press:0.5:0.8,hold:1,release:0.5 (loops);\n"
+         "                      an off:S phase switches the probe off for S seconds (power\n"
+         "                      button: the script then runs from the start of tacprobe)\n"
+         "  --pushes N          switch the probe off for good after N passes of the script\n"
          "  --noise N           +-N counts of noise (default 3)\n"
          "  --rest N            rest value of sensor 1 (sensor s reads N+10*(s-1))\n"
          "  --seconds S         end after S seconds\n"
@@ -389,6 +418,8 @@ bool ParseProbeArgs(int argc, char** argv, ProbeOptions* o, double* runSeconds, 
         return false;
       }
       o->script = *s;
+    } else if (a == "--pushes") {
+      if (!integer(&o->pushes, 1, 1000000)) return false;
     } else if (a == "--noise") {
       if (!integer(&o->noise, 0, 5000)) return false;
     } else if (a == "--rest") {

@@ -6,6 +6,13 @@
 // (a probe on a fixed port, no adapter) and format 2 devices: they stream whenever the port is
 // open.
 // A second probe (TC packets only, always direct) can be put on another port.
+//
+// Power button: a script with an "off" phase (or a count of pushes) runs on one clock from the
+// start of the simulator and switches the first probe off and on. Switched off, the probe
+// stops sending and its Bluetooth link drops: the adapter keeps its port but streams nothing
+// more until it is told to connect again. An adapter told to connect while the probe is off
+// keeps paging and answers "CONNECTION" the moment the probe is switched on. Without an adapter
+// the probe streams again when switched on, as long as the port is open.
 #pragma once
 
 #include <atomic>
@@ -28,6 +35,7 @@ struct ProbeOptions {
   bool direct = false;
   double rate = 0;  // packets per second; 0: as fast as the 115200 baud line carries them
   PushScript script = PushScript::Default();
+  int pushes = 0;  // > 0: the probe is switched off for good after this many passes of the script
   int noise = 3;
   int restBase = 0;  // 0: the format's usual rest level
   // Fault modes.
@@ -58,6 +66,8 @@ class ProbeSim {
   uint64_t PacketsWritten() const { return written_.load(); }
   uint64_t PacketsDropped() const { return dropped_.load(); }
   double PacketsPerSecond() const { return rate_; }
+  // True when the script drives the power button.
+  bool PowerButton() const { return o_.pushes > 0 || o_.script.HasOffPhase(); }
   const ProbeOptions& Options() const { return o_; }
   // Raw value of sensor s at rest (no noise), as streamed by the first and second probe.
   int RestValue(int sensor) const { return model_.RestValue(sensor); }
@@ -96,6 +106,8 @@ class ProbeSim {
   void Flush(Port& p);
   void Event(const std::string& text);
   int NextWaitMs(double now) const;
+  bool PoweredAt(double now) const;
+  void UpdatePower(double now);
 
   ProbeOptions o_;
   SensorModel model_;
@@ -106,6 +118,7 @@ class ProbeSim {
   uint64_t serial_ = 0;
   bool silenceUsed_ = false;
   bool hangupUsed_ = false;
+  bool powered_ = true;
   std::vector<Port> ports_;
   std::atomic<uint64_t> written_{0};
   std::atomic<uint64_t> dropped_{0};

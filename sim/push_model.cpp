@@ -27,6 +27,8 @@ std::optional<PushScript> PushScript::Parse(const std::string& text) {
       p.kind = PushPhase::kHold;
     else if (f[0] == "release")
       p.kind = PushPhase::kRelease;
+    else if (f[0] == "off")
+      p.kind = PushPhase::kOff;
     else
       return std::nullopt;
     char* end = nullptr;
@@ -62,6 +64,7 @@ double PushScript::Pressure(double t) const {
       double ease = 0.5 - 0.5 * std::cos(x * M_PI);
       switch (p.kind) {
         case PushPhase::kRest:
+        case PushPhase::kOff:
           return 0;
         case PushPhase::kHold:
           return level;
@@ -74,6 +77,7 @@ double PushScript::Pressure(double t) const {
     t -= p.seconds;
     switch (p.kind) {
       case PushPhase::kRest:
+      case PushPhase::kOff:
         level = 0;
         break;
       case PushPhase::kHold:
@@ -87,6 +91,22 @@ double PushScript::Pressure(double t) const {
     }
   }
   return level;
+}
+
+bool PushScript::On(double t) const {
+  double len = Length();
+  if (len <= 0) return true;
+  t = std::fmod(std::max(t, 0.0), len);
+  for (const PushPhase& p : phases_) {
+    if (t < p.seconds) return p.kind != PushPhase::kOff;
+    t -= p.seconds;
+  }
+  return phases_.back().kind != PushPhase::kOff;
+}
+
+bool PushScript::HasOffPhase() const {
+  return std::any_of(phases_.begin(), phases_.end(),
+                     [](const PushPhase& p) { return p.kind == PushPhase::kOff; });
 }
 
 SensorModel::SensorModel(const SensorModelOptions& o) : o_(o), rng_(o.seed) {}

@@ -3,9 +3,11 @@
 // more of a press, and a firmer inclusion under a few sensors pushes back harder.
 //
 // Script text: phases separated by commas, each "kind:seconds[:level]" with kind rest, press,
-// hold or release and level 0..1 (the pressure reached at the end of a press; default 0.8).
+// hold, release or off and level 0..1 (the pressure reached at the end of a press; default 0.8).
 // Example: "rest:1,press:0.5:0.8,hold:1,release:0.5". The script repeats, starting again with
 // every connection (the probe is picked up at rest).
+// "off" is the probe switched off with its power button: a script with an off phase models the
+// power button, and its clock runs from the start of the simulator instead (see ProbeSim).
 #pragma once
 
 #include <array>
@@ -20,7 +22,7 @@
 namespace sim {
 
 struct PushPhase {
-  enum Kind { kRest, kPress, kHold, kRelease } kind = kRest;
+  enum Kind { kRest, kPress, kHold, kRelease, kOff } kind = kRest;
   double seconds = 1.0;
   double level = 0.8;
 };
@@ -32,6 +34,9 @@ class PushScript {
   // Pressure 0..1 at t seconds since the start (the script loops).
   double Pressure(double t) const;
   double Length() const;
+  // Whether the probe is switched on at t (the script loops).
+  bool On(double t) const;
+  bool HasOffPhase() const;
   const std::vector<PushPhase>& phases() const { return phases_; }
 
  private:

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "sim/probe_sim.h"
 
@@ -50,6 +51,9 @@ int main(int argc, char** argv) {
   }
   std::printf("tacprobe: COM%d ready, format %d, id %s, %s, %.1f packets/s\n", o.com, o.format,
               o.id.c_str(), o.direct ? "direct" : "adapter", probe.PacketsPerSecond());
+  if (probe.PowerButton())
+    std::printf("tacprobe: power button by the script, %.1f s a pass%s\n", o.script.Length(),
+                o.pushes > 0 ? (", " + std::to_string(o.pushes) + " passes").c_str() : "");
   if (o.secondCom) std::printf("tacprobe: second probe on COM%d ready\n", o.secondCom);
   std::fflush(stdout);
   probe.Run(g_stop, seconds);

@@ -1,5 +1,6 @@
 #include "kcd_main.h"
 
+#include "acquisition/push_recovery.h"
 #include "app/kit/fonts.h"
 #include "app/log/message_log.h"
 #include "app/main/app_start.h"
@@ -161,6 +162,12 @@ bool KCDMain::OnInitDialog() {
     LoadPassports(passports_);
   else
     AddLogMessage("(3693830)Internal error:can't lock");
+  // A push whose recording the last run never closed is kept in its operation folder.
+  if (InterruptedPush r = RecoverInterruptedPush(); r.outcome != InterruptedPush::Outcome::kNone) {
+    const Text1251 text = InterruptedPushMessage(r);
+    AddLogMessage(text.c_str());
+    ui::MessageBox(this, text);
+  }
   // 7, 8. The stationary databases and their callbacks.
   OpenDatabases();
   RegisterDatabaseCallbacks();

@@ -107,6 +107,27 @@ void BM_ReadPushFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ReadPushFile)->Unit(benchmark::kMillisecond);
 
+// One frame appended to the recording stream, as the operation window does once per display
+// period; every record is handed to the system at once (a crash loses at most that frame).
+// Goal: far below a display period (50 ms) -- a few microseconds.
+void BM_AppendStreamFrame(benchmark::State& state) {
+  const std::string name = TempName("s");
+  Push p = CreatePush();
+  if (OpenPushStream(p, false, name) != 0 || WriteStreamPassport(p, DevicePassport{}) != 0) {
+    state.SkipWithError("cannot open the stream");
+    return;
+  }
+  SensorFrame f;
+  for (int s = 0; s < kSensorCount; ++s) f.values[s] = 1000 + s;
+  for (auto _ : state) {
+    ++f.index;
+    if (AppendStreamFrame(p, f) != 0) state.SkipWithError("append failed");
+  }
+  p.stream = PushStream{};
+  std::remove(name.c_str());
+}
+BENCHMARK(BM_AppendStreamFrame)->Unit(benchmark::kMicrosecond);
+
 // The same bytes read plainly into memory: the floor for the reader.
 void BM_PlainReadSameBytes(benchmark::State& state) {
   const std::string name = TempName("p");

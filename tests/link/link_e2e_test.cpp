@@ -249,6 +249,69 @@ TEST_F(LinkE2E, SilenceOfTwoSecondsReconnectsAfterTellingTheHub) {
   EXPECT_GE(probe->Output().find("btdis"), probe->Output().find("silent"));
 }
 
+// The probe's power button: each pass of the script is the probe switched on (while the link
+// is already asking the adapter to connect), resting, pressed, held, released and switched off.
+// Every pass is one connection with its frames and one loss that the hub hears of, as with a real
+// probe that the surgeon switches on for each push.
+TEST_F(LinkE2E, PowerButtonSessionOfTwoPushesGivesTwoConnectionsAndTwoLosses) {
+  WritePassportFile("b", 12, kId, 1, true);
+  auto probe = Probe({"--com", "5", "--format", "1", "--noise", "0", "--script",
+                      "off:1,rest:1.5,press:0.4:0.8,hold:0.4,release:0.4,rest:0.4,off:2.5",
+                      "--pushes", "2"});
+  ASSERT_TRUE(probe);
+  LinkSettings s;
+  s.autoconnect = 1;
+  Make(s);
+  Run();
+  link->PostThreadMessage(kLinkMsgConnectRead);
+  ASSERT_TRUE(pump.WaitConnected(2, 20000)) << probe->Output();
+  // The second loss: the probe is off for good and the link goes back to connecting.
+  auto count = [&](const std::string& text) {
+    std::string out = probe->Output();
+    int n = 0;
+    for (size_t at = out.find(text); at != std::string::npos; at = out.find(text, at + 1)) ++n;
+    return n;
+  };
+  ASSERT_TRUE(WaitUntil([&] { return count("btdis") >= 2; }, 10000)) << probe->Output();
+  ASSERT_TRUE(WaitUntil([&] { return count("connect " + std::string(kId)) >= 3; }, 5000))
+      << probe->Output();
+  EXPECT_EQ(count("switched off"), 2);
+  EXPECT_EQ(count("switched on"), 2);
+  EXPECT_EQ(count("CONNECTION"), 2);
+  EXPECT_EQ(link->Connections(), 2);
+  EXPECT_EQ(pump.Connected(), 2);
+
+  // The hub hears of every connection, and of every loss right after it.
+  auto msgs = hub.Messages();
+  std::vector<int> status;
+  for (size_t i = 0; i < msgs.size(); ++i)
+    if (msgs[i] == kLinkMsgStatusText) status.push_back(static_cast<int>(i));
+  ASSERT_EQ(status.size(), 2u);
+  for (int at : status) {
+    ASSERT_GT(static_cast<int>(msgs.size()), at + 1);
+    EXPECT_EQ(msgs[static_cast<size_t>(at) + 1], kLinkMsgPortClosed);
+  }
+
+  // The frames of each connection (the image index starts again at 0): rest, a press, and the
+  // release back to rest before the link dropped.
+  std::vector<std::vector<int>> centre;
+  for (const auto& t : pump.Images()) {
+    if (centre.empty() || t.index == 0) centre.emplace_back();
+    SensorFrame f;
+    DecodeImage(t.image, nullptr, 1, false, f);
+    centre.back().push_back(f.values[9]);
+  }
+  ASSERT_EQ(centre.size(), 2u);
+  const int rest = 1000 + 10 * 9;
+  for (const auto& v : centre) {
+    ASSERT_GT(v.size(), 30u);
+    EXPECT_EQ(v.front(), rest);
+    auto peak = std::max_element(v.begin(), v.end());
+    EXPECT_GT(*peak, rest + 5000);
+    EXPECT_NE(std::find(peak, v.end(), rest), v.end()) << "released before switched off";
+  }
+}
+
 TEST_F(LinkE2E, SilenceIsNoticedTwoSecondsAfterTheLastPacketNotLater) {
   WritePassportFile("p5", 5, kId, 1, true);
   auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--silence-after", "1"});

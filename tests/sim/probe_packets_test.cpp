@@ -90,6 +90,23 @@ TEST(PushModel, ScriptParsesAndRampsThroughItsPhases) {
     EXPECT_FALSE(sim::PushScript::Parse(bad)) << bad;
 }
 
+TEST(PushModel, OffPhaseIsThePowerButtonWithNoPressure) {
+  auto s = sim::PushScript::Parse("rest:1,press:1:0.5,off:2");
+  ASSERT_TRUE(s);
+  EXPECT_TRUE(s->HasOffPhase());
+  EXPECT_FALSE(sim::PushScript::Parse("rest:1,press:1")->HasOffPhase());
+  struct Point {
+    double t;
+    bool on;
+    double pressure;
+  } points[] = {
+      {0.5, true, 0}, {1.5, true, 0.25}, {2.5, false, 0}, {3.9, false, 0}, {4.2, true, 0}};
+  for (const Point& p : points) {
+    EXPECT_EQ(s->On(p.t), p.on) << p.t;
+    EXPECT_NEAR(s->Pressure(p.t), p.pressure, 1e-9) << p.t;
+  }
+}
+
 TEST(PushModel, PressMovesFormat0DownAndOthersUpMostOverTheInclusion) {
   for (int format : {0, 1, 2}) {
     SCOPED_TRACE(format);

@@ -125,6 +125,59 @@ TEST(ProbeSim, DirectProbeStreamsWhileThePortIsOpenAndLinkGoesAtTheEnd) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link)));
 }
 
+TEST(ProbeSim, PowerButtonDropsTheLinkUntilTheAdapterIsToldToConnectAgain) {
+  ScratchRoots roots;
+  // Reads until t seconds after t0.
+  auto readUntil = [](ByteTransport& port, double t0, double t) {
+    return ReadFor(port, std::max(0, static_cast<int>((t0 + t - MonotonicSeconds()) * 1000)));
+  };
+  {
+    // Adapter. On 0..0.8 s, off 0.8..2.0, on 2.0..2.8, off 2.8..4.0, on from 4.0.
+    sim::ProbeOptions o;
+    o.com = 13;
+    o.script = *sim::PushScript::Parse("rest:0.8,off:1.2");
+    RunningProbe probe(o);
+    const double t0 = MonotonicSeconds();
+    ASSERT_TRUE(probe.probe().PowerButton());
+    auto port = OpenCom(13);
+    ASSERT_TRUE(port);
+    port->WriteText("btcaa=0a1b2c3d4e5f\r\n", 1000);
+    std::string on = readUntil(*port, t0, 0.5);
+    ASSERT_GE(on.size(), 12u + 56u * 10);
+    EXPECT_EQ(on.substr(0, 12), "CONNECTION\r\n");
+    readUntil(*port, t0, 1.0);
+    EXPECT_EQ(readUntil(*port, t0, 2.6), "") << "switched on again, but the link had dropped";
+    readUntil(*port, t0, 3.1);
+    // Told to connect while the probe is off: the adapter pages until it is switched on.
+    port->WriteText("btcaa=0a1b2c3d4e5f\r\n", 1000);
+    EXPECT_EQ(readUntil(*port, t0, 3.7), "");
+    std::string again = readUntil(*port, t0, 4.5);
+    ASSERT_GE(again.size(), 12u);
+    EXPECT_EQ(again.substr(0, 12), "CONNECTION\r\n");
+  }
+  {
+    // Without an adapter the probe streams whenever it is on and the port is open; after the
+    // given number of pushes it stays off.
+    sim::ProbeOptions o;
+    o.com = 14;
+    o.direct = true;
+    o.rate = 100;
+    o.script = *sim::PushScript::Parse("rest:0.8,off:0.8");
+    o.pushes = 2;
+    RunningProbe probe(o);
+    const double t0 = MonotonicSeconds();
+    auto port = OpenCom(14);
+    ASSERT_TRUE(port);
+    EXPECT_GT(readUntil(*port, t0, 0.6).size(), 52u * 30);
+    readUntil(*port, t0, 1.0);
+    EXPECT_EQ(readUntil(*port, t0, 1.5), "");
+    readUntil(*port, t0, 1.8);
+    EXPECT_GT(readUntil(*port, t0, 2.3).size(), 52u * 30);
+    readUntil(*port, t0, 3.4);
+    EXPECT_EQ(readUntil(*port, t0, 4.4), "") << "off for good after two pushes";
+  }
+}
+
 TEST(ProbeSim, FaultModes) {
   ScratchRoots roots;
   {

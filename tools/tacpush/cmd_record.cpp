@@ -2,7 +2,9 @@
 // probe without the GUI, through the same link code as the operation window: the reading
 // thread connects, the zero point is taken from the first frames (probe at rest), then the
 // passport block and one frame per display period go into OUT.psh. Ctrl-C stops cleanly and
-// keeps what was recorded.
+// keeps what was recorded. With --operation FOLDER it records as the workstation does: OUT is
+// the stream file (normally "c:\Tacmon\pars\tmpSavedData.bin"), a marker beside it names the
+// folder, and a clean end copies the push into the folder as "hh-mm-ss.psh".
 #include <algorithm>
 #include <array>
 #include <csignal>
@@ -40,6 +42,7 @@ struct RecordOptions {
   Text1251 id;  // for a passport made up when the registry has none for the device
   double connectTimeout = 30;
   bool quiet = false;
+  Text1251 operation;  // operation folder; empty: OUT is the push itself
 };
 
 bool ParseNumber(const Text1251& s, double* out) {
@@ -83,6 +86,9 @@ int Parse(const CommandArgs& args, RecordOptions* o) {
         return tacpush::UsageError("record", "--connect-timeout needs seconds");
     } else if (a == "--quiet") {
       o->quiet = true;
+    } else if (a == "--operation") {
+      if (i + 1 >= args.size()) return tacpush::UsageError("record", "--operation needs a folder");
+      o->operation = args[++i];
     } else if (!a.empty() && a[0] == '-') {
       return tacpush::UsageError("record", "unknown option " + a);
     } else if (o->out.empty()) {
@@ -162,7 +168,9 @@ int RunRecord(const CommandArgs& args) {
 
   Push push = CreatePush();
   int rc = 0;
-  if (OpenPushStream(push, false, o.out) != 0) {
+  const int opened = o.operation.empty() ? OpenPushStream(push, false, o.out)
+                                         : OpenOperationPushStream(push, o.operation, false, o.out);
+  if (opened != 0) {
     rc = tacpush::Fail(o.out, "cannot be written", -1);
   } else {
     link->Start();
@@ -243,7 +251,16 @@ int RunRecord(const CommandArgs& args) {
     link->RequestStop();
     link->Quit();
     std::printf("\n");
-    int closed = push.stream.file ? push.stream.file->Close() : 0;
+    int closed = 0;
+    if (o.operation.empty()) {
+      closed = push.stream.file ? push.stream.file->Close() : 0;
+    } else if (push.stream.file) {
+      Text1251 kept = ClosePushStream(push, o.operation, FrameTime::Now()).fileName;
+      if (kept.empty())
+        closed = -1;
+      else
+        std::printf("tacpush: kept as %s\n", tacpush::Console(kept).c_str());
+    }
     if (closed != 0 && rc == 0) rc = tacpush::Fail(o.out, "write failed", -1);
     if (rc == 0 || recorded > 0) {
       std::printf("tacpush: %s: %d frames%s\n", tacpush::Console(o.out).c_str(), recorded,
@@ -259,10 +276,10 @@ int RunRecord(const CommandArgs& args) {
   return rc;
 }
 
-CommandRegistrar reg{"record",
-                     "record OUT.psh --seconds S [--port N --device D | --auto] [--format F] "
-                     "[--period DT] [--id HEX12] [--connect-timeout S] [--quiet]",
-                     "record a push from a probe (zero point, passport, one frame per period)",
-                     RunRecord};
+CommandRegistrar reg{
+    "record",
+    "record OUT.psh --seconds S [--port N --device D | --auto] [--format F] "
+    "[--period DT] [--id HEX12] [--connect-timeout S] [--operation FOLDER] [--quiet]",
+    "record a push from a probe (zero point, passport, one frame per period)", RunRecord};
 
 }  // namespace
