@@ -329,10 +329,13 @@ void CtacmonDlgRecord::Relayout() {
   } else {
     bufferFailed_ = false;
   }
+  // The stored minimum is capped: at most five columns, and never more than leave the map
+  // half the width.
+  const int cell = std::max(1, ItemRect(1003).Width());
+  const int fitting = std::clamp((w - 50) / (2 * cell), 1, kMaxStripColumns);
   const int minColumns = std::clamp(
-      host_.settings ? int(host_.settings().NAddSensorRectDomainMinUsed) : 1, 1, kMaxStripColumns);
-  layout_ =
-      view::LayoutPicture(w, h, std::max(1, ItemRect(1003).Width()), minColumns, previousLegend_);
+      host_.settings ? int(host_.settings().NAddSensorRectDomainMinUsed) : 1, 1, fitting);
+  layout_ = view::LayoutPicture(w, h, cell, minColumns, previousLegend_);
   previousLegend_ = 50;
   Invalidate(true);
 }

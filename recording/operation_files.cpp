@@ -250,7 +250,7 @@ bool StorePushInDatabase(push_list* pushes, int operationId, const FolderPush& p
     AddLogMessageF("Не удается прочитать нажатие %s"_cp, p.fileName.c_str());
     return false;
   }
-  push_item record;
+  push_item record{};  // id 0: the database gives a new one
   PushToDatabase(record, push, operationId, p.comment);
   CopyFixed(record.DeviceIDTxt, sizeof record.DeviceIDTxt, DeviceIdText(push.passport));
   const int rc = pushes ? AddPush(&record, pushes) : 1;

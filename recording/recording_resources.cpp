@@ -56,7 +56,7 @@ MENU 147
     ITEM 32838 "Обслуживание тестирующего прибора"
   END
 END
-DIALOG 144 "" 0 0 400 300 STYLE noframe
+DIALOG 144 "" 0 0 400 300 STYLE noframe resizable
   EDIT          1001    3   3 300  12 "" STYLE readonly
   FRAME         1002    3  20  40  40 "" STYLE hidden
   FRAME         1003   50  20  44  40 "" STYLE hidden
