@@ -87,11 +87,12 @@ class Recording : public TacmonRun {
   }
 
   // tacprobe on COM3: format 1, no noise, at rest all the time.
-  void StartProbe() {
+  void StartProbe(const std::vector<std::string>& faults = {}) {
     const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
     std::vector<std::string> args = {exe,       "--com",   "3",     "--direct", "--format",
                                      "1",       "--noise", "0",     "--script", "rest:600",
                                      "--quiet", "--id",    kProbeId};
+    args.insert(args.end(), faults.begin(), faults.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -134,6 +135,12 @@ class Recording : public TacmonRun {
     EXPECT_EQ(ReadPushFile(p, file.string(), &info), 0) << file;
     EXPECT_TRUE(info.passportBlock) << file;
     return p;
+  }
+
+  static size_t Count(const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
   }
 
   pid_t probe_ = -1;
@@ -239,6 +246,37 @@ TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
   ASSERT_EQ(after.size(), 3u);
   EXPECT_EQ(after[2].filename().string(), gl.filename().string() + "_v2");
   EXPECT_EQ(Files(after[2], ".psh").size(), 2u);
+}
+
+TEST_F(Recording, AReconnectionStoresThePushAndAFolderWithPushesIsNeverDeleted) {
+  // The probe hangs up 3.5 s after the connection, 1.5 s into the recording; the link
+  // tries again at once, fails, and reconnects after its 10 s pause. The push being recorded
+  // is stored although stop was never pressed.
+  StartProbe({"--hangup-after", "3.5", "--hangup-for", "0.3"});
+  RunOk(
+      "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
+      "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 14000\ndump view.json\n"
+      "click 1013\nwait 300\nactivate 143\nclick 1\nanswer OK\nwait 200\n"
+      // A second operation of the same minute shares the folder; closed without a push of its
+      // own, the folder stays.
+      "click 1000\ntext 1001 Сидоров\nclick 1\nwait 300\nactivate 143\nclose\nwait 200\n"
+      "click 1\n");
+  StopProbe();
+  const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  EXPECT_GE(Count(log, "соединение установлено на порт COM3"), 2u) << log;
+  const auto view = e2e::Controls(ReadFile(dir_ / "view.json"), "CtacmonDlgRecord");
+  EXPECT_FALSE(view.at(1011).visible) << "not recording after the reconnection";
+
+  const auto ops = Operations();
+  ASSERT_GE(ops.size(), 1u);
+  const auto pushes = Files(ops[0], ".psh");
+  ASSERT_EQ(pushes.size(), 1u) << log;
+  const Push push = Read(pushes[0]);
+  ExpectRestPush(push, "stored at the reconnection");
+  // Frames from the start to the reconnection (the link's timer goes on through the silence).
+  EXPECT_GE(push.FrameCount(), 5);
+  EXPECT_LE(push.FrameCount(), 300);
+  EXPECT_TRUE(fs::exists(ops[0] / "patient.bin"));
 }
 
 }  // namespace
