@@ -15,6 +15,7 @@
 #include "e2e/tacmon_run.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"
+#include "recording/operation_files.h"
 
 extern char** environ;
 
@@ -277,6 +278,35 @@ TEST_F(Recording, AReconnectionStoresThePushAndAFolderWithPushesIsNeverDeleted) 
   EXPECT_GE(push.FrameCount(), 5);
   EXPECT_LE(push.FrameCount(), 300);
   EXPECT_TRUE(fs::exists(ops[0] / "patient.bin"));
+}
+
+TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
+  OperationDescription d;
+  d.firstName = "Анна"_cp;
+  d.patronymic = "Сергеевна"_cp;
+  d.familyName = "Иванова"_cp;
+  for (const char* name : {"2020.01.01_10-00", "2021.05.06_07-08"}) {
+    fs::create_directories(Root() / "OPERATIONS" / name);
+    ASSERT_EQ(recording::WritePatientFile(
+                  d, std::string("c:\\Tacmon\\OPERATIONS\\") + name + "\\patient.bin"),
+              0);
+    d.familyName = "Петрова"_cp;
+  }
+  RunOk(
+      "click 1000\ntext 1001 Новая\nclick 1\nwait 300\nactivate 143\nmenu 32787\n"
+      "dump list.json\nselect 1004 1\nclick 1\nwait 200\nactivate 143\ndump opened.json\n"
+      "click 1\nwait 200\nclick 1\n");
+  const auto list = e2e::Controls(ReadFile(dir_ / "list.json"), "KCD_ListWithNumber");
+  ASSERT_EQ(list.at(1004).items.size(), 3u) << "the new operation's folder and the two";
+  EXPECT_EQ(list.at(1004).items[1], "2: 2021.05.06_07-08 (Анна Сергеевна Петрова; )");
+  EXPECT_EQ(list.at(1004).items[2], "3: 2020.01.01_10-00 (Анна Сергеевна Иванова; )");
+  const std::string opened = ReadFile(dir_ / "opened.json");
+  EXPECT_NE(opened.find("Запись операции <2021.05.06_07-08>. ()[Петрова Анна Сергеевна]. "
+                        "Нажатие:"),
+            std::string::npos)
+      << opened;
+  // An opened operation is left with its folder.
+  EXPECT_TRUE(fs::exists(Root() / "OPERATIONS" / "2021.05.06_07-08" / "patient.bin"));
 }
 
 }  // namespace
