@@ -170,9 +170,9 @@ TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
   RunOk(
       "click 1000\ntext 1001 Иванова\ntext 1002 Анна\ntext 1003 Сергеевна\nclick 1\nwait 300\n"
       "activate 144\nclick 1012\nwait 2500\n"
-      "click 1010\nwait 2500\nactivate 143\nsnapshot " +
+      "click 1010\nwait 2000\nactivate 143\nclick 1000\nwait 500\nsnapshot " +
       snapshot +
-      "\nactivate 144\nclick 1011\n"
+      "\nactivate 144\nclick 1011\nactivate 143\nmenu 32789\nactivate 144\n"
       "wait 1100\nclick 1010\nwait 1500\nclick 1010\nwait 1000\nclick 1010\nwait 1500\n"
       "click 1011\nclick 1013\nwait 300\n"
       "activate 143\ndump window.json\nmenu 32795\nanswer OK\nwait 200\n"
@@ -193,6 +193,14 @@ TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
 
   const Push first = Read(pushes[0]);
   const Push second = Read(pushes[1]);
+  // "Метка" marked one frame of the first push.
+  EXPECT_EQ(std::count_if(first.frames.begin(), first.frames.end(),
+                          [](const SensorFrame& f) { return f.HasLabel(); }),
+            1);
+  // The first push became the control push, for both sensor types and the port's test push.
+  const std::string firstBytes = ReadFile(pushes[0]);
+  for (const char* control : {"pars/TestWireless.bin", "pars/TestWire.bin", "ENUMS/TestPush/3.psh"})
+    EXPECT_EQ(ReadFile(Root() / control), firstBytes) << control;
   ExpectRestPush(first, "first");
   ExpectRestPush(second, "second");
   // 2.5 s less the 1 s zero phase; the second holds only what followed the resume.
@@ -307,6 +315,25 @@ TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
       << opened;
   // An opened operation is left with its folder.
   EXPECT_TRUE(fs::exists(Root() / "OPERATIONS" / "2021.05.06_07-08" / "patient.bin"));
+}
+
+TEST_F(Recording, WithAutomaticRecordingTheConnectionStartsAPush) {
+  std::string settings = Settings();
+  settings.replace(settings.find("SetAutoRecord\r\n0"), 18, "SetAutoRecord\r\n1");
+  std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << settings;
+  StartProbe();
+  RunOk(
+      "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
+      "activate 144\nclick 1012\nwait 3000\ndump view.json\nclick 1013\nwait 300\n"
+      "activate 143\nclick 1\nanswer OK\nwait 200\nclick 1\n");
+  StopProbe();
+  const auto view = e2e::Controls(ReadFile(dir_ / "view.json"), "CtacmonDlgRecord");
+  EXPECT_TRUE(view.at(1011).visible) << "recording since the connection";
+  const auto ops = Operations();
+  ASSERT_EQ(ops.size(), 1u);
+  const auto pushes = Files(ops[0], ".psh");
+  ASSERT_EQ(pushes.size(), 1u);
+  ExpectRestPush(Read(pushes[0]), "automatic");
 }
 
 }  // namespace
