@@ -165,6 +165,7 @@ TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
   // $TACMON_SNAPSHOT_DIR keeps the picture of the window while recording for a person to see.
   const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
   const std::string snapshot = (keep && *keep ? fs::path(keep) : dir_) / "recording.png";
+  const std::string zeroSnapshot = (keep && *keep ? fs::path(keep) : dir_) / "zero-phase.png";
   // Push 1: 2.5 s; push 2: 1.5 s, paused 1 s, resumed 1.5 s. The zero phase is 20 frames
   // (1 s at 0.05 s) after every start.
   RunOk(
@@ -173,7 +174,11 @@ TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
       "click 1010\nwait 2000\nactivate 143\nclick 1000\nwait 500\nsnapshot " +
       snapshot +
       "\nactivate 144\nclick 1011\nactivate 143\nmenu 32789\nactivate 144\n"
-      "wait 1100\nclick 1010\nwait 1500\nclick 1010\nwait 1000\nclick 1010\nwait 1500\n"
+      "wait 1100\nclick 1010\nwait 1500\nclick 1010\nwait 1000\nclick 1010\nwait 300\n"
+      // Resumed: the zero point is collected again on a blue map; the first push is listed.
+      "activate 143\nsnapshot " +
+      zeroSnapshot +
+      "\nactivate 144\nwait 1200\n"
       "click 1011\nclick 1013\nwait 300\n"
       "activate 143\ndump window.json\nmenu 32795\nanswer OK\nwait 200\n"
       "click 1\nanswer OK\nwait 200\nclick 1\n");
