@@ -341,4 +341,19 @@ TEST_F(Recording, WithAutomaticRecordingTheConnectionStartsAPush) {
   ExpectRestPush(Read(pushes[0]), "automatic");
 }
 
+TEST_F(Recording, LeavingTheHubWhileRecordingStoresThePushAndEndsCleanly) {
+  StartProbe();
+  RunOk(
+      "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
+      "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 2000\nactivate 142\nclick 1\n");
+  StopProbe();
+  const auto ops = Operations();
+  ASSERT_EQ(ops.size(), 1u);
+  const auto pushes = Files(ops[0], ".psh");
+  ASSERT_EQ(pushes.size(), 1u);
+  const Push push = Read(pushes[0]);
+  ExpectRestPush(push, "stored when the hub closed");
+  EXPECT_GE(push.FrameCount(), 10);
+}
+
 }  // namespace
