@@ -136,7 +136,7 @@ void KCDOperationWindow::BuildPanes() {
   h.operationFolder = [this] { return folder_; };
   h.sensorType = [this] { return description_.sensorType; };
   h.pushStored = [this](const Text1251& file, int64_t start) {
-    if (pushes_) pushes_->AddRecorded(file, start);
+    if (pushes_) pushes_->AddRecordedPush(file, start);
   };
   h.connectionReady = [this] { hub_.SendMessage(kHubMsgReceptorConnected); };
   h.displayConnected = [this] { return hub_.DisplayConnected(); };
@@ -147,7 +147,7 @@ void KCDOperationWindow::BuildPanes() {
     w->show();
     recordPane_.Set(w);
   }
-  pushes_ = std::make_unique<PushesPane>(ClientWidget());
+  pushes_ = std::make_unique<PushesPane>(*this, ClientWidget());
   pushes_->Widget()->show();
   pushesPane_.Set(pushes_->Widget());
   card_ = new QLabel(ClientWidget());
@@ -351,8 +351,7 @@ int KCDOperationWindow::OpenStationaryOperation(int operationId) {
   WritePatientFile(description_, folder_ + "\\" + kPatientFileName);
   pushName_.clear();
   SetTitle();
-  ExportOperationPushes(hub_.Pushes(), operationId, folder_);
-  if (pushes_) pushes_->Reload(folder_);
+  if (pushes_) pushes_->ExportFromDatabase(operationId);
   Invalidate();
   return 0;
 }

@@ -7,7 +7,8 @@
 
 namespace recording {
 
-PushesPane::PushesPane(QWidget* parent) : list_(new QListWidget(parent)) {
+PushesPane::PushesPane(OperationPanesHost& host, QWidget* parent)
+    : host_(host), list_(new QListWidget(parent)) {
   list_->setObjectName("pushes");
 }
 
@@ -15,12 +16,19 @@ PushesPane::~PushesPane() = default;
 
 QWidget* PushesPane::Widget() const { return list_; }
 
-void PushesPane::Reload(const Text1251& folder) {
+int PushesPane::Reload(const Text1251& folder) {
   entries_ = folder.empty() ? std::vector<FolderPush>{} : ListFolderPushes(folder);
   Fill();
+  return Count();
 }
 
-void PushesPane::AddRecorded(const Text1251& fileName, int64_t) {
+int PushesPane::ExportFromDatabase(int operationId) {
+  const int n = ExportOperationPushes(host_.PushesDatabase(), operationId, host_.OperationFolder());
+  Reload(host_.OperationFolder());
+  return n;
+}
+
+void PushesPane::AddRecordedPush(const Text1251& fileName, int64_t, int64_t) {
   for (const FolderPush& e : entries_)
     if (e.fileName == fileName) return;
   entries_.push_back({fileName, {}});
