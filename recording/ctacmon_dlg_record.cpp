@@ -7,6 +7,7 @@
 #include "acquisition/link/com_read_thread.h"
 #pragma pop_macro("slots")
 #include "acquisition/wire_protocol.h"
+#include "app/main/app_start.h"
 #include "app/main/hub_settings.h"
 #include "params/parameter_store.h"
 #include "platform/clock.h"
@@ -86,6 +87,7 @@ bool CtacmonDlgRecord::OnInitDialog() {
   SetToolTip(1016,
              "Создание Протокола проверки соответствия показаний тактильного дисплея и "
              "тактильной информации, полученной с тестового объекта"_cp);
+  for (int id : {1014, 1015, 1016}) ShowItem(id, TheStartValues().extendedMainWindow);
   SetItemBitmap(1010, kBitmapStart);
   SetItemBitmap(1011, kBitmapStop);
   for (const auto& a : kAnchors)
@@ -360,7 +362,7 @@ void CtacmonDlgRecord::PaintPicture(view::MapCanvas& canvas) {
   main.forward = true;
   main.caption = true;
   main.rect = l.map;
-  if (!collecting) view::DrawSensorMap(canvas, map_, main);
+  view::DrawSensorMap(canvas, map_, main);
 
   // The strip shows the newest frames, newest first, one cell per frame.
   if (push) {
