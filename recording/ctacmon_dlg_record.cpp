@@ -170,7 +170,6 @@ void CtacmonDlgRecord::ConnectionEstablished() {
   map_.recordingHi = kLiveHistory - 1;
   link->ResetDeliveryCounter();
   BeginZeroPhase();
-  if (host_.connectedChanged) host_.connectedChanged(true);
   if (host_.connectionReady) host_.connectionReady();
   Invalidate();
 }
@@ -286,7 +285,6 @@ void CtacmonDlgRecord::StartPause() {
 }
 
 void CtacmonDlgRecord::Stop() {
-  const bool wasActive = state_ != RecordState::kStopped;
   state_ = RecordState::kStopped;
   live_.currentFrame = 0;
   if (ready_) ShowButtons();
@@ -306,7 +304,6 @@ void CtacmonDlgRecord::Stop() {
       host_.pushStored(stopped.fileName, recordStart_);
     }
   }
-  (void)wasActive;
   if (ready_) Invalidate();
 }
 

@@ -39,7 +39,7 @@ struct RecordViewHost {
   std::function<int()> sensorType;  // the description's: 1 wireless
   // A push was stored in the operation folder (file name, record start time).
   std::function<void(const Text1251&, int64_t)> pushStored;
-  std::function<void(bool)> connectedChanged;  // the hub's mechanoreceptor-connected word
+  std::function<void(bool)> connectedChanged;  // Disconnect: false
   std::function<void()> connectionReady;       // 1050 to the hub
   std::function<bool()> displayConnected;
 };

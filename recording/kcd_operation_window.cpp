@@ -139,6 +139,10 @@ void KCDOperationWindow::BuildPanes() {
     if (pushes_) pushes_->AddRecordedPush(file, start);
   };
   h.connectionReady = [this] { hub_.SendMessage(kHubMsgReceptorConnected); };
+  // The hub's word clears as on a closed port (a push being recorded is already stored).
+  h.connectedChanged = [this](bool on) {
+    if (!on) hub_.SendMessage(kHubMsgReceptorPortClosed);
+  };
   h.displayConnected = [this] { return hub_.DisplayConnected(); };
   record_ = std::make_unique<CtacmonDlgRecord>(std::move(h));
   record_->Create(this);
