@@ -2,6 +2,7 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPalette>
 #include <QWidget>
 #include <algorithm>
 #include <cstdio>
@@ -146,12 +147,21 @@ void KCDOperationWindow::BuildPanes() {
   h.displayConnected = [this] { return hub_.DisplayConnected(); };
   record_ = std::make_unique<CtacmonDlgRecord>(std::move(h));
   record_->Create(this);
+  // The panes paint all of their area: an update of one never repaints the window beneath,
+  // whose paint would place (and update) the panes again.
+  auto opaque = [](QWidget* w) {
+    w->setAttribute(Qt::WA_OpaquePaintEvent);
+    w->setAutoFillBackground(true);
+  };
   if (QWidget* w = record_->Widget()) {
     w->setParent(ClientWidget(), Qt::Widget);
+    opaque(w);
+    if (QWidget* c = record_->ClientWidget()) opaque(c);
     w->show();
     recordPane_.Set(w);
   }
   pushes_ = std::make_unique<PushesPane>(*this, ClientWidget());
+  opaque(pushes_->Widget());
   pushes_->Widget()->show();
   pushesPane_.Set(pushes_->Widget());
   card_ = new QLabel(ClientWidget());
@@ -159,7 +169,10 @@ void KCDOperationWindow::BuildPanes() {
   card_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
   card_->setWordWrap(true);
   card_->setMargin(6);
-  card_->setStyleSheet("background: white;");
+  QPalette white = card_->palette();
+  white.setColor(QPalette::Window, Qt::white);
+  card_->setPalette(white);
+  card_->setAutoFillBackground(true);
   card_->show();
   cardPane_.Set(card_);
 
