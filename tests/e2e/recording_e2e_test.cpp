@@ -308,7 +308,8 @@ TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
   RunOk(
       "click 1000\ntext 1001 Новая\nclick 1\nwait 300\nactivate 143\nmenu 32787\n"
       "dump list.json\nselect 1004 1\nclick 1\nwait 200\nactivate 143\ndump opened.json\n"
-      "click 1\nwait 200\nclick 1\n");
+      "menu 32785\ntext 1001 Сидорова\nclick 1\nwait 200\nactivate 143\nclick 1\nwait 200\n"
+      "click 1\n");
   const auto list = e2e::Controls(ReadFile(dir_ / "list.json"), "KCD_ListWithNumber");
   ASSERT_EQ(list.at(1004).items.size(), 3u) << "the new operation's folder and the two";
   EXPECT_EQ(list.at(1004).items[1], "2: 2021.05.06_07-08 (Анна Сергеевна Петрова; )");
@@ -318,8 +319,13 @@ TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
                         "Нажатие:"),
             std::string::npos)
       << opened;
-  // An opened operation is left with its folder.
-  EXPECT_TRUE(fs::exists(Root() / "OPERATIONS" / "2021.05.06_07-08" / "patient.bin"));
+  // The description edited there is written back; the opened operation keeps its folder.
+  OperationDescription edited;
+  ASSERT_EQ(
+      recording::ReadPatientFile(edited, "c:\\Tacmon\\OPERATIONS\\2021.05.06_07-08\\patient.bin"),
+      0);
+  EXPECT_EQ(edited.familyName, "Сидорова"_cp);
+  EXPECT_EQ(edited.firstName, "Анна"_cp);
 }
 
 TEST_F(Recording, WithAutomaticRecordingTheConnectionStartsAPush) {
