@@ -110,6 +110,8 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
 // Automation commands of the operation window (ui/automation.h), registered once:
 //   open-stationary-operation ID   opens the operation ID of the stationary database in the
 //                                  operation window (a new window when none is open)
+//   save-local-operation NAME      saves the local operation NAME with its pushes into the
+//                                  stationary database through the operation window
 void RegisterOperationAutomation();
 
 }  // namespace recording

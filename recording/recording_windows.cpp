@@ -37,6 +37,11 @@ class RecordingHubWindows : public HubWindows {
     return 0;
   }
 
+  int SaveLocalOperation(KCDMain& hub, const Text1251& row) override {
+    OpenLocalOperationWindow(hub, row);
+    return window_ ? window_->SaveToDatabase() : -1;
+  }
+
   bool HasOperationWindow() const override { return window_ != nullptr; }
   void DeleteOperationWindow() override {
     if (KCDOperationWindow* w = window_) {
@@ -103,6 +108,17 @@ void RegisterOperationAutomation() {
     // Deferred: the question of an operation loaded before runs its own modal loop.
     QTimer::singleShot(0, [id] {
       if (KCDMain* h = TheMainDialog()) h->Windows().OpenStationaryOperationWindow(*h, id);
+    });
+    return a::Result::Done;
+  });
+  a::RegisterCommand("save-local-operation", [](a::Context& c) {
+    if (!TheMainDialog() || c.args.size() != 1) {
+      c.error = "save-local-operation NAME (with the hub open)";
+      return a::Result::Failed;
+    }
+    const Text1251 row = Utf8ToCp1251(c.args[0]);
+    QTimer::singleShot(0, [row] {
+      if (KCDMain* h = TheMainDialog()) h->Windows().SaveLocalOperation(*h, row);
     });
     return a::Result::Done;
   });

@@ -44,6 +44,11 @@ int HubWindows::OpenStationaryOperationWindow(KCDMain& hub, int) {
   return -1;
 }
 
+int HubWindows::SaveLocalOperation(KCDMain& hub, const Text1251&) {
+  OpenOperationWindow(hub, {});
+  return -1;
+}
+
 void SetHubWindowsFactory(HubWindowsFactory factory) { g_factory = factory; }
 
 std::unique_ptr<HubWindows> MakeHubWindows() {

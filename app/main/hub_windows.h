@@ -33,6 +33,9 @@ class HubWindows {
   virtual void OpenOperationWindow(KCDMain& hub, const OperationDescription& description);
   virtual void OpenLocalOperationWindow(KCDMain& hub, const Text1251& row);
   virtual int OpenStationaryOperationWindow(KCDMain& hub, int operationId);
+  // A local operation and its pushes saved into the stationary database through the operation
+  // window: the pushes stored, or -1 (no window, or the operation could not be added).
+  virtual int SaveLocalOperation(KCDMain& hub, const Text1251& row);
 
   // The current operation window (at most one) and its recording view.
   virtual bool HasOperationWindow() const { return false; }

@@ -362,4 +362,29 @@ TEST_F(Recording, LeavingTheHubWhileRecordingStoresThePushAndEndsCleanly) {
   EXPECT_GE(push.FrameCount(), 10);
 }
 
+TEST_F(Recording, ALocalOperationIsSavedWithItsPushesFromTheHub) {
+  OperationDescription d;
+  d.familyName = "Орлова"_cp;
+  fs::create_directories(Root() / "OPERATIONS" / "2022.02.02_02-02");
+  const std::string folder = "c:\\Tacmon\\OPERATIONS\\2022.02.02_02-02\\";
+  ASSERT_EQ(recording::WritePatientFile(d, folder + "patient.bin"), 0);
+  Push push = CreatePush();
+  push.hasPassport = true;
+  push.frames.resize(3);
+  ASSERT_EQ(WritePushFile(push, folder + "10-00-00.psh"), 0);
+  ASSERT_EQ(WritePushFile(push, folder + "10-00-05.psh"), 0);
+  RunOk(
+      "save-local-operation 2022.02.02_02-02\nwait 300\nactivate 143\nclick 1\nwait 200\n"
+      "click 1\n");
+  const std::string op = ReadFile(Data() / "DB_op" / "1" / "OperationData");
+  EXPECT_NE(op.find(Utf8ToCp1251("Орлова")), std::string::npos) << op;
+  int stored = 0;
+  for (const auto& e : fs::directory_iterator(Data() / "DB_push"))
+    if (e.is_directory())
+      for (const auto& f : fs::directory_iterator(e.path()))
+        stored += ReadFile(f.path()).find("OperationID: 1\r\n") != std::string::npos;
+  EXPECT_EQ(stored, 2);
+  EXPECT_TRUE(fs::exists(Root() / "OPERATIONS" / "2022.02.02_02-02" / "10-00-00.psh"));
+}
+
 }  // namespace
