@@ -2,6 +2,7 @@
 
 #include "platform/cp1251.h"
 #include "platform/report.h"
+#include "records/operation_description.h"
 
 namespace {
 
@@ -28,6 +29,24 @@ void HubWindows::OpenStationaryOperations(KCDMain&) {
 
 void HubWindows::OpenPassports(KCDMain&) {
   NotThereYet("Окно \"Паспорта устройств\" пока не встроено в программу"_cp);
+}
+
+void HubWindows::OpenOperationWindow(KCDMain&, const OperationDescription&) {
+  NotThereYet("Окно \"Запись операции\" пока не встроено в программу"_cp);
+}
+
+void HubWindows::OpenLocalOperationWindow(KCDMain& hub, const Text1251&) {
+  OpenOperationWindow(hub, {});
+}
+
+int HubWindows::OpenStationaryOperationWindow(KCDMain& hub, int) {
+  OpenOperationWindow(hub, {});
+  return -1;
+}
+
+int HubWindows::SaveLocalOperation(KCDMain& hub, const Text1251&) {
+  OpenOperationWindow(hub, {});
+  return -1;
 }
 
 void SetHubWindowsFactory(HubWindowsFactory factory) { g_factory = factory; }

@@ -6,7 +6,10 @@
 
 #include <memory>
 
+#include "platform/cp1251.h"
+
 class KCDMain;
+struct OperationDescription;
 
 class HubWindows {
  public:
@@ -23,6 +26,16 @@ class HubWindows {
   virtual void OpenStationaryOperations(KCDMain& hub);
   // "Паспорта устройств", modal.
   virtual void OpenPassports(KCDMain& hub);
+
+  // The operation window for a new recording with the description given (replacing one
+  // open), for a local operation by its folder list row, or for a stationary operation by its
+  // id (0, or -1 when it cannot be opened: no window is left then).
+  virtual void OpenOperationWindow(KCDMain& hub, const OperationDescription& description);
+  virtual void OpenLocalOperationWindow(KCDMain& hub, const Text1251& row);
+  virtual int OpenStationaryOperationWindow(KCDMain& hub, int operationId);
+  // A local operation and its pushes saved into the stationary database through the operation
+  // window: the pushes stored, or -1 (no window, or the operation could not be added).
+  virtual int SaveLocalOperation(KCDMain& hub, const Text1251& row);
 
   // The current operation window (at most one) and its recording view.
   virtual bool HasOperationWindow() const { return false; }

@@ -309,8 +309,7 @@ void KCDMain::OpenNewOperation() {
   windows_->DeleteOperationWindow();
   OperationDescription description;
   if (records::RunOperationDescription(this, *this, description) != ui::IDOK) return;
-  // The operation window that takes the description comes with the recording.
-  AddLogMessage("Окно \"Запись операции\" пока не встроено в программу"_cp);
+  windows_->OpenOperationWindow(*this, description);
 }
 
 void KCDMain::OpenPatients() { records::RunPatientsDialog(this, *this); }

@@ -8,11 +8,13 @@
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
+#include "recording/recording_windows.h"
 #include "view/ctacmon_dlg.h"
 
 int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
+  recording::InstallRecordingWindows();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }

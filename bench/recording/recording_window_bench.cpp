@@ -1,0 +1,116 @@
+// The operation window over a long recording: tacprobe streams at the full 115200 baud line
+// rate on a pseudo-terminal linked as COM3, the real tacmon (headless, driven by a script)
+// connects, records one push for the run length and stops. Run length: $TACMON_BENCH_SECONDS
+// (default 60). Counters:
+//   images_per_s  frames of the stored push per second of recording (20 expected at 0.05 s)
+//   dropped       frames missing between the first and the last of the push (index gaps)
+//   cpu_pct       CPU time of the tacmon process over its whole run, percent of one core
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "acquisition/device_passport.h"
+#include "acquisition/push_file.h"
+#include "platform/paths.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+pid_t Spawn(const std::vector<std::string>& args, const fs::path& out) {
+  std::vector<char*> argv;
+  std::vector<std::string> copy = args;
+  for (auto& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t fa;
+  posix_spawn_file_actions_init(&fa);
+  posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&fa, 1, 2);
+  pid_t pid = -1;
+  if (posix_spawn(&pid, copy[0].c_str(), &fa, nullptr, argv.data(), environ) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&fa);
+  return pid;
+}
+
+void BM_RecordingWindow(benchmark::State& state) {
+  const char* env = std::getenv("TACMON_BENCH_SECONDS");
+  const int seconds = env && std::atoi(env) > 0 ? std::atoi(env) : 60;
+  for (auto _ : state) {
+    char tmpl[] = "/tmp/tacmon_benchXXXXXX";
+    const fs::path dir = mkdtemp(tmpl);
+    const fs::path root = dir / "root";
+    setenv("TACMON_ROOT", root.c_str(), 1);
+    setenv("TACMON_DATA", (dir / "data").c_str(), 1);
+    setenv("TACMON_PORTS", (dir / "ports").c_str(), 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
+    winpath::ReloadRoots();
+    fs::create_directories(root / "pars");
+    fs::create_directories(dir / "ports");
+    std::ofstream(root / "pars" / "KCDMain.par", std::ios::binary)
+        << "d set_autoconnect\r\n0\r\nd SetAutoRecord\r\n0\r\nd NumDevice\r\n5\r\n"
+           "d NumCOMPort\r\n3\r\nd receptor_data_format\r\n1\r\nd set_use_MechDisplay\r\n0\r\n";
+    DevicePassport p;
+    p.deviceNumber = 5;
+    ParseDeviceId("0a1b2c3d4e5f", p.deviceId);
+    p.format = 1;
+    fs::create_directories(root / "DVP");
+    WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p);
+    const fs::path script = dir / "run.tacmon";
+    std::ofstream(script) << "click 1000\nclick 1\nwait 300\nactivate 144\nclick 1012\n"
+                             "wait 2500\nclick 1010\nwait "
+                          << seconds * 1000 + 1000
+                          << "\nclick 1011\nclick 1013\nwait 300\nactivate 143\nclick 1\n"
+                             "answer OK\nwait 200\nclick 1\n";
+    setenv("TACMON_SCRIPT", script.c_str(), 1);
+
+    const pid_t probe = Spawn({TACPROBE_EXE, "--com", "3", "--direct", "--format", "1", "--quiet"},
+                              dir / "probe.txt");
+    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(dir / "ports" / "COM3")); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const auto t0 = std::chrono::steady_clock::now();
+    const pid_t tacmon = Spawn({TACMON_EXE}, dir / "tacmon.txt");
+    int status = 0;
+    rusage usage{};
+    wait4(tacmon, &status, 0, &usage);
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    kill(probe, SIGTERM);
+    waitpid(probe, &status, 0);
+
+    const double cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec / 1e6 +
+                       usage.ru_stime.tv_sec + usage.ru_stime.tv_usec / 1e6;
+    Push push;
+    int frames = 0, dropped = 0;
+    for (const auto& op : fs::directory_iterator(root / "OPERATIONS"))
+      for (const auto& f : fs::directory_iterator(op.path()))
+        if (f.path().extension() == ".psh" && ReadPushFile(push, f.path().string()) == 0) {
+          frames = push.FrameCount();
+          for (size_t i = 1; i < push.frames.size(); ++i)
+            dropped += std::max(0, push.frames[i].index - push.frames[i - 1].index - 1);
+        }
+    // The zero phase takes the first second after the start.
+    state.counters["images_per_s"] = frames / static_cast<double>(seconds);
+    state.counters["dropped"] = dropped;
+    state.counters["cpu_pct"] = 100.0 * cpu / wall;
+    fs::remove_all(dir);
+  }
+}
+BENCHMARK(BM_RecordingWindow)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,124 @@
+// CtacmonDlgRecord (dialog 144): the recording view, a pane of the operation window. It
+// connects to the probe through the window's reading thread, keeps the live history (100
+// frames, frame 0 the newest), establishes the zero point from the first frames after every
+// connection, recording start and zero request, streams the recorded push and copies it into
+// the operation folder when it stops. UI thread only; the reading thread reaches it through
+// the window's messages.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "acquisition/push.h"
+#include "acquisition/push_file.h"
+#include "app/kit/dialog_k.h"
+#include "platform/cp1251.h"
+#include "platform/ui/canvas.h"
+#include "view/push_viewer_model.h"
+#include "view/sensor_map.h"
+
+class CCOMReadThread;
+struct HubSettings;
+
+namespace recording {
+
+inline constexpr int kRecordViewId = 144;
+
+enum class RecordState { kStopped = 0, kRecording = 1, kPaused = 2 };
+
+// What the view needs from the operation window that holds it.
+struct RecordViewHost {
+  std::function<CCOMReadThread*()> link;
+  std::function<HubSettings()> settings;
+  std::function<DevicePassport()> currentPassport;
+  std::function<void(const DevicePassport&)> zeroPointSet;  // the corrected passport
+  std::function<Text1251()> operationFolder;
+  std::function<int()> sensorType;  // the description's: 1 wireless
+  // A push was stored in the operation folder (file name, record start time).
+  std::function<void(const Text1251&, int64_t)> pushStored;
+  std::function<void(bool)> connectedChanged;  // Disconnect: false
+  std::function<void()> connectionReady;       // 1050 to the hub
+  std::function<bool()> displayConnected;
+};
+
+// The latest frame's colour indices and raw values, for other windows.
+struct LatestFrame {
+  std::mutex lock;
+  std::array<int, kSensorCount> indices{};
+  std::array<int32_t, kSensorCount> raw{};
+  bool valid = false;
+};
+
+class CtacmonDlgRecord : public CDialogK {
+ public:
+  explicit CtacmonDlgRecord(RecordViewHost host);
+  ~CtacmonDlgRecord() override;
+  std::string ClassName() const override { return "CtacmonDlgRecord"; }
+
+  bool Connected() const { return connected_; }
+  RecordState State() const { return state_; }
+  bool HasLivePush() const { return hasLive_; }
+  const view::MapDisplayState& Map() const { return map_; }
+  LatestFrame& Latest() { return latest_; }
+
+  void Connect();
+  void Disconnect();
+  // Message 1038: the live push is prepared from the control push.
+  void ConnectionEstablished();
+  // Message 1037: every waiting image is taken.
+  void FramesArrived();
+  // Start / pause (1010) and stop (1011).
+  void StartPause();
+  void Stop();
+  // The link dropped the connection: a push being recorded is stored, the live push goes.
+  void DiscardLivePush();
+  void RequestLabel() { labelRequest_ = true; }
+  void ZeroRequest() { BeginZeroPhase(); }
+  int FramesSinceConnection() const { return sinceZero_; }
+  int ZeroPhaseLength() const { return zeroLength_; }
+
+ protected:
+  bool OnInitDialog() override;
+  void OnSize(int cx, int cy) override;
+  void OnPaint(ui::Canvas& canvas) override;
+  void OnLButtonDown(unsigned flags, ui::Point p) override;
+
+ private:
+  void Relayout();
+  void ShowButtons();
+  void BeginZeroPhase();
+  void TakeFrame(const PacketImage& image, int32_t index, const PacketImage* second);
+  void RefreshStatusText();
+  void PaintPicture(view::MapCanvas& canvas);
+  void DrawIcons(ui::Canvas& canvas);
+
+  RecordViewHost host_;
+  bool connected_ = false;
+  RecordState state_ = RecordState::kStopped;
+  bool hasLive_ = false;
+  Push live_;
+  Push reference_;  // statistics of the control push
+  DevicePassport passport_;
+  int sinceZero_ = 0;
+  int zeroLength_ = 20;
+  std::vector<std::vector<double>> zeroSamples_;
+  bool labelRequest_ = false;
+  int previousExtra1_ = 0;
+  int64_t recordStart_ = 0;
+  FrameTime recordStartTime_;
+  bool textDump_ = false;
+  view::MapDisplayState map_;
+  view::ViewerLayout layout_;
+  ui::Rect picture_;
+  ui::BackBuffer buffer_;
+  bool bufferFailed_ = false;
+  int previousLegend_ = 0;
+  ArrangeControls arrange_{*this};
+  bool ready_ = false;
+  LatestFrame latest_;
+};
+
+}  // namespace recording

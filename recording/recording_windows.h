@@ -1,0 +1,10 @@
+// The hub's way to the operation window: the HubWindows of the program with the operation
+// window and its recording view.
+#pragma once
+
+namespace recording {
+
+// Installs the factory (before the hub is created) and the automation commands.
+void InstallRecordingWindows();
+
+}  // namespace recording
