@@ -279,7 +279,10 @@ void CtacmonDlgRecord::StartPause() {
   ShowButtons();
   // Every (re)start opens a new stream: a resumed push holds only what follows the resume.
   const HubSettings s = host_.settings();
-  OpenPushStream(live_, s.set_output_all_data_into_text_file != 0);
+  // The marker beside the stream names the operation folder, so a push cut off by a crash is
+  // kept there at the next start.
+  const Text1251 folder = host_.operationFolder ? host_.operationFolder() : Text1251();
+  OpenOperationPushStream(live_, folder, s.set_output_all_data_into_text_file != 0);
   BeginZeroPhase();
   Invalidate();
 }
