@@ -28,7 +28,7 @@ class OperationPanesHost {
 
   // The recording view's display state: its visibility flags and brushes are used for the
   // thumbnails.
-  virtual const MapDisplayState& RecordingMapState() const = 0;
+  virtual const view::MapDisplayState& RecordingMapState() const = 0;
   // Menu item "Показать/скрыть удаленные нажатия" is checked.
   virtual bool ShowDeletedPushes() const = 0;
 
