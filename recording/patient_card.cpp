@@ -42,6 +42,8 @@ Text1251 DescriptionLine(std::string_view text, int n) {
   std::string_view line =
       text.substr(start, end == std::string_view::npos ? text.npos : end - start);
   if (!line.empty() && line.front() == '\r') line.remove_prefix(1);
+  // Texts from the edits end their lines with CR LF: the CR is not part of the line either.
+  if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
   return Text1251(line);
 }
 

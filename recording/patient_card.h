@@ -15,7 +15,8 @@ namespace recording {
 
 // "января" .. "декабря" for 1..12, a single blank otherwise.
 const char* MonthGenitive(int month);
-// Line n (from 1) of a text: between line feeds, without a leading CR; empty beyond the text.
+// Line n (from 1) of a text: between line feeds, without a CR at its start or end; empty
+// beyond the text.
 Text1251 DescriptionLine(std::string_view text, int n);
 // The card's lines in order; surgeons may be null.
 std::vector<Text1251> PatientCardLines(const OperationDescription& d,
