@@ -134,6 +134,8 @@ class PanesWindow : public ::testing::Test {
       ASSERT_EQ(recording::WriteDescription(e), 0);
     }
     ASSERT_EQ(win->list.Reload(kFolder), n);
+    // The hub keeps the receptor's data format in step with the probe; here, the pushes'.
+    if (n > 0) SetReceptorDataFormat(Entry(0).push.passport.format);
     PumpFor(30);
   }
   // Runs a script against the open windows until it ends.
@@ -236,6 +238,18 @@ TEST_F(PanesWindow, ClicksSelectAndDoubleClickOpensTheViewer) {
   EXPECT_EQ(viewer->Model().Source()->push.fileName, Entry(1).fileName);
   EXPECT_EQ(viewer->Model().FrameCount(), Entry(1).push.FrameCount());
   EXPECT_EQ(viewer->Model().Source()->comment, "push 3");
+
+  // After the viewer has written labels into the push file it tells the list, which reads the
+  // entry's push again.
+  Push labelled;
+  ASSERT_EQ(ReadPushFile(labelled, Entry(1).fileName), 0);
+  for (auto& f : labelled.frames) f.SetLabel(true);
+  ASSERT_EQ(WritePushFile(labelled, Entry(1).fileName), 0);
+  EXPECT_NE(Entry(1).push.LabelCount(), labelled.FrameCount());
+  const view::ViewerSource* source = viewer->Model().Source();
+  ASSERT_TRUE(PostMessageTo(source->notify, source->notifyMessage, source->notifyParam));
+  PumpFor(30);
+  EXPECT_EQ(Entry(1).push.LabelCount(), labelled.FrameCount());
 }
 
 TEST_F(PanesWindow, ScrollBarMovesTheStrip) {
