@@ -1,22 +1,14 @@
 #include "recording/patient_card_dlg.h"
 
-#include <QWidget>
-
 #include "recording/patient_card.h"
+#include "recording/pushes_list_dlg.h"
 
 namespace recording {
 
 CtacmonDlgInfo::CtacmonDlgInfo(OperationPanesHost& host)
     : CDialogK(kPatientCardDialogId), host_(host) {}
 
-bool CtacmonDlgInfo::CreatePane(ui::Dialog& owner) {
-  if (!Create(&owner)) return false;
-  if (QWidget* w = Widget(); w && owner.ClientWidget()) {
-    w->setParent(owner.ClientWidget(), Qt::Widget);
-    w->show();
-  }
-  return true;
-}
+bool CtacmonDlgInfo::CreatePane(ui::Dialog& owner) { return CreateEmbeddedPane(*this, owner); }
 
 void CtacmonDlgInfo::Repaint() {
   if (HasWindow()) Invalidate(false);

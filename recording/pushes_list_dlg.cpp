@@ -1,5 +1,8 @@
 #include "recording/pushes_list_dlg.h"
 
+#include <QEvent>
+#include <QObject>
+#include <QPointer>
 #include <QWidget>
 #include <algorithm>
 
@@ -9,6 +12,41 @@
 #include "view/ui_map_canvas.h"
 
 namespace recording {
+
+namespace {
+
+// Watches the owner's window: its deferred deletion (how dialog windows go) tears the pane
+// down while both windows still exist.
+class PaneGuard : public QObject {
+ public:
+  PaneGuard(ui::Dialog& pane, QWidget* ownerWindow)
+      : QObject(pane.Widget()), pane_(pane), owner_(ownerWindow) {
+    owner_->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == owner_ && event->type() == QEvent::DeferredDelete && pane_.HasWindow()) {
+      owner_->removeEventFilter(this);
+      pane_.DestroyWindow();  // deletes this guard with the pane's window
+    }
+    return false;
+  }
+
+ private:
+  ui::Dialog& pane_;
+  QPointer<QWidget> owner_;
+};
+
+}  // namespace
+
+bool CreateEmbeddedPane(ui::Dialog& pane, ui::Dialog& owner) {
+  if (!pane.Create(&owner)) return false;
+  QWidget* w = pane.Widget();
+  if (!w || !owner.ClientWidget() || !owner.Widget()) return true;
+  w->setParent(owner.ClientWidget(), Qt::Widget);
+  new PaneGuard(pane, owner.Widget());
+  w->show();
+  return true;
+}
 
 CtacmonDlgPushesList::CtacmonDlgPushesList(OperationPanesHost& host)
     : CDialogK(kPushesListDialogId), host_(host) {
@@ -34,12 +72,7 @@ CtacmonDlgPushesList::CtacmonDlgPushesList(OperationPanesHost& host)
 }
 
 bool CtacmonDlgPushesList::CreatePane(ui::Dialog& owner) {
-  if (!Create(&owner)) return false;
-  if (QWidget* w = Widget(); w && owner.ClientWidget()) {
-    w->setParent(owner.ClientWidget(), Qt::Widget);
-    w->show();
-  }
-  return true;
+  return CreateEmbeddedPane(*this, owner);
 }
 
 bool CtacmonDlgPushesList::OnInitDialog() {

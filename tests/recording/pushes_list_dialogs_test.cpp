@@ -115,7 +115,11 @@ class PanesWindow : public ::testing::Test {
       if (auto* v = dynamic_cast<view::CtacmonDlg*>(d)) v->SendCommand(1);
     PumpFor(20);
     if (win->HasWindow()) win->DestroyWindow();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     PumpFor(20);
+    // The panes' windows went before their owner's.
+    EXPECT_FALSE(win->list.HasWindow());
+    EXPECT_FALSE(win->card.HasWindow());
   }
   // n golden pushes "10-00-00.psh" ..., each with a description whose comment is "push k".
   void Fill(int n) {
