@@ -72,10 +72,16 @@ void PushesListModel::Clear() {
   firstVisible_ = 0;
 }
 
-void PushesListModel::Append(std::unique_ptr<PushEntry> e) {
+void PushesListModel::MakeRoom() {
   // 10 slots at first, then twice the count plus 9.
-  if (entries_.capacity() == 0) entries_.reserve(10);
-  if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() * 2 + 9);
+  if (entries_.capacity() == 0)
+    entries_.reserve(10);
+  else if (entries_.size() == entries_.capacity())
+    entries_.reserve(entries_.size() * 2 + 9);
+}
+
+void PushesListModel::Append(std::unique_ptr<PushEntry> e) {
+  MakeRoom();
   entries_.push_back(std::move(e));
 }
 
@@ -132,7 +138,7 @@ PushEntry& PushesListModel::AddRecordedPush(std::string_view fileName, int64_t s
   e->number = Count();
   WriteDescription(*e);
   PushEntry& added = *e;
-  if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() * 2 + 9);
+  MakeRoom();
   entries_.insert(entries_.begin(), std::move(e));
   // The selection stays on the push it was on; an empty list selects the new one.
   selected_ = selected_ >= 0 && Count() > 1 ? selected_ + 1 : 0;
@@ -173,7 +179,7 @@ int PushesListModel::ExportFromDatabase(int operationId, push_list* db,
     e->number = Count();
     e->fileName = file;
     e->push.fileName = file;
-    if (WritePushFile(e->push, file) != 0) e->fileName = file;  // logged by the writer
+    WritePushFile(e->push, file);  // a failure is logged by the writer
     WriteDescription(*e);
     Append(std::move(e));
   }

@@ -64,6 +64,7 @@ class PushesListModel {
 
  private:
   bool Visible(int i) const { return showDeleted_ || Entry(i).present; }
+  void MakeRoom();
   void Append(std::unique_ptr<PushEntry> e);
   void ClampIndices();
 
