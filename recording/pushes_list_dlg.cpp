@@ -13,6 +13,14 @@
 
 namespace recording {
 
+static_assert(PushesListModel::kLineUp == ui::SB_LINEUP &&
+              PushesListModel::kLineDown == ui::SB_LINEDOWN &&
+              PushesListModel::kPageUp == ui::SB_PAGEUP &&
+              PushesListModel::kPageDown == ui::SB_PAGEDOWN &&
+              PushesListModel::kThumbPosition == ui::SB_THUMBPOSITION &&
+              PushesListModel::kThumbTrack == ui::SB_THUMBTRACK &&
+              PushesListModel::kTop == ui::SB_TOP && PushesListModel::kBottom == ui::SB_BOTTOM);
+
 namespace {
 
 // Watches the owner's window: its deferred deletion (how dialog windows go) tears the pane

@@ -20,10 +20,6 @@ constexpr ui::Colour kWhite = ui::Rgb(255, 255, 255);
 constexpr ui::Colour kCyan = ui::Rgb(0, 255, 255);
 constexpr ui::Colour kLightGrey = ui::Rgb(200, 200, 200);
 
-// Scroll bar codes (the values of ui::SB_*).
-constexpr int kLineUp = 0, kLineDown = 1, kPageUp = 2, kPageDown = 3, kThumbPosition = 4,
-              kThumbTrack = 5, kTop = 6, kBottom = 7;
-
 view::MapPen Pen(ui::Colour c) { return view::MapPen{c, 1, false}; }
 
 Text1251 WithSlash(std::string_view folder) {

@@ -55,7 +55,10 @@ class PushesListModel {
   // recording view's display state (visibility flags and brushes).
   void Paint(view::MapCanvas& canvas, const ui::Rect& picture, const view::MapDisplayState& state);
 
-  // Scroll bar codes (ui::SB_*); returns the new first visible entry.
+  // Scroll bar codes (the values of ui::SB_*).
+  static constexpr int kLineUp = 0, kLineDown = 1, kPageUp = 2, kPageDown = 3, kThumbPosition = 4,
+                       kThumbTrack = 5, kTop = 6, kBottom = 7;
+  // Scroll bar codes; returns the new first visible entry.
   int Scroll(int code, int pos);
   // The left button at p (picture coordinates): flips a present box, or selects.
   Click LeftButton(ui::Point p);

@@ -107,6 +107,27 @@ TEST_F(PushesList, PaintDrawsWhatFitsAndRecordsHitRectangles) {
   EXPECT_EQ(DrawnEntries().size(), 3u);
 }
 
+// Thumbnails use the recording view's visibility flags and brushes, and each push's own
+// passport.
+TEST_F(PushesList, ThumbnailsFollowTheRecordingViewsVisibility) {
+  Fill(1);
+  state.brushes.MakeBrushes();
+  const ui::Colour hidden = view::ToColour(state.brushes.hidden);
+  auto hiddenCells = [&] {
+    int n = 0;
+    for (const DrawOp* op : canvas.Cells()) n += op->fill == hidden;
+    return n;
+  };
+  Paint();
+  EXPECT_EQ(hiddenCells(), 0);
+  state.visible[4] = 0;
+  state.visible[9] = 0;
+  canvas.ops.clear();
+  Paint();
+  EXPECT_EQ(hiddenCells(), 2);
+  EXPECT_EQ(canvas.Cells().size(), 19u);
+}
+
 TEST_F(PushesList, ScrollArrowMovesAPageAndTheBarBesideTheThumbHalfAPage) {
   Fill(10);
   Paint();
