@@ -83,6 +83,7 @@ void PushesListModel::Append(std::unique_ptr<PushEntry> e) {
 
 int PushesListModel::Reload(std::string_view folder) {
   Clear();
+  if (folder.empty()) return 0;  // no operation open
   const Text1251 base = WithSlash(folder);
   std::vector<Text1251> names;
   for (const fsw::DirEntry& d : fsw::ListDirectory(base + "*.psh"))
@@ -150,7 +151,8 @@ int PushesListModel::ExportFromDatabase(int operationId, push_list* db,
   int* ids = nullptr;
   int count = 0;
   if (!db || operationId == 0 || GetPushID(operationId, &result, &ids, &count, db) != 0) return -1;
-  const Text1251 base(folder);
+  Text1251 base(folder);
+  while (!base.empty() && base.back() == '\\') base.pop_back();
   fsw::MakeDirectories(std::string(winpath::kDataRoot) + "ENUMS\\TestPush");
   for (push_item* rec = result ? result->head : nullptr; rec; rec = rec->next) {
     auto e = std::make_unique<PushEntry>();

@@ -146,6 +146,7 @@ TEST_F(PushesList, ScrollArrowMovesAPageAndTheBarBesideTheThumbHalfAPage) {
 }
 
 TEST_F(PushesList, EmptyListAndReloadKeepIndicesInRange) {
+  EXPECT_EQ(list.Reload(""), 0);
   EXPECT_EQ(list.Reload(kFolder), 0);
   EXPECT_EQ(list.SelectedIndex(), -1);
   EXPECT_EQ(list.Selected(), nullptr);
@@ -312,6 +313,9 @@ TEST_F(PushesList, ExportWritesEachStationaryPushIntoTheFolder) {
   // An operation without pushes gives an empty list; no database, -1.
   EXPECT_EQ(list.ExportFromDatabase(77, db, passports, kFolder), 0);
   EXPECT_EQ(list.ExportFromDatabase(5, nullptr, passports, kFolder), -1);
+  // A folder given with its closing backslash names the same files.
+  ASSERT_EQ(list.ExportFromDatabase(6, db, passports, std::string(kFolder) + "\\"), 1);
+  EXPECT_EQ(list.Entry(0).fileName, std::string(kFolder) + "\\09-08-07-01.psh");
   ClosePushDB(db);
 }
 
