@@ -160,21 +160,20 @@ void KCDOperationWindow::BuildPanes() {
     w->show();
     recordPane_.Set(w);
   }
-  pushes_ = std::make_unique<PushesPane>(*this, ClientWidget());
-  opaque(pushes_->Widget());
-  pushes_->Widget()->show();
-  pushesPane_.Set(pushes_->Widget());
-  card_ = new QLabel(ClientWidget());
-  card_->setObjectName("patient-card");
-  card_->setAlignment(Qt::AlignTop | Qt::AlignLeft);
-  card_->setWordWrap(true);
-  card_->setMargin(6);
-  QPalette white = card_->palette();
-  white.setColor(QPalette::Window, Qt::white);
-  card_->setPalette(white);
-  card_->setAutoFillBackground(true);
-  card_->show();
-  cardPane_.Set(card_);
+  pushes_ = std::make_unique<CtacmonDlgPushesList>(*this);
+  if (pushes_->CreatePane(*this) && pushes_->Widget()) {
+    opaque(pushes_->Widget());
+    if (QWidget* c = pushes_->ClientWidget()) opaque(c);
+    pushes_->Widget()->show();
+    pushesPane_.Set(pushes_->Widget());
+  }
+  card_ = std::make_unique<CtacmonDlgInfo>(*this);
+  if (card_->CreatePane(*this) && card_->Widget()) {
+    opaque(card_->Widget());
+    if (QWidget* c = card_->ClientWidget()) opaque(c);
+    card_->Widget()->show();
+    cardPane_.Set(card_->Widget());
+  }
 
   nodes_[0] = {};
   nodes_[0].kind = 2;
@@ -240,7 +239,7 @@ Text1251 KCDOperationWindow::OrganName() const {
 
 void KCDOperationWindow::SetTitle() {
   SetCaption(OperationTitle(name_, OrganName(), description_, pushName_));
-  if (card_) card_->setText(ui::ToQString(PatientLines(description_, OrganName())));
+  if (card_) card_->Repaint();
 }
 
 void KCDOperationWindow::SetCurrentPushName(const Text1251& name) {
@@ -388,7 +387,12 @@ int KCDOperationWindow::SaveToDatabase() {
     AddLogMessage("Не удается добавить операцию в стационарную базу данных"_cp);
     return -1;
   }
-  const std::vector<FolderPush> all = pushes_ ? pushes_->Entries() : ListFolderPushes(folder_);
+  std::vector<FolderPush> all;
+  if (pushes_) {
+    for (const PushEntry* e : pushes_->Entries()) all.push_back({e->fileName, e->comment});
+  } else {
+    all = ListFolderPushes(folder_);
+  }
   int stored = 0;
   for (const FolderPush& p : all) stored += StorePushInDatabase(hub_.Pushes(), item.ID, p);
   AddLogMessageF("Операция %s занесена в стационарную базу данных (ID=%d), нажатий: %d из %d"_cp,
@@ -417,7 +421,8 @@ void KCDOperationWindow::ControlPushFromLast() {
 }
 
 void KCDOperationWindow::ControlPushFromSelected() {
-  const Text1251 selected = pushes_ ? pushes_->Selected() : Text1251();
+  const PushEntry* entry = pushes_ ? pushes_->SelectedEntry() : nullptr;
+  const Text1251 selected = entry ? entry->fileName : Text1251();
   if (selected.empty()) {
     ui::MessageBox(this, "Запись нажатия не выбрана"_cp);
     return;
@@ -462,7 +467,7 @@ void KCDOperationWindow::Exit() {
   }
   if (!fromList_) {
     const bool ctrl = QGuiApplication::keyboardModifiers() & Qt::ControlModifier;
-    const bool hasPushes = pushes_ && pushes_->Count() > 0;
+    const bool hasPushes = PushCount() > 0;
     if (hasPushes || ctrl) {
       if (ui::MessageBox(this, "Закончить запись текущей операции?"_cp, "", ui::MB_OKCANCEL) !=
           ui::IDOK)
@@ -485,7 +490,7 @@ void KCDOperationWindow::OnCancel() {
                    "помощью кнокпи Disconnect)"_cp);
     return;
   }
-  if (!pushes_ || pushes_->Count() == 0) {
+  if (PushCount() == 0) {
     if (record_) record_->Disconnect();
     DeleteFolderIfEmpty();
   }

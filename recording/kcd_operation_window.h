@@ -13,7 +13,8 @@
 #include "platform/cp1251.h"
 #include "recording/ctacmon_dlg_record.h"
 #include "recording/operation_panes_host.h"
-#include "recording/pushes_pane.h"
+#include "recording/patient_card_dlg.h"
+#include "recording/pushes_list_dlg.h"
 
 class KCDMain;
 class CCOMReadThread;
@@ -98,8 +99,9 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   bool showDeleted_ = false;
   std::unique_ptr<CCOMReadThread> link_;
   std::unique_ptr<CtacmonDlgRecord> record_;
-  std::unique_ptr<PushesPane> pushes_;
-  QLabel* card_ = nullptr;
+  std::unique_ptr<CtacmonDlgPushesList> pushes_;
+  std::unique_ptr<CtacmonDlgInfo> card_;
+  int PushCount() const { return pushes_ ? static_cast<int>(pushes_->Entries().size()) : 0; }
   kit::WidgetPane recordPane_, pushesPane_, cardPane_;
   kit::PaneNode nodes_[3];
   ArrangeControls arrange_{*this};
