@@ -1,7 +1,8 @@
 // The windows and the thread that the main hub opens but that live in other folders: the
 // operation window with its recording view, the operation lists, the device passports dialog
 // and the tactile display thread. The program installs a factory for the implementation; the
-// base class stands in for the parts not yet built and tells the message log so in one line.
+// base class answers for a window that is not in the program yet with one line in the message
+// log.
 #pragma once
 
 #include <memory>
