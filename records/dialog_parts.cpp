@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "platform/report.h"
+#include "platform/ui/message_box.h"
 #include "platform/ui/qt_text.h"
 
 namespace records {
@@ -54,6 +55,46 @@ int FindRowByData(ui::ListBox list, intptr_t data) {
   for (int r = 0; r < list.GetCount(); ++r)
     if (list.GetItemData(r) == data) return r;
   return -1;
+}
+
+int ChosenRecordId(ui::Dialog& d, ui::ListBox list) {
+  std::vector<int> selected = list.GetSelItems();
+  if (selected.empty()) {
+    ui::MessageBox(&d, "Запись в списке не выбрана"_cp);
+    return 0;
+  }
+  const int cur = list.GetCurSel();
+  const int row =
+      std::find(selected.begin(), selected.end(), cur) != selected.end() ? cur : selected[0];
+  return static_cast<int>(list.GetItemData(row));
+}
+
+void PutRecordRow(ui::ListBox list, int replacedId, const Text1251& text, int id) {
+  if (replacedId) {
+    const int old = FindRowByData(list, replacedId);
+    if (old >= 0) list.DeleteString(old);
+  }
+  list.SetItemData(list.AddString(text), id);
+}
+
+void DeleteChosenRecords(ui::Dialog& d, ui::ListBox list,
+                         const std::function<Text1251(const std::vector<Text1251>&)>& question,
+                         const std::function<DeleteOutcome(int)>& remove,
+                         const std::function<bool(int)>& stillThere) {
+  std::vector<int> selected = list.GetSelItems();
+  if (selected.empty()) return;
+  std::sort(selected.begin(), selected.end());
+  std::vector<Text1251> texts;
+  for (int r : selected) texts.push_back(list.GetText(r));
+  if (ui::MessageBox(&d, question(texts), "", ui::MB_OKCANCEL) != ui::IDOK) return;
+  Text1251 failures;
+  for (size_t i = selected.size(); i-- > 0;) {
+    const int row = selected[i];
+    const DeleteOutcome out = remove(static_cast<int>(list.GetItemData(row)));
+    if (!stillThere(out.id)) list.DeleteString(row);
+    if (!out.stored) failures += texts[i] + ": " + out.why;
+  }
+  if (!failures.empty()) ui::MessageBox(&d, "Не удалось стереть:\n"_cp + failures);
 }
 
 int FindRowByData(ui::ComboBox combo, intptr_t data) {

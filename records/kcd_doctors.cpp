@@ -70,15 +70,8 @@ void KCD_Doctors::OnNew() {
 }
 
 void KCD_Doctors::OnEdit() {
-  ui::ListBox list = ListBoxItem(1004);
-  std::vector<int> selected = list.GetSelItems();
-  if (selected.empty()) {
-    ui::MessageBox(this, "Запись в списке не выбрана"_cp);
-    return;
-  }
-  int cur = list.GetCurSel();
-  int row = std::find(selected.begin(), selected.end(), cur) != selected.end() ? cur : selected[0];
-  const int id = static_cast<int>(list.GetItemData(row));
+  const int id = records::ChosenRecordId(*this, ListBoxItem(1004));
+  if (!id) return;
   doctor_item* d = GetDoctorByID(id, host_.Surgeons());
   if (!d) {
     AddLogMessage("Не найден хирург, соответствующий записи в списке"_cp);
@@ -102,34 +95,20 @@ void KCD_Doctors::OnStore() {
     ui::MessageBox(this, "Хирург не записан в базу данных:\n"_cp + out.Why());
     return;
   }
-  ui::ListBox list = ListBoxItem(1004);
-  if (mode == 2) {
-    int old = records::FindRowByData(list, editId);
-    if (old >= 0) list.DeleteString(old);
-  }
-  int row = list.AddString(records::SurgeonRowText(item));
-  list.SetItemData(row, out.id);
+  records::PutRecordRow(ListBoxItem(1004), mode == 2 ? editId : 0, records::SurgeonRowText(item),
+                        out.id);
   ShowEditing(false);
 }
 
 void KCD_Doctors::OnCancelEdit() { ShowEditing(false); }
 
 void KCD_Doctors::OnDelete() {
-  ui::ListBox list = ListBoxItem(1004);
-  std::vector<int> selected = list.GetSelItems();
-  if (selected.empty()) return;
-  std::sort(selected.begin(), selected.end());
-  std::vector<Text1251> texts;
-  for (int r : selected) texts.push_back(list.GetText(r));
-  if (ui::MessageBox(this, records::DeleteQuestion(false, texts), "", ui::MB_OKCANCEL) != ui::IDOK)
-    return;
-  Text1251 failures;
-  for (size_t i = selected.size(); i-- > 0;) {
-    const int row = selected[i];
-    records::StoreOutcome out =
-        records::DeleteSurgeon(host_.Surgeons(), static_cast<int>(list.GetItemData(row)));
-    if (!GetDoctorByID(out.id, host_.Surgeons())) list.DeleteString(row);
-    if (!out.stored) failures += texts[i] + ": " + out.Why();
-  }
-  if (!failures.empty()) ui::MessageBox(this, "Не удалось стереть:\n"_cp + failures);
+  records::DeleteChosenRecords(
+      *this, ListBoxItem(1004),
+      [](const std::vector<Text1251>& texts) { return records::DeleteQuestion(false, texts); },
+      [this](int id) -> records::DeleteOutcome {
+        const records::StoreOutcome out = records::DeleteSurgeon(host_.Surgeons(), id);
+        return {out.stored, out.id, out.stored ? Text1251() : out.Why()};
+      },
+      [this](int id) { return GetDoctorByID(id, host_.Surgeons()) != nullptr; });
 }

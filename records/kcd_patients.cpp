@@ -110,15 +110,8 @@ void KCD_Patients::OnNew() {
 }
 
 void KCD_Patients::OnEdit() {
-  ui::ListBox list = ListBoxItem(1004);
-  std::vector<int> selected = list.GetSelItems();
-  if (selected.empty()) {
-    ui::MessageBox(this, "Запись в списке не выбрана"_cp);
-    return;
-  }
-  int cur = list.GetCurSel();
-  int row = std::find(selected.begin(), selected.end(), cur) != selected.end() ? cur : selected[0];
-  const int id = static_cast<int>(list.GetItemData(row));
+  const int id = records::ChosenRecordId(*this, ListBoxItem(1004));
+  if (!id) return;
   user_item* p = GetPatientByID(id, host_.Patients());
   if (!p) {
     AddLogMessage("Не найден пациент, соответствующий записи в списке"_cp);
@@ -154,13 +147,8 @@ void KCD_Patients::OnStore() {
     ui::MessageBox(this, "Пациент не записан в базу данных:\n"_cp + out.Why());
     return;
   }
-  ui::ListBox list = ListBoxItem(1004);
-  if (mode == 2) {
-    int old = records::FindRowByData(list, editId);
-    if (old >= 0) list.DeleteString(old);
-  }
-  int row = list.AddString(records::PatientRowText(item));
-  list.SetItemData(row, out.id);
+  records::PutRecordRow(ListBoxItem(1004), mode == 2 ? editId : 0, records::PatientRowText(item),
+                        out.id);
   ShowEditing(false);
 }
 
@@ -175,23 +163,14 @@ void KCD_Patients::OnPatientSelected() {
 }
 
 void KCD_Patients::OnDelete() {
-  ui::ListBox list = ListBoxItem(1004);
-  std::vector<int> selected = list.GetSelItems();
-  if (selected.empty()) return;
-  std::sort(selected.begin(), selected.end());
-  std::vector<Text1251> texts;
-  for (int r : selected) texts.push_back(list.GetText(r));
-  if (ui::MessageBox(this, records::DeleteQuestion(true, texts), "", ui::MB_OKCANCEL) != ui::IDOK)
-    return;
-  Text1251 failures;
-  for (size_t i = selected.size(); i-- > 0;) {
-    const int row = selected[i];
-    records::StoreOutcome out =
-        records::DeletePatient(host_.Patients(), static_cast<int>(list.GetItemData(row)));
-    if (!GetPatientByID(out.id, host_.Patients())) list.DeleteString(row);
-    if (!out.stored) failures += texts[i] + ": " + out.Why();
-  }
-  if (!failures.empty()) ui::MessageBox(this, "Не удалось стереть:\n"_cp + failures);
+  records::DeleteChosenRecords(
+      *this, ListBoxItem(1004),
+      [](const std::vector<Text1251>& texts) { return records::DeleteQuestion(true, texts); },
+      [this](int id) -> records::DeleteOutcome {
+        const records::StoreOutcome out = records::DeletePatient(host_.Patients(), id);
+        return {out.stored, out.id, out.stored ? Text1251() : out.Why()};
+      },
+      [this](int id) { return GetPatientByID(id, host_.Patients()) != nullptr; });
 }
 
 // ---- organs and diagnoses of the record being edited ----
