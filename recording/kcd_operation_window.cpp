@@ -1,7 +1,6 @@
 #include "recording/kcd_operation_window.h"
 
 #include <QGuiApplication>
-#include <QLabel>
 #include <QPalette>
 #include <QWidget>
 #include <algorithm>
@@ -149,31 +148,23 @@ void KCDOperationWindow::BuildPanes() {
   record_->Create(this);
   // The panes paint all of their area: an update of one never repaints the window beneath,
   // whose paint would place (and update) the panes again.
-  auto opaque = [](QWidget* w) {
-    w->setAttribute(Qt::WA_OpaquePaintEvent);
-    w->setAutoFillBackground(true);
-  };
-  if (QWidget* w = record_->Widget()) {
-    w->setParent(ClientWidget(), Qt::Widget);
-    opaque(w);
-    if (QWidget* c = record_->ClientWidget()) opaque(c);
+  auto place = [](ui::Dialog& pane, kit::WidgetPane& slot) {
+    QWidget* w = pane.Widget();
+    if (!w) return;
+    for (QWidget* x : {w, pane.ClientWidget()}) {
+      if (!x) continue;
+      x->setAttribute(Qt::WA_OpaquePaintEvent);
+      x->setAutoFillBackground(true);
+    }
     w->show();
-    recordPane_.Set(w);
-  }
+    slot.Set(w);
+  };
+  if (QWidget* w = record_->Widget()) w->setParent(ClientWidget(), Qt::Widget);
+  place(*record_, recordPane_);
   pushes_ = std::make_unique<CtacmonDlgPushesList>(*this);
-  if (pushes_->CreatePane(*this) && pushes_->Widget()) {
-    opaque(pushes_->Widget());
-    if (QWidget* c = pushes_->ClientWidget()) opaque(c);
-    pushes_->Widget()->show();
-    pushesPane_.Set(pushes_->Widget());
-  }
+  if (pushes_->CreatePane(*this)) place(*pushes_, pushesPane_);
   card_ = std::make_unique<CtacmonDlgInfo>(*this);
-  if (card_->CreatePane(*this) && card_->Widget()) {
-    opaque(card_->Widget());
-    if (QWidget* c = card_->ClientWidget()) opaque(c);
-    card_->Widget()->show();
-    cardPane_.Set(card_->Widget());
-  }
+  if (card_->CreatePane(*this)) place(*card_, cardPane_);
 
   nodes_[0] = {};
   nodes_[0].kind = 2;

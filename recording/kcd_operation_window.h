@@ -18,7 +18,6 @@
 
 class KCDMain;
 class CCOMReadThread;
-class QLabel;
 
 namespace recording {
 
