@@ -16,6 +16,7 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt_text.h"
+#include "recording/operation_commands.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "records/kcd_list_with_number.h"
@@ -39,19 +40,6 @@ class KCD_Ask1 : public ui::Dialog {
   }
   std::string ClassName() const override { return "KCD_Ask1"; }
 };
-
-Text1251 PatientLines(const OperationDescription& d, const Text1251& organ) {
-  char birthday[64];
-  std::snprintf(birthday, sizeof birthday, "%d.%d.%d", d.birthDay, d.birthMonth, d.birthYear);
-  Text1251 t = d.familyName + " " + d.firstName + " " + d.patronymic + "\n";
-  t += (d.sexIndex == 1 ? "жен."_cp : "муж."_cp) + Text1251(", ") + birthday + "\n";
-  if (!d.cardNumber.empty()) t += "Карта: "_cp + d.cardNumber + "\n";
-  if (!d.hospital.empty()) t += d.hospital + "\n";
-  t += "Орган: "_cp + organ + " " + d.organDescription + "\n";
-  t += "Диагноз: "_cp + d.diagnosisDescription + "\n";
-  if (!d.notes.empty()) t += d.notes + "\n";
-  return t;
-}
 
 }  // namespace
 
@@ -85,22 +73,32 @@ void KCDOperationWindow::RegisterHandlers() {
     showDeleted_ = !showDeleted_;
     CheckMenuItem(32792, showDeleted_);
   });
-  OnCommand(32864, [this] { NotThereYet("Паспорт тактильного дисплея"_cp); });
-  OnCommand(32863, [this] { NotThereYet("Постоянное усилие на дисплей"_cp); });
-  for (int id : {32858, 32861})
-    OnCommand(id, [this] { NotThereYet("Чувствительность механорецептора"_cp); });
-  for (int id : {32860, 32862})
-    OnCommand(id, [this] { NotThereYet("Характеристики отдельного сенсора"_cp); });
-  OnCommand(32865, [this] { NotThereYet("Поиск устройств"_cp); });
-  OnCommand(32838, [this] {
-    if (!record_ || !record_->Connected()) {
-      ui::MessageBox(this, "Соединение с механорецептором не установлено"_cp);
-      return;
-    }
-    NotThereYet("Обслуживание тестирующего прибора"_cp);
-  });
-  for (int id : {32799, 32859, 32800})
-    OnCommand(id, [this] { NotThereYet("Паспорта устройств"_cp); });
+  // Windows of other folders, installed by them (operation_commands.h).
+  const std::pair<int, const char*> others[] = {
+      {kCmdDisplayPassport, "Паспорт тактильного дисплея"_cp},
+      {kCmdDisplayConstantForce, "Постоянное усилие на дисплей"_cp},
+      {kCmdSensitivity, "Чувствительность механорецептора"_cp},
+      {kCmdSensitivity2, "Чувствительность механорецептора"_cp},
+      {kCmdSensorCharacteristics, "Характеристики отдельного сенсора"_cp},
+      {kCmdSensorCharacteristics2, "Характеристики отдельного сенсора"_cp},
+      {kCmdDeviceSearch, "Поиск устройств"_cp},
+      {kCmdTestInstrument, "Обслуживание тестирующего прибора"_cp},
+      {kCmdDraftPassport, "Паспорта устройств"_cp},
+      {kCmdDraftPassport2, "Паспорта устройств"_cp},
+      {kCmdDraftPassport3, "Паспорта устройств"_cp},
+  };
+  for (const auto& [id, window] : others) {
+    OnCommand(id, [this, id = id, window = window] {
+      if (id == kCmdTestInstrument && (!record_ || !record_->Connected())) {
+        ui::MessageBox(this, "Соединение с механорецептором не установлено"_cp);
+        return;
+      }
+      if (const OperationCommand* command = FindOperationCommand(id))
+        (*command)(*this);
+      else
+        NotThereYet(window);
+    });
+  }
 
   OnMessage(kLinkMsgNewImage, [this](uintptr_t, intptr_t) {
     if (record_) record_->FramesArrived();

@@ -1,0 +1,27 @@
+#include "recording/operation_commands.h"
+
+#include <map>
+
+namespace recording {
+
+namespace {
+// Filled at start and in tests, read on the UI thread only.
+std::map<int, OperationCommand>& Commands() {
+  static std::map<int, OperationCommand> commands;
+  return commands;
+}
+}  // namespace
+
+void SetOperationCommand(int id, OperationCommand command) {
+  if (command)
+    Commands()[id] = std::move(command);
+  else
+    Commands().erase(id);
+}
+
+const OperationCommand* FindOperationCommand(int id) {
+  const auto it = Commands().find(id);
+  return it == Commands().end() ? nullptr : &it->second;
+}
+
+}  // namespace recording
