@@ -113,6 +113,9 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
 //                                  operation window (a new window when none is open)
 //   save-local-operation NAME      saves the local operation NAME with its pushes into the
 //                                  stationary database through the operation window
+//   push-mouse INDEX map|comment|present ACTION
+//                                  a mouse action (as "mouse") on a part of the pushes list's
+//                                  entry INDEX (0: the newest push)
 void RegisterOperationAutomation();
 
 }  // namespace recording

@@ -1,5 +1,6 @@
 #include "recording/recording_windows.h"
 
+#include <QAbstractSlider>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
@@ -121,6 +122,48 @@ void RegisterOperationAutomation() {
       if (KCDMain* h = TheMainDialog()) h->Windows().SaveLocalOperation(*h, row);
     });
     return a::Result::Done;
+  });
+  a::RegisterCommand("push-mouse", [](a::Context& c) {
+    // The pushes list pane of the operation window, newest push first.
+    CtacmonDlgPushesList* list = nullptr;
+    for (ui::Dialog* d : ui::OpenDialogs())
+      if (auto* l = dynamic_cast<CtacmonDlgPushesList*>(d)) list = l;
+    int index = -1;
+    if (!list || c.args.size() != 3 || (index = std::atoi(c.args[0].c_str())) < 0 ||
+        (c.args[0] != "0" && index == 0)) {
+      c.error = "push-mouse INDEX map|comment|present ACTION (with the pushes list open)";
+      return a::Result::Failed;
+    }
+    PushesListModel& model = list->Model();
+    if (index >= model.Count()) {
+      c.error = "push " + c.args[0] + " is not in the pushes list";
+      return a::Result::Failed;
+    }
+    if (!model.Entry(index).Drawn()) {
+      // Out of sight: the strip is moved there as by dragging its scroll bar.
+      auto* bar = qobject_cast<QAbstractSlider*>(list->Item(kPushesListScrollBar));
+      if (c.attempts > 100 || !bar) {
+        c.error = "push " + c.args[0] + " is not shown in the pushes list";
+        return a::Result::Failed;
+      }
+      if (c.attempts == 0) {
+        bar->setSliderDown(true);
+        bar->setSliderPosition(index);
+        bar->setSliderDown(false);
+      }
+      return a::Result::Retry;
+    }
+    const PushEntry& e = model.Entry(index);
+    const std::string& part = c.args[1];
+    const ui::Rect r = part == "map"       ? e.mapRect
+                       : part == "comment" ? e.commentButton
+                       : part == "present" ? e.presentBox
+                                           : ui::Rect{};
+    if (r.Width() <= 0) {
+      c.error = "push-mouse: unknown part '" + part + "'";
+      return a::Result::Failed;
+    }
+    return a::Mouse(*list, c.args[2], (r.left + r.right) / 2, (r.top + r.bottom) / 2, c.error);
   });
 }
 

@@ -61,6 +61,7 @@ struct State {
   size_t next = 0;
   int attempts = 0;
   Clock::time_point waitUntil{};
+  Clock::time_point untilDeadline{};  // of the "until" line being retried
   Clock::time_point retryStart{};
   bool actionPending = false;  // a user action queued but not yet begun
   bool running = false;
@@ -562,43 +563,39 @@ Result CmdMouse(Context& c) {
     return Result::Failed;
   }
   if (NeedActive(c) == Result::Failed) return Result::Failed;
-  const std::string& a = c.args[0];
-  QEvent::Type type;
-  Qt::MouseButton button = Qt::LeftButton;
-  if (a == "down")
-    type = QEvent::MouseButtonPress;
-  else if (a == "up")
-    type = QEvent::MouseButtonRelease;
-  else if (a == "move")
-    type = QEvent::MouseMove, button = Qt::NoButton;
-  else if (a == "dblclk")
-    type = QEvent::MouseButtonDblClick;
-  else if (a == "rdown")
-    type = QEvent::MouseButtonPress, button = Qt::RightButton;
-  else if (a == "rup")
-    type = QEvent::MouseButtonRelease, button = Qt::RightButton;
-  else {
-    c.error = "unknown mouse action '" + a + "'";
+  return Mouse(*c.active, c.args[0], x, y, c.error);
+}
+
+// until ID shown|hidden|enabled|disabled MS: waits until the control of the active window is
+// so, at most MS milliseconds.
+Result CmdUntil(Context& c) {
+  int id = 0, ms = 0;
+  static const char* const kStates[] = {"shown", "hidden", "enabled", "disabled"};
+  if (c.args.size() != 3 || !ParseInt(c.args[0], id) || !ParseInt(c.args[2], ms) || ms < 0 ||
+      std::find(std::begin(kStates), std::end(kStates), c.args[1]) == std::end(kStates)) {
+    c.error = "until ID shown|hidden|enabled|disabled MS";
     return Result::Failed;
   }
-  QPointer<QWidget> p(c.active->ClientWidget());
-  Defer([p, type, button, x, y] {
-    if (!p) return;
-    QPointF local(x, y);
-    Qt::MouseButtons held = (type == QEvent::MouseButtonRelease) ? Qt::NoButton : button;
-    QMouseEvent e(type, local, p->mapToGlobal(local), button, held, Qt::NoModifier);
-    QWidget* target = p->childAt(x, y);
-    if (!target)
-      target = p.data();
-    else {
-      QPointF inner = target->mapFrom(p.data(), local);
-      QMouseEvent ce(type, inner, p->mapToGlobal(local), button, held, Qt::NoModifier);
-      QApplication::sendEvent(target, &ce);
-      return;
-    }
-    QApplication::sendEvent(target, &e);
-  });
-  return Result::Done;
+  if (NeedActive(c) == Result::Failed) return Result::Failed;
+  if (c.attempts == 0) S().untilDeadline = Clock::now() + std::chrono::milliseconds(ms);
+  QWidget* w = c.active->Item(id);
+  if (!w) {
+    c.error =
+        "no control " + std::to_string(id) + " in window " + std::to_string(c.active->TemplateId());
+    return Result::Failed;
+  }
+  const std::string& state = c.args[1];
+  const bool reached = state == "shown"     ? !w->isHidden()
+                       : state == "hidden"  ? w->isHidden()
+                       : state == "enabled" ? w->isEnabled()
+                                            : !w->isEnabled();
+  if (reached) return Result::Done;
+  if (Clock::now() >= S().untilDeadline) {
+    c.error =
+        "control " + std::to_string(id) + " not " + state + " within " + std::to_string(ms) + " ms";
+    return Result::Failed;
+  }
+  return Result::Retry;
 }
 
 Result CmdFile(Context& c) {
@@ -659,6 +656,7 @@ void RegisterBuiltins() {
   m["file"] = CmdFile;
   m["dblclick"] = CmdDblClick;
   m["close"] = CmdClose;
+  m["until"] = CmdUntil;
 }
 
 void Fail(int line, const std::string& error) {
@@ -806,6 +804,45 @@ void Quit(int status) {
     std::fflush(nullptr);
     std::_Exit(code ? code : 2);
   }).detach();
+}
+
+Result Mouse(Dialog& target, const std::string& action, int x, int y, std::string& error) {
+  QEvent::Type type;
+  Qt::MouseButton button = Qt::LeftButton;
+  if (action == "down")
+    type = QEvent::MouseButtonPress;
+  else if (action == "up")
+    type = QEvent::MouseButtonRelease;
+  else if (action == "move")
+    type = QEvent::MouseMove, button = Qt::NoButton;
+  else if (action == "dblclk")
+    type = QEvent::MouseButtonDblClick;
+  else if (action == "rdown")
+    type = QEvent::MouseButtonPress, button = Qt::RightButton;
+  else if (action == "rup")
+    type = QEvent::MouseButtonRelease, button = Qt::RightButton;
+  else {
+    error = "unknown mouse action '" + action + "'";
+    return Result::Failed;
+  }
+  QPointer<QWidget> p(target.ClientWidget());
+  Defer([p, type, button, x, y] {
+    if (!p) return;
+    QPointF local(x, y);
+    Qt::MouseButtons held = (type == QEvent::MouseButtonRelease) ? Qt::NoButton : button;
+    QMouseEvent e(type, local, p->mapToGlobal(local), button, held, Qt::NoModifier);
+    QWidget* inner = p->childAt(x, y);
+    if (!inner)
+      inner = p.data();
+    else {
+      QMouseEvent ce(type, inner->mapFrom(p.data(), local), p->mapToGlobal(local), button, held,
+                     Qt::NoModifier);
+      QApplication::sendEvent(inner, &ce);
+      return;
+    }
+    QApplication::sendEvent(inner, &e);
+  });
+  return Result::Done;
 }
 
 Dialog* ActiveWindow() {

@@ -9,6 +9,8 @@
 //   close                  (closes the active window as its frame's close button does)
 //   file PATH              (chooses PATH in the open file dialog; waits for one to open)
 //   mouse down|up|move|dblclk|rdown|rup X Y   (client coordinates of the active window)
+//   until ID shown|hidden|enabled|disabled MS (waits for a control of the active window; fails
+//                                               after MS milliseconds)
 // An unknown line or a missing control is reported on standard error with its line number
 // and ends the run with status 1. Windows add commands with RegisterCommand (for example
 // "open-viewer FILE").
@@ -54,6 +56,9 @@ int ExitStatus();
 void Quit(int status);
 
 Dialog* ActiveWindow();
+// A mouse action ("down", "up", "move", "dblclk", "rdown", "rup") at client point (x, y) of
+// target, sent when the current line is done; Failed with error for an unknown action.
+Result Mouse(Dialog& target, const std::string& action, int x, int y, std::string& error);
 // The JSON of the "dump" command.
 std::string DumpJson();
 

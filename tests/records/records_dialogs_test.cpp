@@ -240,9 +240,11 @@ TEST_F(RecordsDialogs, GrownDialogsKeepEveryControlInside) {
       EXPECT_LE(c.dialog->ItemRect(1020).bottom, c.dialog->ItemRect(1004).top);
       c.dialog->SendCommand(1000);  // and the editing controls fit too
       uitest::PumpFor(20);
-      for (int id : c.dialog->ItemIds())
-        if (id > 0 && c.dialog->IsItemVisible(id))
+      for (int id : c.dialog->ItemIds()) {
+        if (id > 0 && c.dialog->IsItemVisible(id)) {
           EXPECT_LE(c.dialog->ItemRect(id).bottom, client.bottom) << id;
+        }
+      }
       c.dialog->Widget()->grab().save(QString(TACMON_RECORDS_SNAPSHOTS) +
                                       "/patients_edit_grown.png");
     }

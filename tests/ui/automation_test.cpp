@@ -6,7 +6,9 @@
 
 #include <QFileDialog>
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -244,6 +246,7 @@ TEST_F(Automation, BadLinesAreReportedWithTheirLineNumberAndFailTheRun) {
       {"menu 1\n", ":1: no menu item 1 in window 9600"},
       {"key Hyper\n", ":1: unknown key 'Hyper'"},
       {"answer Maybe\n", ":1: unknown answer 'Maybe'"},
+      {"until 1005 visible 10\n", ":1: until ID shown|hidden|enabled|disabled MS"},
   };
   for (const auto& c : cases) {
     Scripted d;
@@ -253,6 +256,24 @@ TEST_F(Automation, BadLinesAreReportedWithTheirLineNumberAndFailTheRun) {
     EXPECT_EQ(ui::automation::ExitStatus(), 1) << c.script;
     d.DestroyWindow();
   }
+}
+
+TEST_F(Automation, UntilWaitsForAControlAndFailsAfterItsTime) {
+  Scripted d;
+  ASSERT_TRUE(d.Create());
+  // Control 1005 is shown 200 ms after the run starts; the next line waits for it.
+  QTimer::singleShot(200, [&d] { d.Item(1005)->show(); });
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Run("until 1005 shown 5000\ncheck 1001 1\n"), "");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+  EXPECT_EQ(d.events, std::vector<std::string>{"check1"});
+  EXPECT_EQ(ui::automation::ExitStatus(), 0);
+
+  std::string err = Run("until 1005 hidden 50\ncheck 1001 0\n");
+  EXPECT_NE(err.find(":1: control 1005 not hidden within 50 ms"), std::string::npos) << err;
+  EXPECT_EQ(ui::automation::ExitStatus(), 1);
+  EXPECT_EQ(d.events, std::vector<std::string>{"check1"}) << "the run ended at the failure";
+  d.DestroyWindow();
 }
 
 TEST_F(Automation, WindowsMayAddCommands) {
