@@ -1,6 +1,8 @@
 #include "recording/ctacmon_dlg_record.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #pragma push_macro("slots")
 #undef slots
@@ -427,6 +429,22 @@ void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
     DrawIcons(*back);
   }
   buffer_.BlitTo(canvas, picture_.left, picture_.top);
+  if (hasLive_ && !live_.frames.empty()) TracePaint(live_.frames[0]);
+}
+
+void CtacmonDlgRecord::TracePaint(const SensorFrame& frame) {
+  // $TACMON_PAINT_TRACE: a line "seconds index extra0 extra1 extra2 extra3" (monotonic clock,
+  // the frame's extra words) for every paint that shows a new live frame, for measuring the
+  // time from the probe to the screen. Opened on the first paint; UI thread only.
+  static std::FILE* trace = [] {
+    const char* path = std::getenv("TACMON_PAINT_TRACE");
+    return path && *path ? std::fopen(path, "w") : nullptr;
+  }();
+  if (!trace || frame.index == tracedIndex_) return;
+  tracedIndex_ = frame.index;
+  std::fprintf(trace, "%.6f %d %d %d %d %d\n", MonotonicSeconds(), frame.index, frame.extraWords[0],
+               frame.extraWords[1], frame.extraWords[2], frame.extraWords[3]);
+  std::fflush(trace);
 }
 
 void CtacmonDlgRecord::RefreshStatusText() {

@@ -92,6 +92,7 @@ class CtacmonDlgRecord : public CDialogK {
   void BeginZeroPhase();
   void TakeFrame(const PacketImage& image, int32_t index, const PacketImage* second);
   void RefreshStatusText();
+  void TracePaint(const SensorFrame& frame);
   void PaintPicture(view::MapCanvas& canvas);
   void DrawIcons(ui::Canvas& canvas);
 
@@ -99,6 +100,7 @@ class CtacmonDlgRecord : public CDialogK {
   bool connected_ = false;
   RecordState state_ = RecordState::kStopped;
   bool hasLive_ = false;
+  int32_t tracedIndex_ = -1;  // newest live frame written to the paint trace
   Push live_;
   Push reference_;  // statistics of the control push
   DevicePassport passport_;
