@@ -442,8 +442,11 @@ void KCDOperationWindow::DebugPushFromLast() {
 
 void KCDOperationWindow::DeleteFolderIfEmpty() {
   if (folder_.empty() || !fsw::IsDirectory(folder_)) return;
-  // Two operations started in the same minute share a folder: one holding pushes stays.
-  if (!ListFolderPushes(folder_).empty()) return;
+  // Two operations started in the same minute share a folder: one holding pushes stays, and
+  // so does one holding anything else recorded (a push kept as damaged or recovered after a
+  // crash, a text dump): only a folder with nothing but "patient.bin" goes.
+  for (const fsw::DirEntry& e : fsw::ListDirectory(folder_ + "\\*"))
+    if (e.isDirectory || !Cp1251EqualNoCase(e.name, "patient.bin")) return;
   fsw::RemoveTree(folder_);
 }
 

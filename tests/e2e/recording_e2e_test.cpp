@@ -293,6 +293,35 @@ TEST_F(Recording, AReconnectionStoresThePushAndAFolderWithPushesIsNeverDeleted) 
   EXPECT_TRUE(fs::exists(ops[0] / "patient.bin"));
 }
 
+TEST_F(Recording, APushThatCannotBeWrittenIsReportedKeptAsDamagedAndNotListed) {
+  // A full disk: no file may grow past 12 KB, about two seconds of a push stream.
+  fileSizeLimit_ = 12 * 1024;
+  StartProbe();
+  RunOk(
+      "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
+      // Stop: the message box that tells it is answered (the run would wait for it forever).
+      "activate 144\nclick 1012\nwait 2500\nclick 1010\nwait 4000\nclick 1011\n"
+      "answer OK\nwait 200\nclick 1013\nwait 300\n"
+      // With nothing listed the window closes without asking.
+      "activate 143\nclick 1\nwait 200\nclick 1\n");
+  StopProbe();
+  const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  EXPECT_NE(log.find("Запись нажатия повреждена при записи на диск"), std::string::npos) << log;
+
+  // Nothing is listed: no push file, no description; the bytes written are kept aside.
+  const auto ops = Operations();
+  ASSERT_EQ(ops.size(), 1u);
+  EXPECT_TRUE(Files(ops[0], ".psh").empty());
+  EXPECT_TRUE(Files(ops[0], ".dsc").empty());
+  auto kept = Files(ops[0], ".bin");
+  std::erase_if(kept, [](const fs::path& f) { return f.filename() == "patient.bin"; });
+  ASSERT_EQ(kept.size(), 1u) << log;
+  EXPECT_TRUE(
+      std::regex_match(kept[0].filename().string(), std::regex(R"(\d\d-\d\d-\d\d-damaged\.bin)")))
+      << kept[0];
+  EXPECT_GT(fs::file_size(kept[0]), 0u);
+}
+
 TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
   OperationDescription d;
   d.firstName = "Анна"_cp;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -71,6 +72,10 @@ class TacmonRun : public ::testing::Test {
       setenv("QT_QPA_PLATFORM", "offscreen", 1);
       setenv("XDG_RUNTIME_DIR", (dir_ / "xdg").c_str(), 1);
       if (!freopen(errPath.c_str(), "w", stderr)) _exit(121);
+      if (fileSizeLimit_ > 0) {
+        const rlimit limit{fileSizeLimit_, fileSizeLimit_};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(123);
+      }
       std::vector<char*> argv;
       argv.push_back(const_cast<char*>(tacmon_.c_str()));
       for (auto& a : args) argv.push_back(a.data());
@@ -116,6 +121,7 @@ class TacmonRun : public ::testing::Test {
 
   fs::path dir_;
   fs::path tacmon_;
+  rlim_t fileSizeLimit_ = 0;  // > 0: the program runs with this file-size limit (a full disk)
 };
 
 // One control of a dumped window; texts with their JSON escapes undone for \", \\, \r, \n.
