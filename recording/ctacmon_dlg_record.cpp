@@ -57,9 +57,7 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
   OnCommand(1012, [this] { Connect(); });
   OnCommand(1013, [this] { Disconnect(); });
   OnCommand(1017, [this] { ZeroRequest(); });
-  for (int id : {1014, 1015, 1016}) {
-    OnCommand(id, [] { AddLogMessage("Протоколы проверки пока не встроены в программу"_cp); });
-  }
+  for (int id : {1014, 1015, 1016}) OnCommand(id, [this, id] { PrintTestProtocol(id - 1014); });
 }
 
 CtacmonDlgRecord::~CtacmonDlgRecord() = default;
@@ -421,7 +419,7 @@ void CtacmonDlgRecord::DrawIcons(ui::Canvas& canvas) {
 
 void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
   CDialogK::OnPaint(canvas);
-  if (!buffer_.Valid()) return;
+  if (!buffer_.Valid() || protocolMode_ == 2) return;
   {
     std::unique_ptr<ui::Canvas> back = buffer_.Begin();
     view::UiMapCanvas mapCanvas(*back);

@@ -79,6 +79,10 @@ class CtacmonDlgRecord : public CDialogK {
   void ZeroRequest() { BeginZeroPhase(); }
   int FramesSinceConnection() const { return sinceZero_; }
   int ZeroPhaseLength() const { return zeroLength_; }
+  // Buttons 1014-1016: the test protocol of kind 0, 1 or 2 (its dated folder under Logs, one
+  // printed page: title, probe id, the current map; kind 2 also the display's map).
+  void PrintTestProtocol(int kind);
+  int ProtocolMode() const { return protocolMode_; }
 
  protected:
   bool OnInitDialog() override;
@@ -95,12 +99,15 @@ class CtacmonDlgRecord : public CDialogK {
   void TracePaint(const SensorFrame& frame);
   void PaintPicture(view::MapCanvas& canvas);
   void DrawIcons(ui::Canvas& canvas);
+  int PrintProtocolPage(ui::PrintJob& job, int kind);
 
   RecordViewHost host_;
   bool connected_ = false;
   RecordState state_ = RecordState::kStopped;
   bool hasLive_ = false;
-  int32_t tracedIndex_ = -1;  // newest live frame written to the paint trace
+  int32_t tracedIndex_ = -1;
+  int protocolMode_ = 0;  // 1 while a protocol is asked for, 2 while it prints (no paints)  //
+                          // newest live frame written to the paint trace
   Push live_;
   Push reference_;  // statistics of the control push
   DevicePassport passport_;

@@ -322,6 +322,43 @@ TEST_F(Recording, APushThatCannotBeWrittenIsReportedKeptAsDamagedAndNotListed) {
   EXPECT_GT(fs::file_size(kept[0]), 0u);
 }
 
+TEST_F(Recording, TheRecordingViewPrintsItsThreeProtocols) {
+  // Printing goes to a PDF file; the buttons are there in the extended main window (/p).
+  const fs::path pdf = dir_ / "protocol.pdf";
+  setenv("TACMON_PRINT_PDF", pdf.c_str(), 1);
+  StartProbe();
+  std::string script =
+      "click 1000\ntext 1001 Петров\nclick 1\nwait 300\nactivate 144\n"
+      "click 1012\nwait 1500\n";
+  for (int kind = 0; kind < 3; ++kind)
+    script += "click " + std::to_string(1014 + kind) + "\nwait 1100\n";
+  script += "click 1013\nwait 300\nactivate 143\nclick 1\nwait 200\nclick 1\n";
+  const RunResult r = Run(script, {"/p"});
+  unsetenv("TACMON_PRINT_PDF");
+  StopProbe();
+  ASSERT_EQ(r.status, 0) << r.err;
+  // The last job is in the file: one page.
+  const std::string bytes = ReadFile(pdf);
+  ASSERT_EQ(bytes.rfind("%PDF", 0), 0u) << pdf;
+  EXPECT_EQ(Count(bytes, "/Type /Page\n") + Count(bytes, "/Type /Page\r") +
+                Count(bytes, "/Type /Page/") + Count(bytes, "/Type /Page "),
+            1u);
+  // A dated folder per protocol (a second apart): "Tacmon-d-m-yyyy--h-m-s", "Tacmon2-…".
+  int plain = 0, display = 0;
+  for (const auto& e : fs::directory_iterator(Root() / "Logs")) {
+    const std::string name = e.path().filename().string();
+    if (!e.is_directory()) continue;
+    if (std::regex_match(name, std::regex(R"(Tacmon-\d+-\d+-\d{4}--\d+-\d+-\d+)"))) ++plain;
+    if (std::regex_match(name, std::regex(R"(Tacmon2-\d+-\d+-\d{4}--\d+-\d+-\d+)"))) ++display;
+  }
+  EXPECT_EQ(plain, 2);
+  EXPECT_EQ(display, 1);
+  // $TACMON_SNAPSHOT_DIR keeps the page as a picture for a person to see.
+  if (const char* keep = std::getenv("TACMON_SNAPSHOT_DIR"); keep && *keep)
+    fs::copy_file(pdf, fs::path(keep) / "protocol-display.pdf",
+                  fs::copy_options::overwrite_existing);
+}
+
 TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
   OperationDescription d;
   d.firstName = "Анна"_cp;
