@@ -1,5 +1,8 @@
 #include "recording/tuning_commands.h"
 
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
 #include <QToolButton>
 #include <algorithm>
 #include <fstream>
@@ -170,6 +173,15 @@ void RegisterAutomation() {
     }
     c.error = "no open window " + std::to_string(id);
     return a::Result::Failed;
+  });
+  a::RegisterCommand("screenshot", [](a::Context& c) {
+    QScreen* screen = QGuiApplication::primaryScreen();
+    const QPixmap shot = screen ? screen->grabWindow(0) : QPixmap();
+    if (c.rest.empty() || shot.isNull() || !shot.save(QString::fromStdString(c.rest), "PNG")) {
+      c.error = "screenshot FILE.png (the whole screen)";
+      return a::Result::Failed;
+    }
+    return a::Result::Done;
   });
   a::RegisterCommand("spin", [](a::Context& c) {
     const int id = c.args.size() == 2 ? std::atoi(c.args[0].c_str()) : 0;

@@ -14,6 +14,7 @@ void InstallTuningCommands();
 //   map-values TEMPLATE FILE   writes the colour indices of the last main map painted by the
 //                              open window TEMPLATE (144 the recording view, 102 the viewer)
 //                              and its highlighted sensor: "indices: v1 ... v19\nhighlighted: h\n"
+//   screenshot FILE.png        the whole screen (every window shown, dialogs over their owners)
 //   spin ID up|down            one press on an arrow of the up-down control ID of the active
 //                              window
 
