@@ -92,9 +92,10 @@ class Tuning : public TacmonRun {
   // tacprobe on COM3, format 1, no noise: at rest for the zero point, then pressing steadily.
   void StartProbe() {
     const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {exe,   "--com",   "3",    "--direct", "--format",
-                                     "1",   "--noise", "0",    "--script", "rest:2.5,press:0.5:0.5,hold:600",
-                                     "--quiet", "--id", kProbeId};
+    std::vector<std::string> args = {
+        exe,       "--com",   "3",     "--direct", "--format",
+        "1",       "--noise", "0",     "--script", "rest:2.5,press:0.5:0.5,hold:600",
+        "--quiet", "--id",    kProbeId};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -136,7 +137,10 @@ TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
       "text 1001 nan\nwait 200\ntext 1001 inf\nwait 400\nmap-values 144 nan.txt\n"
       "dump sensitivity.json\nscreenshot " +
       Shot("sensitivity-live.png") + "\nsnapshot " + Shot("sensitivity-dialog.png") +
-      "\nclick 2\nwait 400\nmap-values 144 sensitivity-cancelled.txt\n"
+      // Beyond the scale: the slider at its end; "=1": the value at opening.
+      "\ntext 1001 150\nwait 200\ndump beyond.json\nclick 1000\nwait 400\n"
+      "map-values 144 reset.txt\ndump reset.json\nselect 1009 100\n"
+      "click 2\nwait 400\nmap-values 144 sensitivity-cancelled.txt\n"
       // Characteristics: sensor 10, arrows of A and B, a typed B, then Cancel.
       "activate 143\nmenu 32860\nwait 300\nmap-values 144 opened.txt\n"
       "text 1001 10\nspin 1136 up\nspin 1140 up\nwait 400\n"
@@ -170,6 +174,12 @@ TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
   EXPECT_EQ(Values("nan.txt").indices, typed.indices) << "\"nan\" and \"inf\" change nothing";
   const auto dlg = e2e::Controls(ReadFile(dir_ / "sensitivity.json"), "CKD_SensibilitySensorSet");
   EXPECT_EQ(dlg.at(1001).text, "inf");
+  const auto beyond = e2e::Controls(ReadFile(dir_ / "beyond.json"), "CKD_SensibilitySensorSet");
+  EXPECT_EQ(beyond.at(1009).selection, 1000);
+  const auto reset = e2e::Controls(ReadFile(dir_ / "reset.json"), "CKD_SensibilitySensorSet");
+  EXPECT_EQ(reset.at(1009).selection, 500);
+  EXPECT_EQ(reset.at(1001).text, "1");
+  EXPECT_EQ(Values("reset.txt").indices, before.indices);
   EXPECT_EQ(Values("sensitivity-cancelled.txt").indices, before.indices);
 
   // Characteristics: the edited sensor is highlighted while the dialog is open.
@@ -206,6 +216,50 @@ TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
   ASSERT_EQ(ReadDvp(saved, dvp), 0);
   EXPECT_DOUBLE_EQ(saved.slopes[9], 0.9);
   EXPECT_EQ(saved.slopes[8], 1.0);
+}
+
+TEST_F(Tuning, TheViewerMapFollowsBothDialogsAndCancelRestoresItExactly) {
+  // A recorded push of 10 equal frames whose passport maps them to the middle of the scale.
+  Push push = CreatePush();
+  AllocateFrames(push, 10);
+  for (SensorFrame& f : push.frames)
+    for (int s = 0; s < kSensorCount; ++s) f.values[s] = 4000 + 500 * s;
+  push.hasPassport = true;
+  const fs::path file = dir_ / "10-00-00.psh";
+  ASSERT_EQ(WritePushFile(push, file.string()), 0);
+  ASSERT_EQ(WriteViewerPushFile(push, (dir_ / "loaded.bin").string()), 0);
+  RunOk("viewer " + file.string() +
+        "\nwait 300\nmap-values 102 before.txt\n"
+        "menu 32858\nselect 1009 750\nwait 300\nmap-values 102 slider.txt\nclick 2\nwait 300\n"
+        "map-values 102 sensitivity-cancelled.txt\n"
+        "menu 32862\ntext 1001 19\nspin 1138 up\nspin 1141 down\nwait 300\n"
+        "map-values 102 arrows.txt\nscreenshot " +
+        Shot("characteristics-viewer.png") +
+        // Closed by its frame: as Cancel.
+        "\nclose\nwait 300\nmap-values 102 chars-cancelled.txt\n"
+        // A push loaded from a file has no source entry: the command does nothing.
+        "viewer-load " +
+        (dir_ / "loaded.bin").string() + "\nmenu 32860\nwait 300\ndump loaded.json\nclose\n" +
+        "wait 200\nclick 1\n");
+  const MapValues before = Values("before.txt");
+  EXPECT_EQ(before.highlighted, -1);
+  EXPECT_GT(before.indices[0], 20);
+  EXPECT_LT(before.indices[18], 200);
+  const MapValues slider = Values("slider.txt");
+  for (int s = 0; s < 19; ++s)
+    EXPECT_NEAR(slider.indices[s], std::min(255.0, before.indices[s] * 25.75), 13.5) << s;
+  EXPECT_EQ(Values("sensitivity-cancelled.txt").indices, before.indices);
+
+  const MapValues arrows = Values("arrows.txt");
+  EXPECT_EQ(arrows.highlighted, 18) << "the viewer is the dialog's second window";
+  EXPECT_NE(arrows.indices[18], before.indices[18]);
+  for (int s = 0; s < 18; ++s) EXPECT_EQ(arrows.indices[s], before.indices[s]) << s;
+  const MapValues cancelled = Values("chars-cancelled.txt");
+  EXPECT_EQ(cancelled.indices, before.indices);
+  EXPECT_EQ(cancelled.highlighted, -1);
+
+  const std::string loaded = ReadFile(dir_ / "loaded.json");
+  EXPECT_EQ(loaded.find("KCD_SetSensorCharacteristics"), std::string::npos) << loaded;
 }
 
 }  // namespace
