@@ -249,8 +249,7 @@ TEST_F(Tuning, TheViewerMapFollowsBothDialogsAndCancelRestoresItExactly) {
   for (int s = 0; s < 19; ++s)
     EXPECT_NEAR(slider.indices[s], std::min(255.0, before.indices[s] * 25.75), 13.5) << s;
   EXPECT_EQ(Values("sensitivity-cancelled.txt").indices, before.indices);
-  EXPECT_EQ(ReadFile(Root() / "pars" / "KCDMain.par"), Settings())
-      << "Cancel writes no settings";
+  EXPECT_EQ(ReadFile(Root() / "pars" / "KCDMain.par"), Settings()) << "Cancel writes no settings";
 
   const MapValues arrows = Values("arrows.txt");
   EXPECT_EQ(arrows.highlighted, 18) << "the viewer is the dialog's second window";
