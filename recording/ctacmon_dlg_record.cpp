@@ -174,6 +174,14 @@ void CtacmonDlgRecord::ConnectionEstablished() {
   Invalidate();
 }
 
+void CtacmonDlgRecord::SetPassportCoefficients(int sensor, double slope, double shift) {
+  if (sensor < 0 || sensor >= kSensorCount) return;
+  for (DevicePassport* p : {&passport_, &live_.passport}) {
+    p->slopes[sensor] = slope;
+    p->shifts[sensor] = shift;
+  }
+}
+
 void CtacmonDlgRecord::BeginZeroPhase() {
   sinceZero_ = 0;
   // The phase length is fixed now; a later change of the period does not move its end.
@@ -362,7 +370,7 @@ void CtacmonDlgRecord::PaintPicture(view::MapCanvas& canvas) {
   main.forward = true;
   main.caption = true;
   main.rect = l.map;
-  view::DrawSensorMap(canvas, map_, main);
+  lastMain_ = view::DrawSensorMap(canvas, map_, main).indices;
 
   // The strip shows the newest frames, newest first, one cell per frame.
   if (push) {

@@ -83,6 +83,13 @@ class CtacmonDlgRecord : public CDialogK {
   // printed page: title, probe id, the current map; kind 2 also the display's map).
   void PrintTestProtocol(int kind);
   int ProtocolMode() const { return protocolMode_; }
+  // The sensor edited in the characteristics dialog (red border), -1 none.
+  void SetHighlightedSensor(int sensor) { map_.highlighted = sensor; }
+  // A slope and shift of the first passport edited while the view runs: the maps and frames
+  // from now on use them.
+  void SetPassportCoefficients(int sensor, double slope, double shift);
+  // Colour indices of the main map's last paint (0 for sensors it did not draw).
+  const std::array<int, kSensorCount>& LastMainIndices() const { return lastMain_; }
 
  protected:
   bool OnInitDialog() override;
@@ -128,6 +135,7 @@ class CtacmonDlgRecord : public CDialogK {
   ArrangeControls arrange_{*this};
   bool ready_ = false;
   LatestFrame latest_;
+  std::array<int, kSensorCount> lastMain_{};
 };
 
 }  // namespace recording

@@ -38,6 +38,7 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   std::function<void()> onGone;
 
   CtacmonDlgRecord* RecordView() const { return record_.get(); }
+  CtacmonDlgPushesList* PushesList() const { return pushes_.get(); }
   const Text1251& OperationName() const { return name_; }
 
   // A new recording's folder (see the class comment); with fromList nothing is made.

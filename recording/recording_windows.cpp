@@ -89,6 +89,12 @@ std::unique_ptr<HubWindows> MakeRecordingWindows() {
 
 }  // namespace
 
+KCDOperationWindow* CurrentOperationWindow() {
+  KCDMain* hub = TheMainDialog();
+  auto* windows = hub ? dynamic_cast<RecordingHubWindows*>(&hub->Windows()) : nullptr;
+  return windows ? windows->Window() : nullptr;
+}
+
 void InstallRecordingWindows() {
   SetHubWindowsFactory(&MakeRecordingWindows);
   RegisterOperationAutomation();

@@ -4,7 +4,12 @@
 
 namespace recording {
 
+class KCDOperationWindow;
+
 // Installs the factory (before the hub is created) and the automation commands.
 void InstallRecordingWindows();
+
+// The operation window of the hub's windows (at most one), or null.
+KCDOperationWindow* CurrentOperationWindow();
 
 }  // namespace recording

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
+#include <map>
 
 #include "acquisition/push_file.h"
 #include "app/kit/file_dialog.h"
@@ -172,6 +173,19 @@ ViewerHooks& CurrentViewerHooks() {
   return hooks;
 }
 
+// Filled at start and in tests, read on the UI thread only.
+static std::map<int, ViewerCommand>& ViewerCommands() {
+  static std::map<int, ViewerCommand> commands;
+  return commands;
+}
+
+void SetViewerCommand(int id, ViewerCommand command) {
+  if (command)
+    ViewerCommands()[id] = std::move(command);
+  else
+    ViewerCommands().erase(id);
+}
+
 CtacmonDlg::CtacmonDlg(const ViewerSource* source) : CDialogK(kViewerDialogId) {
   EnsureResources();
   if (source) pendingSource_ = std::make_unique<ViewerSource>(*source);
@@ -230,7 +244,10 @@ void CtacmonDlg::RegisterHandlers() {
   OnCommand(32773, [this] { CloseWithSaving(); });
   for (int id : {32779, 32858, 32860, 32861, 32862, 32864, 32775})
     OnCommand(id, [this, id] {
-      if (CurrentViewerHooks().externalCommand) CurrentViewerHooks().externalCommand(id, *this);
+      if (const auto it = ViewerCommands().find(id); it != ViewerCommands().end())
+        it->second(*this);
+      else if (CurrentViewerHooks().externalCommand)
+        CurrentViewerHooks().externalCommand(id, *this);
       Invalidate(false);
     });
   OnCommand(kAboutCommand, [this] {

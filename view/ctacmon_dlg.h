@@ -38,6 +38,13 @@ struct ViewerHooks {
 };
 ViewerHooks& CurrentViewerHooks();
 
+class CtacmonDlg;
+// Menu commands of the viewer that windows of other folders install at start (sensitivity and
+// sensor characteristics); they are asked before ViewerHooks::externalCommand. An empty
+// command removes the entry.
+using ViewerCommand = std::function<void(CtacmonDlg&)>;
+void SetViewerCommand(int id, ViewerCommand command);
+
 class CtacmonDlg : public CDialogK {
  public:
   // source may be null; what it holds is copied at once.

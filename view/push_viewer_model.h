@@ -72,6 +72,8 @@ class PushViewerModel {
   int CurrentFrame() const { return HasPush() ? push_.currentFrame : 0; }
   bool HasSource() const { return source_.has_value(); }
   const ViewerSource* Source() const { return source_ ? &*source_ : nullptr; }
+  // The passport of the source push (the maps' colours come from it); null without a source.
+  DevicePassport* SourcePassport() { return source_ ? &source_->push.passport : nullptr; }
   // Passport for colour indices and curves when there is no source (the current passport of
   // the first mechanoreceptor).
   void SetFallbackPassport(const DevicePassport& p) { fallbackPassport_ = p; }

@@ -10,6 +10,7 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "recording/recording_windows.h"
+#include "recording/tuning_commands.h"
 #include "view/ctacmon_dlg.h"
 
 int CtacmonApp::Run(int argc, char** argv) {
@@ -19,6 +20,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
   recording::InstallRecordingWindows();
+  recording::InstallTuningCommands();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }
