@@ -189,7 +189,9 @@ TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
   EXPECT_EQ(arrows.highlighted, 9);
   EXPECT_NE(arrows.indices[9], before.indices[9]);
   for (int s = 0; s < 19; ++s)
-    if (s != 9) EXPECT_EQ(arrows.indices[s], before.indices[s]) << s;
+    if (s != 9) {
+      EXPECT_EQ(arrows.indices[s], before.indices[s]) << s;
+    }
   const auto chars = e2e::Controls(ReadFile(dir_ / "arrows.json"), "KCD_SetSensorCharacteristics");
   EXPECT_EQ(chars.at(1002).text, "2");
   EXPECT_EQ(Values("chars-nan.txt").indices, arrows.indices);
