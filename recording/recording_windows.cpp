@@ -137,6 +137,7 @@ std::unique_ptr<HubWindows> MakeRecordingWindows() {
 void InstallRecordingWindows() {
   SetHubWindowsFactory(&MakeRecordingWindows);
   RegisterOperationAutomation();
+  RegisterOperationListsAutomation();
 }
 
 void RegisterOperationAutomation() {

@@ -1,10 +1,13 @@
 #include "records/kcd_operation_lists.h"
 
 #include <QCoreApplication>
+#include <QListWidget>
 #include <QWidget>
+#include <cstdlib>
 
 #include "medstore/medstore.h"
 #include "platform/report.h"
+#include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 
 namespace {
@@ -321,4 +324,31 @@ void KCD_ListWithNumberOperationsGlobal::DeleteSelected() {
         RemoveRow(row);
         return true;
       });
+}
+
+void RegisterOperationListsAutomation() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  namespace a = ui::automation;
+  a::RegisterCommand("select-rows", [](a::Context& c) {
+    QListWidget* list = nullptr;
+    if (c.active && c.args.size() >= 2)
+      list = c.active->ListBoxItem(std::atoi(c.args[0].c_str())).Widget();
+    if (!list) {
+      c.error = "select-rows ID ROW... (a list box of the active window)";
+      return a::Result::Failed;
+    }
+    list->clearSelection();
+    for (size_t i = 1; i < c.args.size(); ++i) {
+      const int row = std::atoi(c.args[i].c_str());
+      if (row < 0 || row >= list->count()) {
+        c.error = "no row " + c.args[i];
+        return a::Result::Failed;
+      }
+      if (i == 1) list->setCurrentRow(row);
+      list->item(row)->setSelected(true);
+    }
+    return a::Result::Done;
+  });
 }

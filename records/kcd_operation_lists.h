@@ -131,3 +131,8 @@ class KCD_ListWithNumberOperationsGlobal : public KCD_ListWithNumber {
   std::vector<bool> removed_;
   ArrangeControls arrange_{*this};
 };
+
+// Automation command of the lists (ui/automation.h), registered once:
+//   select-rows ID ROW...   selects these rows of list box ID of the active window, the first
+//                           one current, as clicks with Ctrl held would
+void RegisterOperationListsAutomation();
