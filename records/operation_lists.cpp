@@ -104,9 +104,9 @@ Text1251 StationaryOperationText(const int16_t time[6], const Text1251& card,
   char date[64];
   std::snprintf(date, sizeof date, "%4.4hd.%2.2hd.%2.2hd_%2.2hd-%2.2hd-%2.2hd", time[0], time[1],
                 time[2], time[3], time[4], time[5]);
-  // FIO_patient holds family name, first name, patronymic; shown first, patronymic, family.
-  return Text1251(date) + " (" + card + ": " + Fixed(names[1], 64) + " " + Fixed(names[2], 64) +
-         " " + Fixed(names[0], 64) + "; " + organName + ")";
+  // An operation keeps the names in the description's order: first, patronymic, family.
+  return Text1251(date) + " (" + card + ": " + Fixed(names[0], 64) + " " + Fixed(names[1], 64) +
+         " " + Fixed(names[2], 64) + "; " + organName + ")";
 }
 
 std::vector<StationaryOperationEntry> BuildStationaryEntries(operation_list* operations,

@@ -73,7 +73,8 @@ struct StationaryOperationEntry {
   int id = 0;
 };
 
-// "yyyy.mm.dd_hh-mm-ss (card: first patronymic family; organ)".
+// "yyyy.mm.dd_hh-mm-ss (card: names; organ)" with the names as the operation stores them
+// (first, patronymic, family).
 Text1251 StationaryOperationText(const int16_t time[6], const Text1251& card,
                                  const char (&names)[3][64], const Text1251& organName);
 // One entry per operation of the database (through an unfiltered search), each patient looked

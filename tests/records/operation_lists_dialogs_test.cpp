@@ -197,7 +197,7 @@ class StationaryLists : public OperationLists {
       op.version = 3;
       const int16_t t[6] = {2024, 5, static_cast<int16_t>(day), 9, 30, 0};
       std::copy(t, t + 6, op.Time);
-      std::snprintf(op.FIO_patient[0], 64, "Family%d", day);
+      std::snprintf(op.FIO_patient[2], 64, "Family%d", day);
       op.idOrgan = day;
       ASSERT_EQ(AddOperation(&op, operations_), 0);
     }

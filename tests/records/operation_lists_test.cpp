@@ -181,9 +181,9 @@ TEST(StationaryEntries, EachOperationWithItsPatientsCardNewestFirst) {
     op.size = sizeof op;
     op.version = 3;
     std::copy(r.time, r.time + 6, op.Time);
-    std::snprintf(op.FIO_patient[0], 64, "Family%d", r.patient);
-    std::snprintf(op.FIO_patient[1], 64, "First%d", r.patient);
-    std::snprintf(op.FIO_patient[2], 64, "Middle%d", r.patient);
+    std::snprintf(op.FIO_patient[0], 64, "First%d", r.patient);
+    std::snprintf(op.FIO_patient[1], 64, "Middle%d", r.patient);
+    std::snprintf(op.FIO_patient[2], 64, "Family%d", r.patient);
     op.idFIO_patient = r.patient;
     op.idOrgan = r.organ;
     ASSERT_EQ(AddOperation(&op, ops), 0);
