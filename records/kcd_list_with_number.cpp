@@ -1,6 +1,7 @@
 #include "records/kcd_list_with_number.h"
 
 #include <QListWidget>
+#include <QSignalBlocker>
 #include <cstdio>
 
 #include "platform/report.h"
@@ -58,6 +59,9 @@ void KCD_ListWithNumber::ShowPositions(const std::vector<int>& positions) {
   ui::ListBox list = ListBoxItem(1004);
   list.ResetContent();
   rowPositions_.clear();
+  // One-line rows: the view need not measure each of them (long lists fill in one pass).
+  list.Widget()->setUniformItemSizes(true);
+  QSignalBlocker block(list.Widget());
   for (int p : positions) {
     if (p < 0 || p >= static_cast<int>(names.size())) continue;
     const int row = list.InsertString(-1, RowText(p));
