@@ -94,6 +94,13 @@ void KCD_ListWithNumber::OnSelect() {
   filling_ = false;
 }
 
+void KCD_ListWithNumber::ShowCurrentName() {
+  const int p = PositionOfRow(ListBoxItem(1004).GetCurSel());
+  filling_ = true;
+  SetItemText(1001, p >= 0 ? names[p] : Text1251());
+  filling_ = false;
+}
+
 void KCD_ListWithNumber::OnEdited() {
   if (filling_) return;
   ui::ListBox list = ListBoxItem(1004);

@@ -37,6 +37,8 @@ class KCD_ListWithNumber : public ui::Dialog {
   int RowOfPosition(int position) const;
   // Removes one row (its name stays at its position).
   void RemoveRow(int row);
+  // The edit shows the name of the current row (empty without one).
+  void ShowCurrentName();
   // What OK records: the chosen and selected positions, the names taken back from the rows.
   void CollectChoice();
 

@@ -218,6 +218,7 @@ void KCD_ListWithNumberOperationsLocal::ShowFiltered() {
   for (int p : records::VisibleEntries(entries_, filter_))
     if (!removed_[static_cast<size_t>(p)]) shown.push_back(p);
   ShowPositions(shown);
+  ShowCurrentName();
 }
 
 void KCD_ListWithNumberOperationsLocal::Close(int code) {
@@ -248,6 +249,7 @@ void KCD_ListWithNumberOperationsLocal::DeleteSelected() {
         RemoveRow(row);
         return true;
       });
+  ShowCurrentName();
 }
 
 // ---- the stationary list -------------------------------------------------------------------
@@ -324,6 +326,7 @@ void KCD_ListWithNumberOperationsGlobal::DeleteSelected() {
         RemoveRow(row);
         return true;
       });
+  ShowCurrentName();
 }
 
 void RegisterOperationListsAutomation() {

@@ -352,8 +352,7 @@ TEST_F(Hub, ButtonsOfWindowsNotBuiltInSaySoInTheLog) {
       "click 57670\nanswer OK\nclick 1007\nwait 100\ndump hub.json\nquit\n",
       {"/p"});
   const std::string log = LogText(Root());
-  EXPECT_NE(log.find("Окно \"Паспорта устройств\" пока не встроено в программу"),
-            std::string::npos)
+  EXPECT_NE(log.find("Окно \"Паспорта устройств\" пока не встроено в программу"), std::string::npos)
       << log;
   EXPECT_EQ(log.find("Список операций"), std::string::npos) << log;
   const std::string json = ReadFile(dir_ / "hub.json");

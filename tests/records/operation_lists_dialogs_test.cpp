@@ -165,6 +165,11 @@ TEST_F(OperationLists, ManyAreDeletedByTheirStoredNamesAndAFailedOneStaysListedA
             (std::vector<std::string>{"3: 2024.03.03_10-00 (:   P; )  ",
                                       "5: 2024.03.01_10-00 (:   P; )  "}));
   EXPECT_TRUE(log.Has("Не удается уничтожить операцию 2024.03.03_10-00"_cp));
+  const std::string after = Read(Dump("after.json"));
+  const size_t edit = after.find("{\"id\":1001,");
+  ASSERT_NE(edit, std::string::npos);
+  EXPECT_EQ(after.substr(edit, after.find('}', edit) - edit).find("2024.03.05"), std::string::npos)
+      << "the edit names no deleted row";
   EXPECT_TRUE(fs::exists(Operations() / "2024.03.03_10-00"));
   EXPECT_TRUE(fs::exists(Operations() / "2024.03.01_10-00"));
   EXPECT_FALSE(fs::exists(Operations() / "2024.03.04_10-00"));
