@@ -21,6 +21,7 @@
 #include "recording/recording_resources.h"
 #include "records/kcd_list_with_number.h"
 #include "records/kcd_operation_lists.h"
+#include "records/operation_lists.h"
 #include "records/records.h"
 
 namespace recording {
@@ -252,6 +253,11 @@ void KCDOperationWindow::OpenLocalOperation(const Text1251& row) {
 }
 
 void KCDOperationWindow::OpenLocalFolder(const Text1251& name) {
+  // A name that would leave "OPERATIONS\" (or name it) opens nothing.
+  if (!records::IsSafeOperationName(name)) {
+    AddLogMessageF("Недопустимое имя папки операции: %s"_cp, name.c_str());
+    return;
+  }
   name_ = name;
   folder_ = OperationFolderOf(name_);
   const Text1251 file = folder_ + "\\" + kPatientFileName;

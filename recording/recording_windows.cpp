@@ -8,6 +8,7 @@
 #include "app/main/hub_windows.h"
 #include "app/main/kcd_main.h"
 #include "platform/paths.h"
+#include "platform/report.h"
 #include "platform/ui/automation.h"
 #include "recording/kcd_operation_window.h"
 #include "recording/operation_files.h"
@@ -84,6 +85,10 @@ class RecordingHubWindows : public HubWindows {
   }
 
   int SaveLocalOperation(KCDMain& hub, const Text1251& row) override {
+    if (!records::IsSafeOperationName(OperationNameOfRow(row))) {
+      AddLogMessageF("Недопустимое имя папки операции: %s"_cp, row.c_str());
+      return -1;
+    }
     OpenLocalOperationWindow(hub, row);
     return window_ ? window_->SaveToDatabase() : -1;
   }

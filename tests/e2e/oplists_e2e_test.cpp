@@ -193,9 +193,12 @@ TEST_F(OperationListsE2E, RecordedOperationsAreListedLoadedCopiedBothWaysAndDele
   // 3. Loaded into the operation window; the recorded one copied into the stationary database.
   RunOk(
       "click 1005\nselect 1004 1\nclick 1\nwait 500\nactivate 143\ndump window.json\nclick 1\n"
-      "wait 200\nclick 1005\nselect 1004 0\nmenu 32798\nwait 800\nclick 1\n");
+      "wait 200\nsave-local-operation ..\nwait 300\n"
+      "click 1005\nselect 1004 0\nmenu 32798\nwait 800\nclick 1\n");
   EXPECT_NE(ReadFile(dir_ / "window.json").find("Запись операции <2020.01.02_10-00>"),
             std::string::npos);
+  EXPECT_NE(Log().find("Недопустимое имя папки операции: .."), std::string::npos) << Log();
+  EXPECT_FALSE(fs::exists(Data() / "DB_op" / "2")) << "the refused name added nothing";
   const std::string op = ReadFile(Data() / "DB_op" / "1" / "OperationData");
   EXPECT_NE(op.find(Utf8ToCp1251("Иванова")), std::string::npos) << Log();
   EXPECT_NE(Log().find("Операция " + recorded +
