@@ -39,8 +39,7 @@ void DeleteRows(ui::Dialog& owner, std::vector<int> rows,
   progress.Open(&owner, "Удаление операций"_cp, 0, static_cast<int>(rows.size()));
   for (size_t i = 0; i < rows.size(); ++i) {
     const int row = rows[i];
-    if (!progress.Step(static_cast<int>(i), records::ItemOfRow(records::TextOfRow(rowText(row)))))
-      break;
+    if (!progress.Step(static_cast<int>(i), records::ItemOfRow(rowText(row)))) break;
     if (deleteRow(row))
       for (size_t j = i + 1; j < rows.size(); ++j)
         if (rows[j] > row) --rows[j];

@@ -86,6 +86,8 @@ class OperationLists : public ::testing::Test {
   OperationFolderRemover Remover() {
     return [this](const Text1251& name) {
       removeCalls_.push_back(name);
+      for (ui::Dialog* d : ui::OpenDialogs())
+        if (d->TemplateId() == kProgressDialogId) shownItems_.push_back(d->ItemText(1002));
       if (failing_.count(name)) return -1;
       std::error_code ec;
       return fs::remove_all(Operations() / name, ec) > 0 ? 0 : -1;
@@ -95,6 +97,7 @@ class OperationLists : public ::testing::Test {
   TestHost host_;
   std::map<Text1251, records::LocalOperationInfo> infos_;
   std::vector<Text1251> removeCalls_;
+  std::vector<Text1251> shownItems_;  // the progress window's current item at each removal
   std::set<Text1251> failing_;
 };
 
@@ -161,6 +164,9 @@ TEST_F(OperationLists, ManyAreDeletedByTheirStoredNamesAndAFailedOneStaysListedA
             "2024.03.02_10-00 (:   P; )  \n (всего 4 операции)?"_cp);
   EXPECT_EQ(removeCalls_, (std::vector<Text1251>{"2024.03.05_10-00", "2024.03.04_10-00",
                                                  "2024.03.03_10-00", "2024.03.02_10-00"}));
+  EXPECT_EQ(shownItems_, (std::vector<Text1251>{"2024.03.05_10-00", "..\\..", "2024.03.03_10-00",
+                                                "2024.03.02_10-00"}))
+      << "each row's text up to its last \"(\"";
   EXPECT_EQ(Rows(Read(Dump("after.json"))),
             (std::vector<std::string>{"3: 2024.03.03_10-00 (:   P; )  ",
                                       "5: 2024.03.01_10-00 (:   P; )  "}));
