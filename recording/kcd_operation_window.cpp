@@ -20,6 +20,8 @@
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "records/kcd_list_with_number.h"
+#include "records/kcd_operation_lists.h"
+#include "records/operation_lists.h"
 #include "records/records.h"
 
 namespace recording {
@@ -30,16 +32,6 @@ constexpr const char* kStreamCopy = "c:\\Tacmon\\pars\\tmpSavedData.bin";
 constexpr const char* kControlWireless = "c:\\Tacmon\\pars\\TestWireless.bin";
 constexpr const char* kControlWire = "c:\\Tacmon\\pars\\TestWire.bin";
 constexpr const char* kTestPushFolder = "c:\\Tacmon\\ENUMS\\TestPush";
-
-// Dialog 151: "Операция уже загружена".
-class KCD_Ask1 : public ui::Dialog {
- public:
-  KCD_Ask1() : ui::Dialog(kAlreadyLoadedId) {
-    OnCommand(1000, [this] { EndDialog(1000); });
-    OnCommand(1001, [this] { EndDialog(1001); });
-  }
-  std::string ClassName() const override { return "KCD_Ask1"; }
-};
 
 }  // namespace
 
@@ -257,7 +249,16 @@ void KCDOperationWindow::CreateOperationFolder() {
 }
 
 void KCDOperationWindow::OpenLocalOperation(const Text1251& row) {
-  name_ = OperationNameOfRow(row);
+  OpenLocalFolder(OperationNameOfRow(row));
+}
+
+void KCDOperationWindow::OpenLocalFolder(const Text1251& name) {
+  // A name that would leave "OPERATIONS\" (or name it) opens nothing.
+  if (!records::IsSafeOperationName(name)) {
+    AddLogMessageF("Недопустимое имя папки операции: %s"_cp, name.c_str());
+    return;
+  }
+  name_ = name;
   folder_ = OperationFolderOf(name_);
   const Text1251 file = folder_ + "\\" + kPatientFileName;
   if (fsw::FileExists(file)) {
@@ -337,12 +338,12 @@ int KCDOperationWindow::OpenStationaryOperation(int operationId) {
   if (fsw::FileExists(OperationFolderOf(name))) {
     KCD_Ask1 ask;
     const int answer = ask.DoModal(this);
-    if (answer == 1001) {
+    if (answer == 102) {
       fromList_ = true;
       OpenLocalOperation(name);
       return 0;
     }
-    if (answer != 1000) return -1;
+    if (answer != 101) return -1;
     for (int v = 2; v <= 999; ++v) {
       name = StationaryOperationName(op->Time, v);
       if (!fsw::FileExists(OperationFolderOf(name))) break;

@@ -23,7 +23,6 @@ namespace recording {
 
 inline constexpr int kOperationWindowId = 143;
 inline constexpr int kOperationMenuId = 147;
-inline constexpr int kAlreadyLoadedId = 151;
 // Posted by the reading thread's hook when it dropped the connection.
 inline constexpr uint32_t kMsgDiscardLivePush = 1224;
 
@@ -45,6 +44,8 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   void CreateOperationFolder();
   // A local operation by its folder list row (the name up to the first blank or tab).
   void OpenLocalOperation(const Text1251& row);
+  // A local operation by its folder name exactly.
+  void OpenLocalFolder(const Text1251& name);
   // A stationary operation copied into a "GL_..." folder; 0, or -1 (not found, cancelled).
   int OpenStationaryOperation(int operationId);
   // The operation and its pushes into the stationary database; the number of pushes stored,

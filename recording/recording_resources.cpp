@@ -72,12 +72,6 @@ DIALOG 144 "" 0 0 400 300 STYLE noframe resizable
   BUTTON        1015  330 278  32  16 "Log(ЛП)" STYLE hidden
   BUTTON        1016  364 278  32  16 "Log(2)" STYLE hidden
 END
-DIALOG 151 "Операция уже загружена" 0 0 260 110
-  LTEXT           -1   7   7 246  20 "Данная операция уже загружалась ранее из глобальной БД в локальную"
-  BUTTON        1000   7  34 246  16 "Загрузить операцию еще раз под другим именем"
-  BUTTON        1001   7  54 246  16 "Загрузить данную операцию из локальной базы данных"
-  BUTTON           2   7  80 246  16 "Отменить"
-END
 )rc";
 
 // A plain 48 x 48 picture: a filled rounded square with a short label.
@@ -116,8 +110,7 @@ void RegisterRecordingResources() {
   static bool done = false;
   if (done) return;
   done = true;
-  if (!ui::FindDialogTemplate(143) || !ui::FindDialogTemplate(144) || !ui::FindMenu(147) ||
-      !ui::FindDialogTemplate(151)) {
+  if (!ui::FindDialogTemplate(143) || !ui::FindDialogTemplate(144) || !ui::FindMenu(147)) {
     std::string error;
     if (!ui::RegisterResources(kTemplates, &error))
       std::fprintf(stderr, "recording resources: %s\n", error.c_str());

@@ -1,6 +1,5 @@
-// The templates of the operation window (143, menu 147), the recording view (144) and the
-// question of a stationary operation loaded before (151), and plain pictures for the recording
-// buttons and status icons the program's resources do not hold.
+// The templates of the operation window (143, menu 147) and the recording view (144), and plain
+// pictures for the recording buttons and status icons the program's resources do not hold.
 #pragma once
 
 namespace recording {

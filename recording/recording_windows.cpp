@@ -5,17 +5,64 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/main/database_callbacks.h"
 #include "app/main/hub_windows.h"
 #include "app/main/kcd_main.h"
+#include "platform/paths.h"
+#include "platform/report.h"
 #include "platform/ui/automation.h"
 #include "recording/kcd_operation_window.h"
+#include "recording/operation_files.h"
+#include "records/kcd_operation_lists.h"
 
 namespace recording {
 namespace {
 
+// What the local list shows of an operation folder: its description (empty fields when
+// "patient.bin" is missing or unreadable) and its number of pushes.
+records::LocalOperationInfo ReadLocalOperation(const Text1251& name) {
+  records::LocalOperationInfo info;
+  const Text1251 folder = OperationFolderOf(name);
+  const Text1251 file = folder + "\\" + kPatientFileName;
+  if (fsw::FileExists(file)) ReadPatientFile(info.description, file);
+  info.pushCount = static_cast<int>(ListFolderPushes(folder).size());
+  return info;
+}
+
+// Removes an operation folder, never following a link and never leaving "OPERATIONS\".
+int RemoveLocalOperation(const Text1251& name) {
+  return DeletePathTreeWithin(OperationFolderOf(name), kOperationsFolder);
+}
+
 class RecordingHubWindows : public HubWindows {
  public:
   ~RecordingHubWindows() override { DeleteOperationWindow(); }
+
+  void OpenLocalOperations(KCDMain& hub, int kind) override {
+    KCD_ListWithNumberOperationsLocal list(hub, kind, ReadLocalOperation, RemoveLocalOperation);
+    const int answer = list.DoModal(&hub);
+    const records::LocalOperationEntry* chosen = list.ChosenEntry();
+    if ((answer != kListLoad && answer != kListCopy) || !chosen ||
+        !records::IsSafeOperationName(chosen->folder))
+      return;
+    const Text1251 folder = chosen->folder;
+    DeleteOperationWindow();
+    KCDOperationWindow* w = Make(hub, {}, true);
+    if (!w) return;
+    w->OpenLocalFolder(folder);
+    if (answer == kListCopy) {
+      w->SaveToDatabase();
+      DeleteOperationWindow();
+    }
+  }
+
+  void OpenStationaryOperations(KCDMain& hub) override {
+    KCD_ListWithNumberOperationsGlobal list(hub, hub.Operations(), hub.Pushes());
+    const int answer = list.DoModal(&hub);
+    const int id = list.ChosenOperation();
+    if ((answer == kListLoad || answer == kListCopy) && id > 0)
+      OpenStationaryOperationWindow(hub, id);
+  }
 
   void OpenOperationWindow(KCDMain& hub, const OperationDescription& description) override {
     DeleteOperationWindow();
@@ -39,6 +86,10 @@ class RecordingHubWindows : public HubWindows {
   }
 
   int SaveLocalOperation(KCDMain& hub, const Text1251& row) override {
+    if (!records::IsSafeOperationName(OperationNameOfRow(row))) {
+      AddLogMessageF("Недопустимое имя папки операции: %s"_cp, row.c_str());
+      return -1;
+    }
     OpenLocalOperationWindow(hub, row);
     return window_ ? window_->SaveToDatabase() : -1;
   }
@@ -98,6 +149,7 @@ KCDOperationWindow* CurrentOperationWindow() {
 void InstallRecordingWindows() {
   SetHubWindowsFactory(&MakeRecordingWindows);
   RegisterOperationAutomation();
+  RegisterOperationListsAutomation();
 }
 
 void RegisterOperationAutomation() {

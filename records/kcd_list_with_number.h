@@ -2,6 +2,8 @@
 // name, OK and Cancel. KCD_ListWithNumberOrgans ("Органы") and KCD_ListWithNumberDiagnosis
 // ("Диагнозы") list the organ table or one organ's diagnoses and, on OK, write renamed entries
 // back to the table and its file. The caller maps the chosen row to an id through ids.
+// Subclasses with a template of their own may show only some of the names: each row keeps the
+// number of its name's position.
 #pragma once
 
 #include <vector>
@@ -14,7 +16,8 @@ class KCD_ListWithNumber : public ui::Dialog {
  public:
   KCD_ListWithNumber(Text1251 title, std::vector<Text1251> names, std::vector<int> ids);
 
-  // After OK: the current row (-1 none), the selected rows and the names taken from the rows.
+  // After OK: the position of the current row (-1 none), the positions of the selected rows
+  // and the names taken from the rows.
   int chosenRow = -1;
   std::vector<int> selectedRows;
   std::vector<Text1251> names;
@@ -23,15 +26,29 @@ class KCD_ListWithNumber : public ui::Dialog {
   int ChosenId() const;
 
  protected:
+  KCD_ListWithNumber(int templateId, Text1251 title, std::vector<Text1251> names,
+                     std::vector<int> ids);
   bool OnInitDialog() override;
   void OnOK() override;
+  // Shows the names at these positions (in this order); the item data of each row is its id.
+  void ShowPositions(const std::vector<int>& positions);
+  // The position of a row of the list, -1 when none.
+  int PositionOfRow(int row) const;
+  int RowOfPosition(int position) const;
+  // Removes one row (its name stays at its position).
+  void RemoveRow(int row);
+  // The edit shows the name of the current row (empty without one).
+  void ShowCurrentName();
+  // What OK records: the chosen and selected positions, the names taken back from the rows.
+  void CollectChoice();
 
  private:
   void OnSelect();
   void OnEdited();
-  Text1251 RowText(int row) const;
+  Text1251 RowText(int position) const;
 
   Text1251 title_;
+  std::vector<int> rowPositions_;
   bool filling_ = false;
 };
 

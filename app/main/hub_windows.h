@@ -21,8 +21,8 @@ class HubWindows {
   virtual void StartDisplayThread(KCDMain& hub);
   virtual void StopDisplayThread() {}
 
-  // Operation lists: local (onlyCopied 0: all, 1: copied from the stationary database) and
-  // stationary (called after the hub checked the databases it needs).
+  // Operation lists: local (onlyCopied 0: recorded from the probe, 1: copied from the
+  // stationary database) and stationary (called after the hub checked the databases it needs).
   virtual void OpenLocalOperations(KCDMain& hub, int onlyCopied);
   virtual void OpenStationaryOperations(KCDMain& hub);
   // "Паспорта устройств", modal.
