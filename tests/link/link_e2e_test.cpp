@@ -578,7 +578,8 @@ TEST_F(LinkE2E, QuitEndsTheThreadAtOnceEvenDuringARetryPause) {
   ASSERT_TRUE(log.WaitFor("MechReceptor: Can't connect", 3000));
   double t0 = MonotonicSeconds();
   EXPECT_EQ(link->Quit(), 1);
-  EXPECT_LT(MonotonicSeconds() - t0, 1.0);
+  // Far below the 10 s pause, with room for a loaded machine.
+  EXPECT_LT(MonotonicSeconds() - t0, 5.0);
   EXPECT_FALSE(link->Running());
 }
 
