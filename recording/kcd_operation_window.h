@@ -38,6 +38,8 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   std::function<void()> onGone;
 
   CtacmonDlgRecord* RecordView() const { return record_.get(); }
+  CCOMReadThread* Link() const { return link_.get(); }
+  KCDMain& Hub() const { return hub_; }
   const Text1251& OperationName() const { return name_; }
 
   // A new recording's folder (see the class comment); with fromList nothing is made.

@@ -7,6 +7,7 @@
 #include "app/main/hub_windows.h"
 #include "app/main/kcd_main.h"
 #include "platform/ui/automation.h"
+#include "recording/device_search_command.h"
 #include "recording/kcd_operation_window.h"
 
 namespace recording {
@@ -91,6 +92,7 @@ std::unique_ptr<HubWindows> MakeRecordingWindows() {
 void InstallRecordingWindows() {
   SetHubWindowsFactory(&MakeRecordingWindows);
   RegisterOperationAutomation();
+  InstallDeviceSearchCommand();
 }
 
 void RegisterOperationAutomation() {

@@ -4,7 +4,8 @@
 
 namespace recording {
 
-// Installs the factory (before the hub is created) and the automation commands.
+// Installs the factory (before the hub is created), the automation commands and the device
+// search command of the operation window.
 void InstallRecordingWindows();
 
 }  // namespace recording

@@ -118,8 +118,10 @@ PortSearch SearchPort(int port, const std::function<bool()>& stop, const SearchL
 }
 
 void AppendPortAnswer(Text1251& report, int port, std::string_view answer) {
+  // An answer cut at its "OK" has no line end: the next port's head starts a line of its own.
   char head[32];
-  std::snprintf(head, sizeof head, "COM%d:\n", port);
+  const bool newLine = !report.empty() && report.back() != '\n';
+  std::snprintf(head, sizeof head, "%sCOM%d:\n", newLine ? "\n" : "", port);
   for (const char* c = head; *c && report.size() < kSearchReportLimit; ++c) report += *c;
   char previous = 0;
   for (char c : answer) {

@@ -72,8 +72,9 @@ DeviceSearchResult SearchDevices(const std::function<void()>& closeLinkPorts,
                                  const std::function<bool()>& stop, const SearchLimits& limits = {},
                                  int first = 1, int last = kSearchLastPort);
 
-// Appends one port's answer to the report: "COM%d:\n" and its characters without NULs and
-// without a carriage return that follows another, up to kSearchReportLimit characters.
+// Appends one port's answer to the report: "COM%d:\n" (on a line of its own) and its characters
+// without NULs and without a carriage return that follows another, up to kSearchReportLimit
+// characters.
 void AppendPortAnswer(Text1251& report, int port, std::string_view answer);
 // The device a report offers: the six hex numbers "%x:%x:%x:%x:%x:%x" starting 18 characters
 // before the first "QRX" (none when "QRX" is missing, starts before index 19, or the numbers

@@ -61,11 +61,14 @@ TEST(DeviceSearchReport, AnswersAreCollectedWithoutNulsOrDoubledCarriageReturns)
   AppendPortAnswer(report, 3, std::string("\r\r\nIn\0q\r\r\r\n", 11));
   AppendPortAnswer(report, 12, "OK\r\n");
   EXPECT_EQ(report, "COM3:\n\r\nInq\r\nCOM12:\nOK\r\n");
+  AppendPortAnswer(report, 13, "OK");
+  AppendPortAnswer(report, 14, "OK");
+  EXPECT_EQ(report, "COM3:\n\r\nInq\r\nCOM12:\nOK\r\nCOM13:\nOK\nCOM14:\nOK");
 
   // The report stops at 2559 characters, also in the middle of a port's head.
   Text1251 full(kSearchReportLimit - 3, 'x');
   AppendPortAnswer(full, 7, "abc");
-  EXPECT_EQ(full, Text1251(kSearchReportLimit - 3, 'x') + "COM");
+  EXPECT_EQ(full, Text1251(kSearchReportLimit - 3, 'x') + "\nCO");
   AppendPortAnswer(full, 8, "abc");
   EXPECT_EQ(full.size(), kSearchReportLimit);
 }
@@ -147,7 +150,7 @@ TEST(DeviceSearch, EveryAdapterIsAskedAndAStreamingPortCannotHoldTheSearch) {
   EXPECT_FALSE(r.stopped);
   EXPECT_EQ(Cp1251ToUtf8(r.report),
             "COM3:\n\r\nInquiry\r\n0a:0b:0c:0d:0e:0f QRX tacprobe\r\n"
-            "a1:a2:a3:a4:a5:a6 QRX tacprobe\r\nOK"
+            "a1:a2:a3:a4:a5:a6 QRX tacprobe\r\nOK\n"
             "COM4:\n(порт передает данные без остановки, опрос прерван)\n"
             "COM6:\n\r\nInquiry\r\n01:02:03:04:05:06 QRX tacprobe\r\nOK"
             "\nРезультаты записаны в файл C:\\Tacmon\\DVP\\search_devices.txt");
