@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "acquisition/device_passport.h"
+#include "acquisition/push.h"
 #include "e2e/tacmon_run.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"
@@ -66,6 +67,8 @@ class Devices : public TacmonRun {
         {"d set_output_all_data_into_text_file", "0"},
         {"d set_use_second_receptor_window", secondWindow ? "1" : "0"},
         {"d receptor_data_format", "1"},
+        {"l SensibilityReceptorV", "1"},
+        {"l SensibilitySecondReceptorV", "1"},
         {"d set_use_recognition_library", "0"},
     };
     std::string out;
@@ -170,6 +173,53 @@ TEST_F(Devices, SearchListsTheSimulatedProbesAndConnectsToTheChosenOne) {
   EXPECT_EQ(dvp, std::vector<std::string>{"probe5.dvp"});
   const std::string file = ReadFile(Root() / "DVP" / "search_devices.txt");
   EXPECT_EQ(file.find("\r\nInquiry\r\na1:a2:a3:a4:a5:a6 QRX tacprobe\r\n"), 0u) << file.size();
+}
+
+TEST_F(Devices, SecondReceptorPaneFollowsTheSecondProbe) {
+  // Probe 5 behind its adapter on COM3, probe 7 streaming on COM4: two tacprobe programs.
+  DevicePassport second;
+  second.deviceNumber = 7;
+  ParseDeviceId("070707070707", second.deviceId);
+  second.format = 1;
+  for (int i = 0; i < kSensorCount; ++i) {
+    // Sensor i reads 1000 + 10 i at rest: 1000 i after slope and shift, 8 i on the scale.
+    second.slopes[i] = 100;
+    second.shifts[i] = -100000;
+  }
+  ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe7.dvp", second), 0);
+  StartProbe(3, {"--format", "1", "--id", kProbeId});
+  StartProbe(4, {"--format", "1", "--direct", "--rest", "1000"});
+  WriteSettings(false, true, true);
+  const std::string window = Snapshot("second-receptor.png");
+  RunResult r =
+      Run("click 1000\ntext 1001 Двое\nclick 1\nwait 300\nactivate 143\n"
+          "dump-second-receptor before.txt\n"
+          "activate 144\nclick 1012\nwait 3000\nactivate 143\nsnapshot " +
+          window +
+          "\ndump-second-receptor after.txt\ndump window.json\n"
+          "activate 144\nclick 1013\nwait 500\nactivate 143\nclick 1\nwait 200\nclick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(window));
+  const std::string log = Log();
+  EXPECT_NE(log.find("Механорецептор #2: соединение установлено на порт COM4"), std::string::npos)
+      << log;
+
+  // Before the first connection every cell shows colour 0; then the second probe's values
+  // through probe 7's passport.
+  EXPECT_EQ(ReadFile(dir_ / "before.txt"), "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+  DevicePassport read;
+  ASSERT_EQ(ReadDvp(read, "c:\\Tacmon\\DVP\\probe7.dvp"), 0);
+  SetReceptorDataFormat(1);
+  SetReceptorSensitivity(1, 1.0);
+  std::string expected;
+  for (int i = 0; i < kSensorCount; ++i)
+    expected += (i ? " " : "") +
+                std::to_string(static_cast<int>(DisplayValue(read, i, 1000 + 10 * i, 1) + 0.5));
+  EXPECT_EQ(ReadFile(dir_ / "after.txt"), expected + "\n");
+  EXPECT_NE(expected, "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+  // The pane is the window's fourth, below the patient card.
+  EXPECT_NE(ReadFile(dir_ / "window.json").find("\"class\":\"KCDSecondReceptorShow\""),
+            std::string::npos);
 }
 
 }  // namespace
