@@ -189,7 +189,7 @@ TEST(DeviceSearch, EachPortIsBoundedInBytesTimeRoundsAndByAStop) {
   auto silent = sim::PtyLink::Create(9, &err);
   ASSERT_TRUE(silent) << err;
   RunningProbe fast(Streaming(10));
-  RunningProbe slow(Streaming(11, 5));  // 5 packets a second: never silent for 200 ms
+  RunningProbe slow(Streaming(11, 10));  // 10 packets a second: never silent for 200 ms
 
   SearchLimits fewRounds;
   fewRounds.rounds = 3;
