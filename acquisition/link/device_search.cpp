@@ -97,7 +97,11 @@ PortSearch SearchPort(int port, const std::function<bool()>& stop, const SearchL
                                static_cast<int>((std::min(roundEnd, portEnd) - now) * 1000.0 + 1)));
       IoStatus st{};
       const int b = p->ReadByte(wait, &st);
-      if (b < 0) break;  // nothing within the wait (or the port is gone): the round ends
+      if (b < 0) {
+        // Nothing within the wait ends the round; a port that is gone ends the search.
+        if (st == IoStatus::kLost || st == IoStatus::kClosed) end = SearchEnd::kLost;
+        break;
+      }
       const auto byte = static_cast<uint8_t>(b);
       out.answer += static_cast<char>(byte);
       file.Append(byte);

@@ -45,6 +45,7 @@ enum class SearchEnd {
   kRoundsDone,
   kStopped,
   kBounded,  // the port's byte or time bound cut it off
+  kLost,     // the port went away (a hang-up)
 };
 
 struct PortSearch {

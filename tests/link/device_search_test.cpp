@@ -223,6 +223,18 @@ TEST(DeviceSearch, EachPortIsBoundedInBytesTimeRoundsAndByAStop) {
   }
   // A port cut off is open again afterwards (the search closed it).
   EXPECT_TRUE(CanOpenPort(10));
+
+  // A port that hangs up ends its search at once instead of waiting out the rounds.
+  auto lost = sim::PtyLink::Create(13, &err);
+  ASSERT_TRUE(lost) << err;
+  std::thread hangUp([&] {
+    SleepMs(300);
+    lost->HangUp();
+  });
+  const PortSearch s = SearchPort(13, {});
+  hangUp.join();
+  EXPECT_EQ(s.end, SearchEnd::kLost);
+  EXPECT_LT(s.seconds, 1.0);
 }
 
 TEST(DeviceSearch, TheReadingThreadStopsItsLinkBeforeTheSearchTakesThePort) {
