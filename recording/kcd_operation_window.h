@@ -1,8 +1,9 @@
 // KCDOperationWindow (dialog 143, menu 147): the window of one operation. It holds the
-// recording view, the pushes list and the patient card as a chain of split panes, owns the
-// reading thread of the probe link, keeps the operation folder with "patient.bin", and copies
-// the operation with its pushes into the stationary database. Modeless; it deletes itself when
-// it closes. At most one exists at a time (the hub's HubWindows keeps it).
+// recording view, the pushes list, the patient card and, with two probes, the second receptor
+// pane as a chain of split panes, owns the reading thread of the probe link, keeps the operation
+// folder with "patient.bin", and copies the operation with its pushes into the stationary database.
+// Modeless; it deletes itself when it closes. At most one exists at a time (the hub's HubWindows
+// keeps it).
 #pragma once
 
 #include <functional>
