@@ -61,6 +61,7 @@ class CtacmonDlgRecord : public CDialogK {
   bool Connected() const { return connected_; }
   RecordState State() const { return state_; }
   bool HasLivePush() const { return hasLive_; }
+  const Push& LivePush() const { return live_; }
   const view::MapDisplayState& Map() const { return map_; }
   LatestFrame& Latest() { return latest_; }
 

@@ -94,6 +94,7 @@ void KCDOperationWindow::RegisterHandlers() {
 
   OnMessage(kLinkMsgNewImage, [this](uintptr_t, intptr_t) {
     if (record_) record_->FramesArrived();
+    if (second_) second_->Invalidate(false);
     return 0;
   });
   OnMessage(kLinkMsgConnected, [this](uintptr_t, intptr_t) {
@@ -102,6 +103,7 @@ void KCDOperationWindow::RegisterHandlers() {
   });
   OnMessage(kMsgDiscardLivePush, [this](uintptr_t, intptr_t) {
     if (record_) record_->DiscardLivePush();
+    if (second_) second_->Invalidate(false);
     return 0;
   });
 }
@@ -155,6 +157,13 @@ void KCDOperationWindow::BuildPanes() {
   if (pushes_->CreatePane(*this)) place(*pushes_, pushesPane_);
   card_ = std::make_unique<CtacmonDlgInfo>(*this);
   if (card_->CreatePane(*this)) place(*card_, cardPane_);
+  const HubSettings settings = hub_.WorkstationSettings();
+  const bool alertPane = settings.set_use_recognition_library != 0;
+  if (settings.set_use_second_receptor_window && settings.set_connect2) {
+    second_ = std::make_unique<view::KCDSecondReceptorShow>([this] { return SecondValues(); });
+    if (CreateEmbeddedPane(*second_, *this)) place(*second_, secondPane_);
+  }
+  const int besideCard = (second_ ? 1 : 0) + (alertPane ? 1 : 0);
 
   nodes_[0] = {};
   nodes_[0].kind = 2;
@@ -166,10 +175,17 @@ void KCDOperationWindow::BuildPanes() {
   nodes_[1].window = &pushesPane_;
   nodes_[2] = {};
   nodes_[2].kind = 3;
-  nodes_[2].fraction = 6.0 / 7.0;
+  nodes_[2].fraction = (besideCard == 2 ? 1.0 : besideCard == 1 ? 3.0 : 6.0) / 7.0;
   nodes_[2].window = &cardPane_;
   nodes_[0].next = &nodes_[1];
   nodes_[1].next = &nodes_[2];
+  if (second_) {
+    nodes_[3] = {};
+    nodes_[3].kind = 3;
+    nodes_[3].fraction = (alertPane ? 3.0 : 5.0) / 7.0;
+    nodes_[3].window = &secondPane_;
+    nodes_[2].next = &nodes_[3];
+  }
   paneRoot = &nodes_[0];
 }
 
@@ -513,6 +529,18 @@ void KCDOperationWindow::OnDestroy() {
 }
 
 void KCDOperationWindow::PostNcDestroy() { delete this; }
+
+std::optional<view::SecondReceptorValues> KCDOperationWindow::SecondValues() const {
+  if (!record_ || !record_->HasLivePush()) return std::nullopt;
+  view::SecondReceptorValues v;
+  v.raw = record_->LivePush().secondValues;
+  TimedLock l(hub_.PassportLock(), 1000);
+  if (l)
+    v.passport = hub_.Passports().second;
+  else
+    ReportCantLock("16903739");
+  return v;
+}
 
 // ---- OperationPanesHost ------------------------------------------------------------------------
 

@@ -1,12 +1,14 @@
 // KCDOperationWindow (dialog 143, menu 147): the window of one operation. It holds the
-// recording view, the pushes list and the patient card as a chain of split panes, owns the
-// reading thread of the probe link, keeps the operation folder with "patient.bin", and copies
-// the operation with its pushes into the stationary database. Modeless; it deletes itself when
-// it closes. At most one exists at a time (the hub's HubWindows keeps it).
+// recording view, the pushes list, the patient card and, with two probes, the second receptor
+// pane as a chain of split panes, owns the reading thread of the probe link, keeps the operation
+// folder with "patient.bin", and copies the operation with its pushes into the stationary database.
+// Modeless; it deletes itself when it closes. At most one exists at a time (the hub's HubWindows
+// keeps it).
 #pragma once
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/kit/dialog_k.h"
@@ -15,6 +17,7 @@
 #include "recording/operation_panes_host.h"
 #include "recording/patient_card_dlg.h"
 #include "recording/pushes_list_dlg.h"
+#include "view/kcd_second_receptor_show.h"
 
 class KCDMain;
 class CCOMReadThread;
@@ -38,6 +41,10 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
 
   CtacmonDlgRecord* RecordView() const { return record_.get(); }
   CtacmonDlgPushesList* PushesList() const { return pushes_.get(); }
+  CCOMReadThread* Link() const { return link_.get(); }
+  // The second receptor pane ("set_use_second_receptor_window" and "set_connect2"), or null.
+  view::KCDSecondReceptorShow* SecondReceptorPane() const { return second_.get(); }
+  KCDMain& Hub() const { return hub_; }
   const Text1251& OperationName() const { return name_; }
 
   // A new recording's folder (see the class comment); with fromList nothing is made.
@@ -90,6 +97,8 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   // The folder goes only when nothing recorded is in it.
   void DeleteFolderIfEmpty();
   Text1251 OrganName() const;
+  // The second probe's latest values for its pane: nothing without a live push.
+  std::optional<view::SecondReceptorValues> SecondValues() const;
 
   KCDMain& hub_;
   OperationDescription description_;
@@ -102,9 +111,10 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   std::unique_ptr<CtacmonDlgRecord> record_;
   std::unique_ptr<CtacmonDlgPushesList> pushes_;
   std::unique_ptr<CtacmonDlgInfo> card_;
+  std::unique_ptr<view::KCDSecondReceptorShow> second_;
   int PushCount() const { return pushes_ ? static_cast<int>(pushes_->Entries().size()) : 0; }
-  kit::WidgetPane recordPane_, pushesPane_, cardPane_;
-  kit::PaneNode nodes_[3];
+  kit::WidgetPane recordPane_, pushesPane_, cardPane_, secondPane_;
+  kit::PaneNode nodes_[4];
   ArrangeControls arrange_{*this};
   bool ready_ = false;
   bool closing_ = false;

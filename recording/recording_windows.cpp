@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/report.h"
 #include "platform/ui/automation.h"
+#include "recording/device_search_command.h"
 #include "recording/kcd_operation_window.h"
 #include "recording/operation_files.h"
 #include "records/kcd_operation_lists.h"
@@ -150,6 +151,7 @@ void InstallRecordingWindows() {
   SetHubWindowsFactory(&MakeRecordingWindows);
   RegisterOperationAutomation();
   RegisterOperationListsAutomation();
+  InstallDeviceSearchCommand();
 }
 
 void RegisterOperationAutomation() {

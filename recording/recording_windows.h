@@ -6,7 +6,8 @@ namespace recording {
 
 class KCDOperationWindow;
 
-// Installs the factory (before the hub is created) and the automation commands.
+// Installs the factory (before the hub is created), the automation commands and the device
+// search command of the operation window.
 void InstallRecordingWindows();
 
 // The operation window of the hub's windows (at most one), or null.

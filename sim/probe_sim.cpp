@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -33,6 +34,12 @@ std::string ToLower(std::string s) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   }
   return s;
+}
+
+bool IsDeviceId(const std::string& id) {
+  return id.size() == 12 && std::all_of(id.begin(), id.end(), [](char c) {
+           return std::isxdigit(static_cast<unsigned char>(c));
+         });
 }
 
 std::string SearchAddress(const std::string& id) {
@@ -120,8 +127,13 @@ void ProbeSim::HandleCommand(Port& p, const std::string& cmd, double now) {
     p.out.clear();
   } else if (cmd == "btsearch") {
     Event("btsearch");
-    std::string reply = "\r\nInquiry\r\n" + SearchAddress(o_.id) + " QRX tacprobe\r\nOK\r\n";
-    Queue(p, std::vector<uint8_t>(reply.begin(), reply.end()));
+    std::vector<std::string> lines = {"\r\nInquiry\r\n"};
+    for (const std::string& id :
+         o_.searchIds.empty() ? std::vector<std::string>{o_.id} : o_.searchIds)
+      lines.push_back(SearchAddress(id) + " QRX tacprobe\r\n");
+    lines.push_back("OK\r\n");
+    for (size_t i = 0; i < lines.size(); ++i)
+      p.answerDue.emplace_back(now + static_cast<double>(i) * o_.searchDelay, lines[i]);
   }
 }
 
@@ -207,6 +219,7 @@ void ProbeSim::Service(Port& p, double now) {
       if (p.state != Port::kIdle) p.state = Port::kIdle;
       p.out.clear();
       p.line.clear();
+      p.answerDue.clear();
     }
     p.readerWasPresent = false;
     return;
@@ -248,6 +261,12 @@ void ProbeSim::Service(Port& p, double now) {
       p.silentUntil = -1;
       p.state = Port::kIdle;
     }
+  }
+  // The search answer, line by line as each is due.
+  while (!p.answerDue.empty() && p.answerDue.front().first <= now) {
+    const std::string& line = p.answerDue.front().second;
+    Queue(p, std::vector<uint8_t>(line.begin(), line.end()));
+    p.answerDue.erase(p.answerDue.begin());
   }
   if (p.state == Port::kStreaming) StreamDue(p, now);
   Flush(p);
@@ -332,6 +351,9 @@ const char* ProbeUsage() {
          "  --rest N            rest value of sensor 1 (sensor s reads N+10*(s-1))\n"
          "  --seconds S         end after S seconds\n"
          "  --second-com M      a second probe (TC packets, direct) on port M\n"
+         "  --search-ids LIST   devices the adapter reports to btsearch, HEX12[,HEX12...]\n"
+         "                      (default: the probe's own --id)\n"
+         "  --search-delay S    seconds between the lines of the search answer (default 0)\n"
          "faults:\n"
          "  --stray N           a stray byte before every N-th packet\n"
          "  --corrupt P         flip a bit in each byte with probability P\n"
@@ -394,14 +416,32 @@ bool ParseProbeArgs(int argc, char** argv, ProbeOptions* o, double* runSeconds, 
       const char* v = value("12 hex digits");
       if (!v) return false;
       std::string id = v;
-      bool ok = id.size() == 12 && std::all_of(id.begin(), id.end(), [](char c) {
-                  return std::isxdigit(static_cast<unsigned char>(c));
-                });
-      if (!ok) {
+      if (!IsDeviceId(id)) {
         *error = "--id needs 12 hex digits";
         return false;
       }
       o->id = ToLower(id);
+    } else if (a == "--search-ids") {
+      const char* v = value("HEX12[,HEX12...]");
+      if (!v) return false;
+      o->searchIds.clear();
+      std::string list = v;
+      for (size_t at = 0; at <= list.size();) {
+        size_t end = list.find(',', at);
+        if (end == std::string::npos) end = list.size();
+        std::string id = list.substr(at, end - at);
+        if (!IsDeviceId(id)) {
+          *error = "--search-ids needs 12 hex digits per device";
+          return false;
+        }
+        o->searchIds.push_back(ToLower(id));
+        at = end + 1;
+      }
+    } else if (a == "--search-delay") {
+      if (!number(&o->searchDelay) || o->searchDelay < 0 || o->searchDelay > 60) {
+        if (error->empty()) *error = "--search-delay: 0..60";
+        return false;
+      }
     } else if (a == "--direct") {
       o->direct = true;
     } else if (a == "--rate") {

@@ -2,7 +2,9 @@
 //
 // Adapter mode: the adapter waits for text commands ("btcaa=<id>\r\n", "btdis\r\n",
 // "btsearch\r\n"); a connect command naming the probe's id is answered with "CONNECTION\r\n"
-// and the probe then streams packets until "btdis" or until the port is closed. Direct mode
+// and the probe then streams packets until "btdis" or until the port is closed. The search is
+// answered with "Inquiry", one line "xx:xx:xx:xx:xx:xx QRX tacprobe" per device in reach (the
+// probe itself, or the list given) and "OK", the lines optionally paced. Direct mode
 // (a probe on a fixed port, no adapter) and format 2 devices: they stream whenever the port is
 // open.
 // A second probe (TC packets only, always direct) can be put on another port.
@@ -50,6 +52,9 @@ struct ProbeOptions {
   double slowStart = 0;             // seconds before answering (adapter) or streaming (direct)
   int secondCom = 0;                // a second probe on this port (0: none)
   int markerEvery = 0;              // every n-th packet carries a marker word (timing probes)
+  // The devices the adapter reports to "btsearch" (12 hex digits each); empty: the probe alone.
+  std::vector<std::string> searchIds;
+  double searchDelay = 0;  // seconds between the lines of the search answer (an inquiry's pace)
   unsigned seed = 1;
 };
 
@@ -93,6 +98,7 @@ class ProbeSim {
     double silentUntil = -1;   // > now: silent; < 0 with silent_ true: until reconnection
     bool silent = false;
     double hungUntil = -1;
+    std::vector<std::pair<double, std::string>> answerDue;  // search answer lines and when
   };
 
   // Probes without an adapter in front (direct, second, and format 2 devices) stream as soon

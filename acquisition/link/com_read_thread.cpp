@@ -59,6 +59,9 @@ int CCOMReadThread::Run() {
       case kLinkMsgConnectRead:
         HandleConnectRead();
         break;
+      case kLinkMsgDeviceSearch:
+        HandleDeviceSearch();
+        break;
       default:
         break;
     }
@@ -85,6 +88,28 @@ void CCOMReadThread::HandleConnectRead() {
       r = -1;
     }
   } while (r == 0 && !quitting_.load());
+}
+
+void CCOMReadThread::RequestDeviceSearch(std::shared_ptr<DeviceSearchJob> job) {
+  {
+    std::lock_guard l(searchLock_);
+    searchJobs_.push_back(std::move(job));
+  }
+  PostThreadMessage(kLinkMsgDeviceSearch);
+}
+
+void CCOMReadThread::HandleDeviceSearch() {
+  std::shared_ptr<DeviceSearchJob> job;
+  {
+    std::lock_guard l(searchLock_);
+    if (searchJobs_.empty()) return;
+    job = std::move(searchJobs_.front());
+    searchJobs_.erase(searchJobs_.begin());
+  }
+  job->result = SearchDevices([this] { CloseLinkPorts(); },
+                              [this, &job] { return job->stop.load() || quitting_.load(); },
+                              job->limits, job->first, job->last);
+  job->done = true;
 }
 
 void CCOMReadThread::Pause(int ms) {

@@ -35,8 +35,10 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "acquisition/device_passport.h"
+#include "acquisition/link/device_search.h"
 #include "acquisition/push.h"
 #include "acquisition/wire_protocol.h"
 #include "platform/cp1251.h"
@@ -45,10 +47,11 @@
 #include "platform/thread.h"
 
 // Thread messages to the reading thread.
-inline constexpr uint32_t kLinkMsgQuit = WM_USER + 8;          // 1032, wParam: std::atomic<int>*
-inline constexpr uint32_t kLinkMsgConnectPoll = WM_USER + 9;   // 1033, debug-file mode
-inline constexpr uint32_t kLinkMsgDisconnect = WM_USER + 10;   // 1034
-inline constexpr uint32_t kLinkMsgConnectRead = WM_USER + 17;  // 1041
+inline constexpr uint32_t kLinkMsgQuit = WM_USER + 8;            // 1032, wParam: std::atomic<int>*
+inline constexpr uint32_t kLinkMsgConnectPoll = WM_USER + 9;     // 1033, debug-file mode
+inline constexpr uint32_t kLinkMsgDisconnect = WM_USER + 10;     // 1034
+inline constexpr uint32_t kLinkMsgConnectRead = WM_USER + 17;    // 1041
+inline constexpr uint32_t kLinkMsgDeviceSearch = WM_USER + 100;  // 1124, the queued search job
 // Window messages from the link: to the operation window ...
 inline constexpr uint32_t kLinkMsgNewImage = WM_USER + 13;   // 1037, an image is in the ring
 inline constexpr uint32_t kLinkMsgConnected = WM_USER + 14;  // 1038, connection established
@@ -153,6 +156,17 @@ void PutImage(ImageRing& ring, const PacketImage& image, int32_t index, const Pa
 // The oldest image with its index (and the latest second image), or false when empty.
 bool TakeImage(ImageRing& ring, PacketImage& image, int32_t& index, PacketImage* second = nullptr);
 
+// A device search run by the reading thread (device_search.h): set stop to end it early;
+// done is set once result is complete.
+struct DeviceSearchJob {
+  SearchLimits limits;
+  int first = 1;
+  int last = kSearchLastPort;
+  DeviceSearchResult result;
+  std::atomic<bool> stop{false};
+  std::atomic<bool> done{false};
+};
+
 enum class LinkTimerMode { kNone, kAveraging, kPoll };
 
 class CCOMReadThread : public WorkerThread {
@@ -169,6 +183,10 @@ class CCOMReadThread : public WorkerThread {
   bool StopRequested() const { return stopRequested_.load(); }
   // The reading thread's delivery counter (the index of the next image) back to 0.
   void ResetDeliveryCounter() { imageCounter_ = 0; }
+  // Queues a device search behind whatever the thread is doing: after a stop request the
+  // connection ends first, so the search never meets the link on a port. It closes the link's
+  // ports and tells the hub before and after. A thread that quits first leaves job not done.
+  void RequestDeviceSearch(std::shared_ptr<DeviceSearchJob> job);
 
   // The link timer, driven by the owner: call as often as convenient (at least every few ms
   // around the period); runs the averaging or poll procedure when due and returns the
@@ -236,6 +254,7 @@ class CCOMReadThread : public WorkerThread {
   void OnPollTimer();
   bool OwnerHasView();
   void HandleConnectRead();
+  void HandleDeviceSearch();
 
   LinkHost& host_;
   LinkOwner owner_;
@@ -263,6 +282,9 @@ class CCOMReadThread : public WorkerThread {
 
   std::mutex timerLock_;  // guards timer_
   Timer timer_;
+
+  std::mutex searchLock_;  // guards searchJobs_ (innermost, held only to move a job)
+  std::vector<std::shared_ptr<DeviceSearchJob>> searchJobs_;
 
   ImageRing ring_;
   int pollFill_ = 0;  // bytes of a 52-byte block gathered by the port-mode poll timer

@@ -99,6 +99,35 @@ TEST(ProbeSim, SearchListsTheDeviceEndedByOk) {
   EXPECT_EQ(got.find("OK"), got.size() - 4) << "no early end of the answer";
 }
 
+TEST(ProbeSim, SearchListsSeveralDevicesPacedLineByLine) {
+  ScratchRoots roots;
+  char arg0[] = "tacprobe", a1[] = "--com", a2[] = "8", a3[] = "--search-ids",
+       a4[] = "0A0B0C0D0E0F,a1a2a3a4a5a6", a5[] = "--search-delay", a6[] = "0.3";
+  char* argv[] = {arg0, a1, a2, a3, a4, a5, a6};
+  sim::ProbeOptions o;
+  double seconds = 0;
+  bool help = false;
+  std::string error;
+  ASSERT_TRUE(sim::ParseProbeArgs(7, argv, &o, &seconds, &help, &error)) << error;
+  EXPECT_EQ(o.searchIds, (std::vector<std::string>{"0a0b0c0d0e0f", "a1a2a3a4a5a6"}));
+  RunningProbe probe(o);
+  auto port = OpenCom(8);
+  ASSERT_TRUE(port);
+  port->WriteText("btsearch\r\n", 1000);
+  // Four lines 0.3 s apart: the inquiry at once, each device later, "OK" last.
+  const std::string early = ReadFor(*port, 150);
+  EXPECT_EQ(early, "\r\nInquiry\r\n");
+  const std::string rest = ReadFor(*port, 1200);
+  EXPECT_EQ(rest,
+            "0a:0b:0c:0d:0e:0f QRX tacprobe\r\n"
+            "a1:a2:a3:a4:a5:a6 QRX tacprobe\r\n"
+            "OK\r\n");
+
+  char b3[] = "--search-ids", b4[] = "0a0b0c0d0e0f,xyz";
+  char* bad[] = {arg0, a1, a2, b3, b4};
+  EXPECT_FALSE(sim::ParseProbeArgs(5, bad, &o, &seconds, &help, &error));
+}
+
 TEST(ProbeSim, DirectProbeStreamsWhileThePortIsOpenAndLinkGoesAtTheEnd) {
   ScratchRoots roots;
   std::filesystem::path link = roots.ports() / "COM9";

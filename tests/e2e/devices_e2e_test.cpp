@@ -1,0 +1,225 @@
+// The probes around the operation window with the real program: the device search over
+// simulated adapters (and a port that streams without end) connecting to the device chosen,
+// and the second receptor pane fed by a second probe, each tacprobe on a pseudo-terminal.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+
+#include "acquisition/device_passport.h"
+#include "acquisition/push.h"
+#include "e2e/tacmon_run.h"
+#include "platform/cp1251.h"
+#include "platform/paths.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::ReadFile;
+using e2e::RunResult;
+using e2e::TacmonRun;
+
+constexpr const char* kProbeId = "0a1b2c3d4e5f";
+
+class Devices : public TacmonRun {
+ protected:
+  void SetUp() override {
+    TacmonRun::SetUp();
+    setenv("TACMON_ROOT", Root().c_str(), 1);
+    setenv("TACMON_DATA", Data().c_str(), 1);
+    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
+    winpath::ReloadRoots();
+    fs::create_directories(dir_ / "ports");
+    fs::create_directories(Root() / "pars");
+    fs::create_directories(Root() / "DVP");
+    DevicePassport p;
+    p.deviceNumber = 5;
+    ParseDeviceId(kProbeId, p.deviceId);
+    p.format = 1;
+    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
+  }
+  void TearDown() override {
+    for (pid_t pid : probes_) {
+      kill(pid, SIGTERM);
+      int status = 0;
+      waitpid(pid, &status, 0);
+    }
+    TacmonRun::TearDown();
+  }
+
+  void WriteSettings(bool autoconnect, bool connect2, bool secondWindow) {
+    const std::pair<const char*, std::string> values[] = {
+        {"l DtShowVideo", "0.05"},
+        {"d NumCOMPort", "3"},
+        {"d NumCOMPort2", "4"},
+        {"d NumDevice", "5"},
+        {"d NumDevice2", "7"},
+        {"d set_use_MechDisplay", "0"},
+        {"d set_disp_autoconnect", "0"},
+        {"d set_autoconnect", autoconnect ? "1" : "0"},
+        {"d set_connect2", connect2 ? "1" : "0"},
+        {"d set_use_file_instead_COM_port", "0"},
+        {"d SetAutoRecord", "0"},
+        {"d set_output_all_data_into_text_file", "0"},
+        {"d set_use_second_receptor_window", secondWindow ? "1" : "0"},
+        {"d receptor_data_format", "1"},
+        {"l SensibilityReceptorV", "1"},
+        {"l SensibilitySecondReceptorV", "1"},
+        {"d set_use_recognition_library", "0"},
+    };
+    std::string out;
+    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
+    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << out;
+  }
+
+  // A tacprobe program on COM<com> with the arguments given (at rest, no noise, quiet).
+  void StartProbe(int com, std::vector<std::string> more) {
+    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
+    std::vector<std::string> args = {exe, "--com",    std::to_string(com), "--noise",
+                                     "0", "--script", "rest:600",          "--quiet"};
+    args.insert(args.end(), more.begin(), more.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+    probes_.push_back(pid);
+    const fs::path link = dir_ / "ports" / ("COM" + std::to_string(com));
+    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+  }
+
+  std::string Log() const { return Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log")); }
+  std::string Snapshot(const std::string& name) const {
+    // $TACMON_SNAPSHOT_DIR keeps the pictures for a person to see.
+    const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
+    return ((keep && *keep ? fs::path(keep) : dir_) / name).string();
+  }
+  // The texts of the message boxes in a dump, in order, with their answers.
+  static std::vector<std::pair<std::string, std::string>> Boxes(const std::string& json) {
+    std::vector<std::pair<std::string, std::string>> out;
+    static const std::regex kBox(
+        R"re(\{"caption":"(?:[^"\\]|\\.)*","text":"((?:[^"\\]|\\.)*)","answer":"(\w*)"\})re");
+    for (std::sregex_iterator it(json.begin(), json.end(), kBox), e; it != e; ++it)
+      out.emplace_back(e2e::Unescape((*it)[1]), (*it)[2]);
+    return out;
+  }
+
+  std::vector<pid_t> probes_;
+};
+
+TEST_F(Devices, SearchListsTheSimulatedProbesAndConnectsToTheChosenOne) {
+  // COM3: an adapter that sees a probe unknown to the registry (and one more device); COM4: a
+  // probe without an adapter that streams as long as the port is open; COM6: an adapter that
+  // sees the registry's probe 5.
+  StartProbe(3, {"--format", "1", "--id", "a1a2a3a4a5a6", "--search-ids",
+                 "a1a2a3a4a5a6,b1b2b3b4b5b6", "--search-delay", "0.25"});
+  StartProbe(4, {"--format", "1", "--direct"});
+  StartProbe(6, {"--format", "1", "--id", kProbeId});
+  WriteSettings(true, false, false);
+  const std::string report = Snapshot("device-search.png");
+  const auto started = std::chrono::steady_clock::now();
+  RunResult r =
+      Run("click 1000\ntext 1001 Поиск\nclick 1\nwait 300\nactivate 143\n"
+          "menu 32865\nwait 300\nsnapshot " +
+          report +
+          "\nanswer Yes\nwait 3000\nactivate 143\ndump connected.json\n"
+          "activate 144\nclick 1013\nwait 500\nactivate 143\nclick 1\nwait 200\nclick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  EXPECT_TRUE(fs::exists(report));
+
+  const std::string json = ReadFile(dir_ / "connected.json");
+  const auto boxes = Boxes(json);
+  ASSERT_EQ(boxes.size(), 1u) << json;
+  const std::string& text = boxes[0].first;
+  EXPECT_EQ(boxes[0].second, "Yes");
+  EXPECT_NE(text.find("COM3:\n\r\nInquiry\r\na1:a2:a3:a4:a5:a6 QRX tacprobe\r\n"
+                      "b1:b2:b3:b4:b5:b6 QRX tacprobe\r\nOK\nCOM4:"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("COM4:\n(порт передает данные без остановки, опрос прерван)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("COM6:\n\r\nInquiry\r\n0a:1b:2c:3d:4e:5f QRX tacprobe\r\nOK"),
+            std::string::npos);
+  EXPECT_NE(text.find("\nРезультаты записаны в файл C:\\Tacmon\\DVP\\search_devices.txt"
+                      "\nСоединиться с устройством с номером a1:a2:a3:a4:a5:a6?"),
+            std::string::npos)
+      << text;
+  // The whole run, the search with its streaming port included, ends well within its bounds.
+  EXPECT_LT(seconds, 30.0);
+
+  // Yes: autoconnect tried only the device chosen, through the adapter on COM3.
+  const std::string log = Log();
+  EXPECT_NE(
+      log.find("Механорецептор: соединение установлено на порт COM3 (device id=a1a2a3a4a5a6)"),
+      std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("device id=0a1b2c3d4e5f"), std::string::npos) << log;
+  EXPECT_NE(log.find("Поиск устройств: COM4 передает данные без остановки"), std::string::npos);
+  const auto view = e2e::Controls(json, "CtacmonDlgRecord");
+  EXPECT_TRUE(view.at(1013).visible) << "connected: Disconnect is shown";
+  // The passport files stay as they were; the search file holds the raw answers.
+  std::vector<std::string> dvp;
+  for (const auto& e : fs::directory_iterator(Root() / "DVP"))
+    if (e.path().extension() == ".dvp") dvp.push_back(e.path().filename().string());
+  EXPECT_EQ(dvp, std::vector<std::string>{"probe5.dvp"});
+  const std::string file = ReadFile(Root() / "DVP" / "search_devices.txt");
+  EXPECT_EQ(file.find("\r\nInquiry\r\na1:a2:a3:a4:a5:a6 QRX tacprobe\r\n"), 0u) << file.size();
+}
+
+TEST_F(Devices, SecondReceptorPaneFollowsTheSecondProbe) {
+  // Probe 5 behind its adapter on COM3, probe 7 streaming on COM4: two tacprobe programs.
+  DevicePassport second;
+  second.deviceNumber = 7;
+  ParseDeviceId("070707070707", second.deviceId);
+  second.format = 1;
+  for (int i = 0; i < kSensorCount; ++i) {
+    // Sensor i reads 1000 + 10 i at rest: 1000 i after slope and shift, 8 i on the scale.
+    second.slopes[i] = 100;
+    second.shifts[i] = -100000;
+  }
+  ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe7.dvp", second), 0);
+  StartProbe(3, {"--format", "1", "--id", kProbeId});
+  StartProbe(4, {"--format", "1", "--direct", "--rest", "1000"});
+  WriteSettings(false, true, true);
+  const std::string window = Snapshot("second-receptor.png");
+  RunResult r =
+      Run("click 1000\ntext 1001 Двое\nclick 1\nwait 300\nactivate 143\n"
+          "dump-second-receptor before.txt\n"
+          "activate 144\nclick 1012\nwait 3000\nactivate 143\nsnapshot " +
+          window +
+          "\ndump-second-receptor after.txt\ndump window.json\n"
+          "activate 144\nclick 1013\nwait 500\nactivate 143\nclick 1\nwait 200\nclick 1\n");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::exists(window));
+  const std::string log = Log();
+  EXPECT_NE(log.find("Механорецептор #2: соединение установлено на порт COM4"), std::string::npos)
+      << log;
+
+  // Before the first connection every cell shows colour 0; then the second probe's values
+  // through probe 7's passport.
+  EXPECT_EQ(ReadFile(dir_ / "before.txt"), "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
+  DevicePassport read;
+  ASSERT_EQ(ReadDvp(read, "c:\\Tacmon\\DVP\\probe7.dvp"), 0);
+  SetReceptorDataFormat(1);
+  SetReceptorSensitivity(1, 1.0);
+  std::string expected;
+  for (int i = 0; i < kSensorCount; ++i)
+    expected += (i ? " " : "") +
+                std::to_string(static_cast<int>(DisplayValue(read, i, 1000 + 10 * i, 1) + 0.5));
+  EXPECT_EQ(ReadFile(dir_ / "after.txt"), expected + "\n");
+  EXPECT_NE(expected, "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
+  // The pane is the window's fourth, below the patient card.
+  EXPECT_NE(ReadFile(dir_ / "window.json").find("\"class\":\"KCDSecondReceptorShow\""),
+            std::string::npos);
+}
+
+}  // namespace
