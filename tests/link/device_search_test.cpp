@@ -217,9 +217,15 @@ TEST(DeviceSearch, EachPortIsBoundedInBytesTimeRoundsAndByAStop) {
     EXPECT_EQ(s.end, c.end);
     EXPECT_GE(s.seconds, c.minSeconds);
     EXPECT_LE(s.seconds, c.maxSeconds);
-    if (c.port == 10) EXPECT_EQ(s.answer.size(), 4096u);
-    if (c.port == 11) EXPECT_LT(s.answer.size(), 4096u);
-    if (c.port == 12) EXPECT_EQ(s.code, kSerialCannotOpen);
+    if (c.port == 10) {
+      EXPECT_EQ(s.answer.size(), 4096u);
+    }
+    if (c.port == 11) {
+      EXPECT_LT(s.answer.size(), 4096u);
+    }
+    if (c.port == 12) {
+      EXPECT_EQ(s.code, kSerialCannotOpen);
+    }
   }
   // A port cut off is open again afterwards (the search closed it).
   EXPECT_TRUE(CanOpenPort(10));
