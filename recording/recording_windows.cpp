@@ -8,6 +8,7 @@
 #include "app/main/kcd_main.h"
 #include "platform/ui/automation.h"
 #include "recording/kcd_operation_window.h"
+#include "tester/kcd_pasports.h"
 
 namespace recording {
 namespace {
@@ -41,6 +42,8 @@ class RecordingHubWindows : public HubWindows {
     OpenLocalOperationWindow(hub, row);
     return window_ ? window_->SaveToDatabase() : -1;
   }
+
+  void OpenPassports(KCDMain& hub) override { tester::OpenPassportsDialog(hub); }
 
   bool HasOperationWindow() const override { return window_ != nullptr; }
   void DeleteOperationWindow() override {
