@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/paths.h"
 #include "platform/report.h"
 #include "platform/sync.h"
 
@@ -160,6 +161,7 @@ bool PassportFromPoints(PassportRegistry& registry, TimedMutex* lock, const FitR
   }
   DevicePassport made;
   if (!MakePassportFromPoints(base, request, made, message)) return false;
+  fsw::MakeDirectories(winpath::FolderPart(fileName));
   if (WriteDvp(fileName, made) != 0) {
     if (message) *message = "Не удалось записать файл "_cp + Text1251(fileName);
     return false;

@@ -39,6 +39,8 @@ class TimedMutex;
 namespace tester {
 
 inline constexpr double kFitScale = 255.0 / 32000.0;  // c of both fits
+// The automatic passport after "W".
+inline constexpr const char* kAutoPassportFile = "c:\\Tacmon\\DVP\\tmp\\tmp_saved.dvp";
 
 struct CalibrationPoint {
   std::array<int32_t, kSensorCount> raw{};  // raw value per sensor
@@ -81,8 +83,9 @@ struct FitRequest {
 bool MakePassportFromPoints(const DevicePassport& base, const FitRequest& request,
                             DevicePassport& out, Text1251* message);
 // The whole operation: a copy of the registry's current passport fitted, written to fileName
-// with WriteDvp, and made current (under lock when given). False with a message when refused
-// or when the file cannot be written (the current passport is then left as it was).
+// with WriteDvp (its folder made when missing), and made current (under lock when given). False
+// with a message when refused or when the file cannot be written (the current passport is then left
+// as it was).
 bool PassportFromPoints(PassportRegistry& registry, TimedMutex* lock, const FitRequest& request,
                         std::string_view fileName, Text1251* message);
 

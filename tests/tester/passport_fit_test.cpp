@@ -165,8 +165,7 @@ TEST(ZeroLevels, OfAZeroCorrectedPassportAreTheRestingRawValues) {
 }
 
 TEST(PassportFromPointsTest, WritesTheFileAndMakesItCurrent) {
-  ScratchRoots roots;
-  std::filesystem::create_directories(roots.data() / "DVP" / "tmp");
+  ScratchRoots roots;  // without the folder "DVP\tmp": it is made
   PassportRegistry r;
   r.current.deviceNumber = 5;
   r.current.rangeHi[0] = 1000;
@@ -174,14 +173,13 @@ TEST(PassportFromPointsTest, WritesTheFileAndMakesItCurrent) {
   tester::FitRequest req;
   req.points = {Point(0, 255), Point(32000, 0)};
   Text1251 message;
-  ASSERT_TRUE(
-      tester::PassportFromPoints(r, &lock, req, "c:\\Tacmon\\DVP\\tmp\\tmp_saved.dvp", &message))
+  ASSERT_TRUE(tester::PassportFromPoints(r, &lock, req, tester::kAutoPassportFile, &message))
       << message;
   EXPECT_EQ(r.current.deviceNumber, 5);
   EXPECT_EQ(r.current.rangeHi[0], 32000);
   EXPECT_NEAR(r.current.slopes[0], 1.0, 1e-12);
   DevicePassport onFile;
-  ASSERT_EQ(ReadDvp(onFile, "c:\\Tacmon\\DVP\\tmp\\tmp_saved.dvp"), 0);
+  ASSERT_EQ(ReadDvp(onFile, tester::kAutoPassportFile), 0);
   EXPECT_EQ(onFile.deviceNumber, 5);
   EXPECT_EQ(onFile.slopes[0], 1.0);
 

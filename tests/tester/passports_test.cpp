@@ -451,6 +451,27 @@ TEST_F(PassportsEditorTest, ExitWritesChangedCheckMarksOnly) {
   EXPECT_EQ(again.passports[1].useForAutoconnect, 1);
 }
 
+TEST_F(PassportsEditorTest, ChannelCountsOutsideTheArraysAreBounded) {
+  for (int channels : {1000, -5}) {
+    SCOPED_TRACE(channels);
+    registry_.passports.assign(1, DevicePassport{});
+    DevicePassport& p = registry_.passports[0];
+    p.deviceNumber = 4;
+    p.numChannels = channels;
+    p.slopes.fill(2.0);
+    p.fileName = Win("wide.dvp");
+    PassportsEditor e = Editor();
+    e.Edit(0);
+    ASSERT_EQ(e.View(), 1);
+    EXPECT_EQ(e.Fields().health.size(), channels > 0 ? 128u : 0u);
+    e.Slopes()[127] = 3.0;
+    answer_ = true;
+    ASSERT_TRUE(e.AddUpdate(e.Fields()));
+    EXPECT_EQ(registry_.passports[0].slopes[127], channels > 0 ? 3.0 : 2.0);
+    EXPECT_TRUE(fs::exists(Dvp("wide.dvp")));
+  }
+}
+
 TEST_F(PassportsEditorTest, ARegistryHeldByAnotherThreadIsNotChanged) {
   OnFile(3, "a.dvp");
   Load();
