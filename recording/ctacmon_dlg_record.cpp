@@ -16,6 +16,7 @@
 #include "platform/ui/resources.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
+#include "tester/protocol_print.h"
 #include "view/ui_map_canvas.h"
 
 namespace recording {
@@ -55,8 +56,12 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
   OnCommand(1012, [this] { Connect(); });
   OnCommand(1013, [this] { Disconnect(); });
   OnCommand(1017, [this] { ZeroRequest(); });
+  // Test protocols: one printed page with the sensor map as on screen.
   for (int id : {1014, 1015, 1016}) {
-    OnCommand(id, [] { AddLogMessage("Протоколы проверки пока не встроены в программу"_cp); });
+    OnCommand(id, [this, kind = id - 1014] {
+      const DevicePassport p = host_.currentPassport ? host_.currentPassport() : DevicePassport{};
+      tester::PrintRecordingProtocol(this, kind, p, buffer_.Image());
+    });
   }
 }
 

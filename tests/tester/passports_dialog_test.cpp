@@ -3,14 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
+#include <QPainter>
 #include <QTimer>
 #include <QTreeWidget>
+#include <cstdlib>
 #include <filesystem>
 
+#include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/ui/dialog.h"
 #include "support/scratch_roots.h"
 #include "tester/kcd_pasports.h"
+#include "tester/protocol_print.h"
+#include "tester/test_report.h"
 #include "tests/ui/ui_env.h"
 
 namespace {
@@ -132,6 +137,71 @@ TEST(PassportsDialog, CloseBoxStoresNoCheckMarks) {
   });
   EXPECT_FALSE(fs::exists(roots.data() / "DVP" / "pasp3Add.bin"));
   EXPECT_EQ(registry.passports[0].useForAutoconnect, 1);
+}
+
+// A graph-like picture: axes, a line and points.
+QImage Graph() {
+  QImage img(400, 300, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  QPainter p(&img);
+  p.setPen(QPen(Qt::black, 1));
+  p.drawLine(30, 270, 390, 270);
+  p.drawLine(30, 270, 30, 10);
+  p.setPen(QPen(QColor(0, 0, 255), 3));
+  p.drawLine(30, 270, 380, 30);
+  p.setBrush(QColor(255, 0, 255));
+  for (int k = 1; k < 6; ++k) p.drawEllipse(QPoint(30 + 70 * k, 270 - 48 * k), 4, 4);
+  return img;
+}
+
+TEST(Protocols, GraphPicturesAsBmpAndPng) {
+  ScratchRoots roots;
+  const Text1251 folder = tester::MakeReportFolder(FrameTime::Now());
+  ASSERT_TRUE(tester::SaveGraphPicture(folder, "sensor7", Graph()));
+  const fs::path dir = winpath::Resolve(folder);
+  const std::string bmp = ReadBytes(dir / "sensor7.bmp");
+  ASSERT_GT(bmp.size(), 54u);
+  EXPECT_EQ(bmp.substr(0, 2), "BM");
+  QImage png(QString::fromStdString((dir / "sensor7.png").string()));
+  ASSERT_FALSE(png.isNull());
+  EXPECT_EQ(png.size(), QSize(400, 300));
+  EXPECT_EQ(png.pixelColor(0, 0), QColor(Qt::white));
+  // A folder that cannot be written is skipped (no crash, false).
+  EXPECT_FALSE(tester::SaveGraphPicture("C:\\Tacmon\\no\\such", "pic", Graph()));
+}
+
+// Prints a page into a PDF file; renders it with pdftoppm (when present) beside the snapshots.
+void PrintToPdf(const tester::ProtocolPage& page, const char* name) {
+  const fs::path pdf = fs::path(TACMON_PASSPORTS_SNAPSHOTS) / (std::string(name) + ".pdf");
+  fs::create_directories(pdf.parent_path());
+  fs::remove(pdf);
+  setenv("TACMON_PRINT_PDF", pdf.c_str(), 1);
+  EXPECT_EQ(tester::PrintProtocolPage(nullptr, page, tester::kTestProtocolTexts), 1);
+  unsetenv("TACMON_PRINT_PDF");
+  const std::string bytes = ReadBytes(pdf);
+  ASSERT_EQ(bytes.substr(0, 5), "%PDF-");
+  // One page.
+  size_t pages = 0;
+  for (size_t at = bytes.find("/Type /Page\n"); at != std::string::npos;
+       at = bytes.find("/Type /Page\n", at + 1))
+    ++pages;
+  EXPECT_EQ(pages, 1u);
+  const std::string cmd = "command -v pdftoppm >/dev/null && pdftoppm -r 60 -png -singlefile " +
+                          pdf.string() + " " + (pdf.parent_path() / name).string();
+  (void)std::system(cmd.c_str());
+}
+
+TEST(Protocols, OnePageProtocolPrintsToPdf) {
+  tester::ProtocolPage page;
+  page.docName = "Knee";
+  page.title =
+      "Протокол проверки чувствительности и отклонения крутизны характеристик \n"
+      "датчиков давления между собой в Зонде D=20 мм."_cp;
+  page.pictures = {Graph()};
+  const tester::FitErrors e{1.5, 4.2, 0.75, 2.0};
+  for (const auto& piece : {tester::ManometerHead(20, 1.25, 7), tester::ManometerAll(e, false)})
+    for (const Text1251& line : piece.lines) page.lines.push_back(line);
+  PrintToPdf(page, "protocol");
 }
 
 }  // namespace
