@@ -307,4 +307,53 @@ TEST_F(Passports, DraftsFromAPushRecordedOnTheSimulatedProbe) {
   EXPECT_EQ(ReadFile(Dvp("second.MinMax")), minMax);
 }
 
+// The recording view's three protocols ("/p" shows their buttons) print one page each, here
+// into a PDF file, and leave their dated folders; the probe streams so the map shows pressure.
+TEST_F(Passports, RecordingViewProtocolsPrintOnePage) {
+  DevicePassport probe;
+  probe.deviceNumber = 5;
+  ParseDeviceId("0a1b2c3d4e5f", probe.deviceId);
+  probe.format = 1;
+  probe.diameter = 12.5;
+  ASSERT_EQ(WriteDvp(Win("probe5.dvp"), probe), 0);
+  fs::create_directories(Root() / "pars");
+  std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary)
+      << "d NumCOMPort\r\n3\r\nd NumDevice\r\n5\r\nd set_autoconnect\r\n0\r\n"
+         "d set_use_MechDisplay\r\n0\r\nd SetAutoRecord\r\n0\r\nd receptor_data_format\r\n1\r\n";
+  StartProbe("rest:1,press:0.5:0.8,hold:30");
+  const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
+  const fs::path pictures = keep && *keep ? fs::path(keep) : dir_;
+  for (int kind : {0, 2}) {
+    SCOPED_TRACE(kind);
+    const fs::path pdf = pictures / ("recording_protocol" + std::to_string(kind) + ".pdf");
+    fs::remove(pdf);
+    setenv("TACMON_PRINT_PDF", pdf.c_str(), 1);
+    RunOk(
+        "click 1000\ntext 1001 Петров\nclick 1\nwait 300\nactivate 144\nclick 1012\n"
+        "wait 2500\nclick " +
+        std::to_string(1014 + kind) +
+        "\nwait 300\nactivate 144\nclick 1013\nwait 300\nactivate 143\nclose\nwait 200\n"
+        "click 1\n");
+    unsetenv("TACMON_PRINT_PDF");
+    const std::string bytes = ReadFile(pdf);
+    ASSERT_EQ(bytes.substr(0, 5), "%PDF-");
+    size_t pages = 0;
+    for (size_t at = bytes.find("/Type /Page\n"); at != std::string::npos;
+         at = bytes.find("/Type /Page\n", at + 1))
+      ++pages;
+    EXPECT_EQ(pages, 1u);
+    const std::string cmd = "command -v pdftoppm >/dev/null && pdftoppm -r 60 -png -singlefile " +
+                            pdf.string() + " " + (pictures / pdf.stem()).string();
+    (void)std::system(cmd.c_str());
+  }
+  int plain = 0, second = 0;
+  for (const auto& e : fs::directory_iterator(Root() / "Logs")) {
+    const std::string name = e.path().filename().string();
+    plain += std::regex_match(name, std::regex(R"(Tacmon-\d+-\d+-\d{4}--\d+-\d+-\d+)"));
+    second += std::regex_match(name, std::regex(R"(Tacmon2-\d+-\d+-\d{4}--\d+-\d+-\d+)"));
+  }
+  EXPECT_EQ(plain, 1);
+  EXPECT_EQ(second, 1);
+}
+
 }  // namespace
