@@ -22,6 +22,8 @@ if(TACMON_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/kcd_pasports.h
     ${CMAKE_CURRENT_LIST_DIR}/protocol_print.cpp
     ${CMAKE_CURRENT_LIST_DIR}/protocol_print.h
+    ${CMAKE_CURRENT_LIST_DIR}/report_writer.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/report_writer.h
   )
   target_link_libraries(tacmon_passports PUBLIC tacmon_passports_core tacmon_hub tacmon_kit
                                                 tacmon_ui Qt6::Widgets Qt6::PrintSupport)

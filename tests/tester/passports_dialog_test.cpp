@@ -15,6 +15,7 @@
 #include "support/scratch_roots.h"
 #include "tester/kcd_pasports.h"
 #include "tester/protocol_print.h"
+#include "tester/report_writer.h"
 #include "tester/test_report.h"
 #include "tests/ui/ui_env.h"
 
@@ -202,6 +203,77 @@ TEST(Protocols, OnePageProtocolPrintsToPdf) {
   for (const auto& piece : {tester::ManometerHead(20, 1.25, 7), tester::ManometerAll(e, false)})
     for (const Text1251& line : piece.lines) page.lines.push_back(line);
   PrintToPdf(page, "protocol");
+}
+
+// A manometer report whose printer dialog was cancelled: both logs, the 20 pictures, the lines.
+TEST(Protocols, ManometerReportLeavesLogsAndPictures) {
+  ScratchRoots roots;
+  tester::TestReportInput in;
+  in.mode = tester::TestMode::kManometer;
+  in.start.day = 8;
+  in.start.month = 3;
+  in.start.year = 2026;
+  in.start.hour = 9;
+  in.start.minute = 5;
+  in.start.second = 3;
+  in.points = 21;
+  in.coefficient = 1.25;
+  in.deviceNumber = 7;
+  std::vector<int> drawn;
+  std::vector<Text1251> messages;
+  size_t printedLines = 0;
+  tester::TestReportHooks hooks;
+  hooks.graph = [&](int sensor) {
+    drawn.push_back(sensor);
+    return tester::GraphResults{{1.5, 4.0 + sensor, 0.5, 2.0}, Graph()};
+  };
+  hooks.print = [&](const std::vector<Text1251>& lines) { printedLines = lines.size(); };
+  hooks.message = [&](const Text1251& text) { messages.push_back(text); };
+  const tester::TestReportResult r = tester::WriteTestReport(in, hooks);
+  EXPECT_EQ(r.folder, "C:\\Tacmon\\Logs\\8-3-2026--9-5-3");
+  EXPECT_EQ(drawn.size(), 40u);  // all sensors and 19 single ones, in both passes
+  EXPECT_EQ(drawn[0], -1);
+  EXPECT_EQ(drawn[19], 19);
+
+  const fs::path dir = roots.data() / "Logs" / "8-3-2026--9-5-3";
+  int pictures = 0;
+  for (const auto& e : fs::directory_iterator(dir)) pictures += e.path().extension() == ".bmp";
+  EXPECT_EQ(pictures, 20);
+  EXPECT_TRUE(fs::exists(dir / "total.png"));
+  EXPECT_TRUE(fs::exists(dir / "sensor19.bmp"));
+
+  const std::string common = Cp1251ToUtf8(ReadBytes(roots.data() / "Logs" / "log.txt"));
+  const std::string own = Cp1251ToUtf8(ReadBytes(dir / "log.txt"));
+  const std::string head =
+      "--------------------------------------------------------------------------------\r\n"
+      "Дата: 08.03.2026; Время: 9.05\r\n"
+      "Результаты тестирования механорецептора с помощью манометра.\r\n";
+  EXPECT_EQ(common.rfind(head, 0), 0u);
+  EXPECT_EQ(own.rfind(head + "Использовано 21 измерение.\r\n", 0), 0u) << own;
+  EXPECT_NE(common.find("Изображения скопированы в папку C:\\Tacmon\\Logs\\8-3-2026--9-5-3\r\n"),
+            std::string::npos);
+  auto count = [](const std::string& text, const std::string& piece) {
+    size_t n = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count(own, "Откл.силы на сен. #"), 19u);
+  EXPECT_EQ(count(own, "по всем сенсорам"), 1u);
+  EXPECT_NE(own.find("Откл.силы на сен. #19:  Ср.ошибка=1.5%,  Макс.ошибка= 23% от разброса"),
+            std::string::npos);
+  // The protocol was printed after the common log with its lines: date, 3 counts, 3 for all
+  // sensors, 19 single ones.
+  EXPECT_EQ(printedLines, 26u);
+  EXPECT_EQ(r.lines.size(), 51u);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0],
+            "Результаты измерения выведены:\n в конец файла C:\\Tacmon\\Logs\\log.txt\n"
+            " в папку C:\\Tacmon\\Logs\\8-3-2026--9-5-3"_cp);
+
+  // A second report in the same second: a folder of its own, the common log appended.
+  const tester::TestReportResult again = tester::WriteTestReport(in, hooks);
+  EXPECT_EQ(again.folder, "C:\\Tacmon\\Logs\\8-3-2026--9-5-3_2");
+  EXPECT_EQ(count(Cp1251ToUtf8(ReadBytes(roots.data() / "Logs" / "log.txt")), head), 2u);
 }
 
 }  // namespace
