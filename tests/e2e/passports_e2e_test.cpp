@@ -180,14 +180,14 @@ TEST_F(Passports, CreatedEditedCheckedAndUncheckedInTheDialog) {
   // last row as template; 5 gets another health string and reference shift (text rewritten),
   // 3 another reference slope with the text file kept; 70 and 5 are unchecked.
   RunOk("click 1010\nwait 100\n" + snapshot("passports_start.png") +
-        "click 1000\ntext 1003 3\ntext 1001 0a1b2c3d4e53\nclick 1007\n"
-        "click 1000\ntext 1003 5\ntext 1001 0a1b2c3d4e55\nclick 1007\n"
+        "click 1000\ntext 1003 3\ntext 1001 0a1b2c3d4e53\nclick 1007\nwait 100\n"
+        "click 1000\ntext 1003 5\ntext 1001 0a1b2c3d4e55\nclick 1007\nwait 100\n"
         "click 1000\ntext 1003 7\ntext 1001 0a1b2c3d4e57\nwait 100\n" +
         snapshot("passports_new.png") +
         "click 1007\nwait 100\n"
         "select 1004 3\nclick 1006\ntext 1002 XXXXXXXXXXXXXXXX---\ntext 1011 12.5\nclick 1007\n"
-        "answer Yes\n"
-        "select 1004 2\nclick 1006\ntext 1010 2.999999\nclick 1007\nanswer No\n"
+        "answer Yes\nwait 200\n"
+        "select 1004 2\nclick 1006\ntext 1010 2.999999\nclick 1007\nanswer No\nwait 200\n"
         "check-row 1004 0 0\ncheck-row 1004 3 0\nwait 100\n" +
         snapshot("passports_marks.png") +
         "dump dlg.json\n"
