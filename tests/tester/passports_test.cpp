@@ -113,6 +113,12 @@ TEST(EditDoubleLinesTest, LinesInTheShortNumberForm) {
   EXPECT_EQ(v, 3.0);
 }
 
+std::string Crlf(const std::string& text) {
+  std::string s;
+  for (char ch : text) s += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+  return s;
+}
+
 // ---- drafts ------------------------------------------------------------------------------------
 
 std::vector<SensorFrame> Frames(const std::vector<std::array<int32_t, kSensorCount>>& values) {
@@ -215,11 +221,7 @@ TEST_F(PassportFiles, SecondDraftWritesMinMaxAndPassport) {
 TEST_F(PassportFiles, FirstDraftWithoutAPushKeepsDefaults) {
   ASSERT_EQ(tester::WriteDraftPassport(Win("one.dvp"), false), 0);
   const DevicePassport defaults;
-  EXPECT_EQ(ReadBytes(Dvp("one.dvp")), [&] {
-    std::string s;
-    for (char ch : FormatDvp(defaults)) s += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-    return s;
-  }());
+  EXPECT_EQ(ReadBytes(Dvp("one.dvp")), Crlf(FormatDvp(defaults)));
   EXPECT_FALSE(fs::exists(Dvp("one.MinMax")));
 }
 
@@ -228,12 +230,6 @@ TEST_F(PassportFiles, FirstDraftWithoutAPushKeepsDefaults) {
 std::vector<std::string>& Shown() {
   static std::vector<std::string> shown;
   return shown;
-}
-
-std::string Crlf(const std::string& text) {
-  std::string s;
-  for (char ch : text) s += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
-  return s;
 }
 
 class PassportsEditorTest : public PassportFiles {
