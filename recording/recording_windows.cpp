@@ -15,6 +15,7 @@
 #include "recording/kcd_operation_window.h"
 #include "recording/operation_files.h"
 #include "records/kcd_operation_lists.h"
+#include "tester/kcd_pasports.h"
 
 namespace recording {
 namespace {
@@ -94,6 +95,8 @@ class RecordingHubWindows : public HubWindows {
     OpenLocalOperationWindow(hub, row);
     return window_ ? window_->SaveToDatabase() : -1;
   }
+
+  void OpenPassports(KCDMain& hub) override { tester::OpenPassportsDialog(hub); }
 
   bool HasOperationWindow() const override { return window_ != nullptr; }
   void DeleteOperationWindow() override {

@@ -11,6 +11,7 @@
 #include "platform/ui/message_box.h"
 #include "recording/recording_windows.h"
 #include "recording/tuning_commands.h"
+#include "tester/draft_passports.h"
 #include "view/ctacmon_dlg.h"
 
 int CtacmonApp::Run(int argc, char** argv) {
@@ -21,6 +22,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
   recording::InstallRecordingWindows();
   recording::InstallTuningCommands();
+  tester::InstallPassports();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }

@@ -166,6 +166,10 @@ class ListView {
   void SetItemIcon(int item, const QImage& image);
   void SetIconSize(int cx, int cy);
   void SetGridLines(bool on);
+  // Check boxes in the first column (LVS_EX_CHECKBOXES); the user toggles them.
+  void SetCheckBoxes(bool on);
+  void SetCheck(int item, bool checked);
+  bool GetCheck(int item) const;
   QTreeWidget* Widget() const { return w_; }
 
  private:

@@ -237,6 +237,10 @@ int ListView::InsertItem(int index, std::string_view text) {
   if (index < 0 || index > w_->topLevelItemCount()) index = w_->topLevelItemCount();
   auto* it = new QTreeWidgetItem;
   it->setText(0, ToQString(text));
+  if (w_->property("tacmonCheckBoxes").toBool()) {
+    it->setFlags(it->flags() | Qt::ItemIsUserCheckable);
+    it->setCheckState(0, Qt::Unchecked);
+  }
   for (int c = 0; c < w_->columnCount(); ++c) {
     int a = w_->headerItem()->data(c, kDataRole).toInt();
     if (a) it->setTextAlignment(c, Qt::Alignment(a) | Qt::AlignVCenter);
@@ -321,6 +325,35 @@ void ListView::SetIconSize(int cx, int cy) {
 
 void ListView::SetGridLines(bool on) {
   if (w_) w_->setStyleSheet(on ? "QTreeView::item { border: 1px solid #d0d0d0; }" : "");
+}
+
+void ListView::SetCheckBoxes(bool on) {
+  if (!w_) return;
+  w_->setProperty("tacmonCheckBoxes", on);
+  QSignalBlocker b(w_);
+  for (int i = 0; i < w_->topLevelItemCount(); ++i) {
+    QTreeWidgetItem* it = w_->topLevelItem(i);
+    if (on) {
+      it->setFlags(it->flags() | Qt::ItemIsUserCheckable);
+      if (it->data(0, Qt::CheckStateRole).isNull()) it->setCheckState(0, Qt::Unchecked);
+    } else {
+      it->setFlags(it->flags() & ~Qt::ItemIsUserCheckable);
+      it->setData(0, Qt::CheckStateRole, QVariant());
+    }
+  }
+}
+
+void ListView::SetCheck(int item, bool checked) {
+  if (!w_ || item < 0 || item >= w_->topLevelItemCount()) return;
+  QSignalBlocker b(w_);
+  QTreeWidgetItem* it = w_->topLevelItem(item);
+  it->setFlags(it->flags() | Qt::ItemIsUserCheckable);
+  it->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+bool ListView::GetCheck(int item) const {
+  if (!w_ || item < 0 || item >= w_->topLevelItemCount()) return false;
+  return w_->topLevelItem(item)->checkState(0) == Qt::Checked;
 }
 
 void Slider::SetRange(int min, int max) {
