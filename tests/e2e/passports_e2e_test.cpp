@@ -98,7 +98,9 @@ class Passports : public TacmonRun {
   void ExpectFiles(const std::string& stem, const DevicePassport& p, bool dvp = true) {
     SCOPED_TRACE(stem);
     EXPECT_GT(p.year, 2000);
-    if (dvp) EXPECT_EQ(ReadFile(Dvp(stem + ".dvp")), Crlf(FormatDvp(p)));
+    if (dvp) {
+      EXPECT_EQ(ReadFile(Dvp(stem + ".dvp")), Crlf(FormatDvp(p)));
+    }
     // The block keeps the mark the passport had when stored; "Выйти" rewrites "Add.bin" only.
     DevicePassport stored = p;
     stored.useForAutoconnect = 1;
