@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/force_link.h"
 #include "sim/probe_packets.h"
 #include "sim/pty_link.h"
 #include "sim/push_model.h"
@@ -51,6 +52,10 @@ struct ProbeOptions {
   int secondCom = 0;                // a second probe on this port (0: none)
   int markerEvery = 0;              // every n-th packet carries a marker word (timing probes)
   unsigned seed = 1;
+  // Coupled to the simulated instrument: the pressure follows the force in this file (see
+  // sim/force_link.h), forceFull giving pressure 1; the script is not used then.
+  std::string forceFile;
+  double forceFull = 200;
 };
 
 class ProbeSim {
@@ -120,6 +125,7 @@ class ProbeSim {
   bool hangupUsed_ = false;
   bool powered_ = true;
   std::vector<Port> ports_;
+  ForceFile force_;
   std::atomic<uint64_t> written_{0};
   std::atomic<uint64_t> dropped_{0};
   uint32_t rng_ = 12345;
