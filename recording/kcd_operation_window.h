@@ -38,6 +38,7 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   std::function<void()> onGone;
 
   CtacmonDlgRecord* RecordView() const { return record_.get(); }
+  KCDMain& Hub() const { return hub_; }
   const Text1251& OperationName() const { return name_; }
 
   // A new recording's folder (see the class comment); with fromList nothing is made.

@@ -24,4 +24,17 @@ const OperationCommand* FindOperationCommand(int id) {
   return it == Commands().end() ? nullptr : &it->second;
 }
 
+namespace {
+TesterLinkHook& TesterHook() {
+  static TesterLinkHook hook;
+  return hook;
+}
+}  // namespace
+
+void SetTesterLinkHook(TesterLinkHook hook) { TesterHook() = std::move(hook); }
+
+void NotifyTesterLink(TesterLinkEvent event) {
+  if (TesterHook()) TesterHook()(event);
+}
+
 }  // namespace recording

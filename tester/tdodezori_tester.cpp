@@ -179,6 +179,12 @@ void SetTesterStatusText(const Text1251& text) {
 
 void SetLogTesterMessages(bool on) { g_logMessages = on; }
 
+namespace {
+std::atomic<int> g_testerValue{0};
+}
+int CurrentTesterValue() { return g_testerValue.load(); }
+void SetCurrentTesterValue(int value) { g_testerValue = value; }
+
 // ---- the adapter ----------------------------------------------------------------------------
 
 TDodezoriTester::TDodezoriTester(ValuesCallback callback) : callback_(callback) {

@@ -47,6 +47,9 @@ void SetCurrentTesterPassport(const TesterPassport& p);
 void SetCurrentMinus(int32_t minus);
 Text1251 TesterStatusText();
 void SetTesterStatusText(const Text1251& text);
+// The converted tester force of the last acquisition tick (the hub's current tester value).
+int CurrentTesterValue();
+void SetCurrentTesterValue(int value);
 // Switch k: every message written to the instrument is logged too.
 void SetLogTesterMessages(bool on);
 

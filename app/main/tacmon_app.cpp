@@ -9,12 +9,14 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "recording/recording_windows.h"
+#include "tester/tester_windows.h"
 #include "view/ctacmon_dlg.h"
 
 int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
   recording::InstallRecordingWindows();
+  tester::InstallTesterWindows();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }
