@@ -216,6 +216,7 @@ void InstrumentSim::Tick(double now) {
     d[2 * i] = static_cast<uint8_t>(w[i] & 0xFF);
     d[2 * i + 1] = static_cast<uint8_t>(w[i] >> 8);
   }
+  if (onFrame10) onFrame10(MonotonicSeconds());
   SendFrame(10, d);
   ++frames10_;
   if (now - lastSlow_ >= 1.0) {

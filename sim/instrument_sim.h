@@ -53,6 +53,8 @@ class InstrumentSim {
 
   // Event lines ("write 2: 1 1 0 0 0 0 0 0 +105.2ms", "speed -1", ...).
   std::function<void(const std::string&)> onEvent;
+  // Called in the simulator's thread just before each frame 10 goes out (timing probes).
+  std::function<void(double when)> onFrame10;
   // State, readable from other threads.
   double Depth() const { return depth_.load(); }
   double Force() const { return force_.load(); }

@@ -480,8 +480,11 @@ void KCDKnee::Tick() {
   const int forceRaw = words.Force();
   if (recording_)
     if (auto minus = zero_.Tick(now, sampleSeen, forceRaw)) SetCurrentMinus(*minus);
+  // Without a tester sample since the start (no instrument, or none yet) the force is 0, not
+  // MINUS - 0.
   const int force =
-      ConvertTesterForce(forceRaw, CurrentTesterPassport().MINUS, GetCheck(1130) == 1);
+      sampleSeen ? ConvertTesterForce(forceRaw, CurrentTesterPassport().MINUS, GetCheck(1130) == 1)
+                 : 0;
   SetCurrentTesterValue(force);
 
   // VMax guard: the instrument stops and goes up, at most once every 3 s.

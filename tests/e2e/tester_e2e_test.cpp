@@ -259,30 +259,49 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   EXPECT_FALSE(fs::is_empty(Root() / "KNee")) << "the record file of the recording";
 }
 
-// Faults of the instrument: each ends in its message and a dialog that stays usable.
+// Faults of the instrument: each ends in its message (a message box for a failed opening, the
+// message log for a failed write) and leaves no adapter: later motion commands send nothing.
 TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
   struct Case {
     std::vector<std::string> faults;
     std::string script;
-    std::string status;
+    std::string message;
+    bool box;
   };
   const Case cases[] = {
       {{"--init-refused", "5"},
-       "click 1000\nanswer OK\nwait 300\ndump knee.json\nclick 1003\nclick 1\nwait 300\nquit\n",
+       "click 1000\nwait 500\nanswer OK\nwait 300\nclick 1003\nwait 300\ndump knee.json\n"
+       "click 1\nwait 300\nquit\n",
        "Can: Failed to init hardware: the module with the corresponding device number is not "
-       "connected"},
+       "connected",
+       true},
       {{"--lost-after", "1.5"},
-       "click 1000\nwait 2500\nclick 1003\nwait 600\ndump knee.json\nclick 1\nwait 500\nquit\n",
-       "Can: Failed to write second can message: USB-CANmodul was disconnected"},
+       "click 1000\nwait 2500\nclick 1003\nwait 600\nclick 1010\nwait 600\ndump knee.json\n"
+       "click 1\nwait 500\nquit\n",
+       "Can: Failed to write second can message: USB-CANmodul was disconnected",
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.faults[0]);
     StartSimulators(c.faults);
     RunResult r = Run(OpenKnee() + c.script);
     EXPECT_EQ(r.status, 0) << r.err;
-    const auto knee = e2e::Controls(ReadFile(dir_ / "knee.json"), "KCDKnee");
-    ASSERT_TRUE(knee.count(1001)) << ReadFile(dir_ / "knee.json");
-    EXPECT_EQ(knee.at(1001).text, c.status);
+    const std::string dump = ReadFile(dir_ / "knee.json");
+    const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+    if (c.box)
+      EXPECT_NE(dump.find("{\"caption\":\"\",\"text\":\"" + c.message + "\",\"answer\":\"OK\"}"),
+                std::string::npos)
+          << dump;
+    else
+      EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    // The dialog is still there and usable; the instrument got nothing after the fault.
+    const auto knee = e2e::Controls(dump, "KCDKnee");
+    EXPECT_TRUE(knee.count(1001));
+    const std::string instrument = ReadFile(dir_ / "instrument.log");
+    size_t fault = instrument.find("init refused");
+    if (fault == std::string::npos) fault = instrument.find("adapter lost");
+    ASSERT_NE(fault, std::string::npos) << instrument;
+    EXPECT_EQ(instrument.find("write", fault), std::string::npos) << instrument;
     Stop(probe_);
     Stop(instrument_);
   }
