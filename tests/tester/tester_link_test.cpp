@@ -298,6 +298,32 @@ TEST_F(TesterLink, FaultsEndInTheirMessageAndACleanState) {
   }
 }
 
+// Speeds sent directly by the dialog while the thread steps: every command (1, 2) is followed
+// by its own speed message, never by the other side's command.
+TEST_F(TesterLink, WritesOfTheDialogAndTheThreadDoNotInterleave) {
+  InstrumentFixture instrument(roots_.base());
+  auto thread = StartThread();
+  thread->PostThreadMessage(WM_TESTER_CONNECT);
+  ASSERT_TRUE(WaitMessage(WM_TESTER_STATUS, 5000));
+  thread->autoStepping = true;
+  for (int i = 0; i < 4; ++i) thread->PostThreadMessage(WM_TESTER_PULSE);
+  std::thread dialog([&] {
+    for (int i = 0; i < 4; ++i) {
+      EXPECT_EQ(thread->SetSpeedDirect(1), "");
+      std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    }
+  });
+  dialog.join();
+  ASSERT_TRUE(WaitFor([&] { return instrument.Events("write 2:").size() >= 10 + 8 + 16; }, 5000));
+  const auto writes = instrument.Events("write 2:");
+  for (size_t i = 10; i + 1 < writes.size(); i += 2) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(writes[i].substr(9, 15), "1 2 0 0 0 0 0 0");
+    EXPECT_EQ(writes[i + 1].substr(9, 4), "0 0 ");
+  }
+  EXPECT_TRUE(thread->Quit(2000));
+}
+
 // Quit cuts a connection short in the middle of its waits and joins the thread.
 TEST_F(TesterLink, QuitInterruptsTheWaitsAndJoins) {
   InstrumentFixture instrument(roots_.base());
