@@ -921,15 +921,27 @@ void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& r) {
       marks.push_back({X(sx / nav), Y(sy / nav)});
     }
   }
+  // Points beyond the axes are held at their edges.
+  for (ui::Point& m : marks) {
+    m.x = std::clamp(m.x, plot.left, plot.right);
+    m.y = std::clamp(m.y, plot.top, plot.bottom);
+  }
   if (GetCheck(1026) == 1 && marks.size() > 1) {
     dc.SelectPen({ui::Rgb(0, 0, 0), 1});
     dc.Polyline(marks);
   }
   if (res.fit) {
     dc.SelectPen({ui::Rgb(0, 0, 255), 3});
-    double x1 = xMax;
-    if (res.a > 0 && res.a * x1 + res.b > yMax) x1 = (yMax - res.b) / res.a;
-    dc.Line(X(0), Y(res.b), X(x1), Y(res.a * x1 + res.b));
+    // The part of the line inside the axes' ranges.
+    double lo = 0, hi = xMax;
+    if (res.a != 0) {
+      const double xa = -res.b / res.a, xb = (yMax - res.b) / res.a;
+      lo = std::max(0.0, std::min(xa, xb));
+      hi = std::min(xMax, std::max(xa, xb));
+    } else if (res.b < 0 || res.b > yMax) {
+      hi = -1;
+    }
+    if (lo < hi) dc.Line(X(lo), Y(res.a * lo + res.b), X(hi), Y(res.a * hi + res.b));
     dc.TextOut(plot.left + 40, plot.top + 14, ErrorCaption(res));
     dc.TextOut(plot.left + 40, plot.top + 28, SensitivityCaption(res, o));
   }
