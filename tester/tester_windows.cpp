@@ -41,6 +41,8 @@ void OnLink(recording::TesterLinkEvent e) {
   switch (e) {
     case recording::TesterLinkEvent::kConnected:
       if (g_thread) return;
+      // The command line has been read by now: switch k logs the messages sent.
+      SetLogTesterMessages(TheStartValues().testerMessages);
       {
         TesterThreadHost host;
         host.showMessage = [](const Text1251& text) { ui::MessageBox(nullptr, text, ""); };
@@ -107,7 +109,6 @@ ui::automation::Result KneeFigures(ui::automation::Context& c) {
 
 void InstallTesterWindows() {
   ui::automation::RegisterCommand("knee-figures", KneeFigures);
-  SetLogTesterMessages(TheStartValues().testerMessages);
   recording::SetOperationCommand(recording::kCmdTestInstrument, OpenKnee);
   recording::SetTesterLinkHook(OnLink);
 }
