@@ -6,6 +6,7 @@
 
 #include "app/kit/file_dialog.h"
 #include "app/kit/fonts.h"
+#include "app/main/app_start.h"
 #include "app/main/kcd_main.h"
 #include "params/parameter_store.h"
 #include "platform/clock.h"
@@ -373,6 +374,31 @@ bool KCDKnee::OnInitDialog() {
   for (int id : kMotionButtons) EnableItem(id, false);
   for (int id = kManometerFirst; id <= kManometerLast; ++id) EnableItem(id, false);
   ShowItem(1004, true);
+  // The template is the compact layout; switch t gives the full one, with the two status
+  // lines below the check boxes and a taller window.
+  if (TheStartValues().extendedTestWindow) {
+    const int dy = DialogUnitsToPixelsY(52);
+    for (int id : {1001, 1005}) {
+      ui::Rect r = ItemRect(id);
+      r.top += dy;
+      r.bottom += dy;
+      MoveItem(id, r);
+    }
+    for (int id : {1130, 1019, 1020, 1025, 1026, 1027, 1049, 1051, 1052}) {
+      ui::Rect r = ItemRect(id);
+      r.top -= DialogUnitsToPixelsY(45);
+      r.bottom -= DialogUnitsToPixelsY(45);
+      MoveItem(id, r);
+    }
+    for (int id : {1, 2, 1018}) {
+      ui::Rect r = ItemRect(id);
+      r.top += DialogUnitsToPixelsY(12);
+      r.bottom += DialogUnitsToPixelsY(12);
+      MoveItem(id, r);
+    }
+    const ui::Rect c = ClientRect();
+    SetClientSize(c.Width(), c.Height() + DialogUnitsToPixelsY(12));
+  }
   RefreshCaption();
   ready_ = true;
   SetTimer(kTickTimer, 10);

@@ -155,8 +155,10 @@ TEST_F(TesterLink, ConnectUploadsTheMatchingPassportWithItsTiming) {
     if (i == 0) continue;
     ASSERT_TRUE(std::regex_search(writes[i], m, kGap));
     const double gap = std::stod(m[1]);
+    // Every pause is kept; how much longer a loaded machine takes is the end-to-end test's
+    // concern (and the sanitizers' slowdown's).
     EXPECT_GE(gap, gaps[i] - 1);
-    EXPECT_LE(gap, gaps[i] + 30);
+    EXPECT_LE(gap, gaps[i] + 150);
   }
   // Switch k: the eight messages of the connection and two of speed 0, as in the log.
   const auto logged = Log("Message:>");
