@@ -260,26 +260,49 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
 }
 
 // Faults of the instrument: each ends in its message (a message box for a failed opening, the
-// message log for a failed write) and leaves no adapter: later motion commands send nothing.
+// message log for a failed write) and a clean state: after a failed opening or a lost adapter
+// no adapter is left (later motion commands send nothing); a refused write during the upload is
+// only logged and the instrument stays usable; without frame 4 nothing is published, so no
+// force reaches the dialog and no point is taken.
 TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
   struct Case {
     std::vector<std::string> faults;
     std::string script;
-    std::string message;
+    std::string message;  // empty: none
     bool box;
+    const char* fault;  // the instrument's event line of the fault; none: nothing was refused
+    bool writesAfter;
   };
+  const std::string points = "click 1015\nwait 800\nknee-figures figures.txt\n";
   const Case cases[] = {
       {{"--init-refused", "5"},
        "click 1000\nwait 500\nanswer OK\nwait 300\nclick 1003\nwait 300\ndump knee.json\n"
        "click 1\nwait 300\nquit\n",
        "Can: Failed to init hardware: the module with the corresponding device number is not "
        "connected",
-       true},
+       true,
+       "init refused",
+       false},
       {{"--lost-after", "1.5"},
        "click 1000\nwait 2500\nclick 1003\nwait 600\nclick 1010\nwait 600\ndump knee.json\n"
        "click 1\nwait 500\nquit\n",
        "Can: Failed to write second can message: USB-CANmodul was disconnected",
+       false,
+       "adapter lost",
        false},
+      {{"--write-fails", "3"},
+       "click 1000\nwait 1500\nclick 1003\nwait 300\nclick 1010\nwait 300\ndump knee.json\n"
+       "click 1\nwait 500\nquit\n",
+       "Can: Failed to write second can message: a request for the driver failed",
+       false,
+       "write refused",
+       true},
+      {{"--no-frame4"},
+       "click 1000\nwait 1500\n" + points + "dump knee.json\nclick 1\nwait 500\nquit\n",
+       "",
+       false,
+       nullptr,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.faults[0]);
@@ -292,16 +315,22 @@ TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
       EXPECT_NE(dump.find("{\"caption\":\"\",\"text\":\"" + c.message + "\",\"answer\":\"OK\"}"),
                 std::string::npos)
           << dump;
-    else
+    else if (!c.message.empty())
       EXPECT_NE(log.find(c.message), std::string::npos) << log;
-    // The dialog is still there and usable; the instrument got nothing after the fault.
     const auto knee = e2e::Controls(dump, "KCDKnee");
-    EXPECT_TRUE(knee.count(1001));
+    ASSERT_TRUE(knee.count(1001)) << "the dialog stays";
     const std::string instrument = ReadFile(dir_ / "instrument.log");
-    size_t fault = instrument.find("init refused");
-    if (fault == std::string::npos) fault = instrument.find("adapter lost");
-    ASSERT_NE(fault, std::string::npos) << instrument;
-    EXPECT_EQ(instrument.find("write", fault), std::string::npos) << instrument;
+    if (c.fault) {
+      const size_t fault = instrument.find(c.fault);
+      ASSERT_NE(fault, std::string::npos) << instrument;
+      EXPECT_EQ(instrument.find("write", instrument.find('\n', fault)) != std::string::npos,
+                c.writesAfter)
+          << instrument;
+    } else {
+      EXPECT_EQ(instrument.find("frame 4"), std::string::npos);
+      EXPECT_NE(knee.at(1001).text.find("tester= 0 "), std::string::npos) << knee.at(1001).text;
+      EXPECT_EQ(Figures(dir_ / "figures.txt")["count"], "0");
+    }
     Stop(probe_);
     Stop(instrument_);
   }
