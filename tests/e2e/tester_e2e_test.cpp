@@ -311,12 +311,13 @@ TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
     EXPECT_EQ(r.status, 0) << r.err;
     const std::string dump = ReadFile(dir_ / "knee.json");
     const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
-    if (c.box)
+    if (c.box) {
       EXPECT_NE(dump.find("{\"caption\":\"\",\"text\":\"" + c.message + "\",\"answer\":\"OK\"}"),
                 std::string::npos)
           << dump;
-    else if (!c.message.empty())
+    } else if (!c.message.empty()) {
       EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    }
     const auto knee = e2e::Controls(dump, "KCDKnee");
     ASSERT_TRUE(knee.count(1001)) << "the dialog stays";
     const std::string instrument = ReadFile(dir_ / "instrument.log");

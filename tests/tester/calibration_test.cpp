@@ -110,7 +110,9 @@ TEST(Calibration, TooFewOrFlatPointsGiveNoFitAndNoNaN) {
     const Text1251 line = ResultsLine(r, o);
     EXPECT_EQ(line.find("nan"), std::string::npos) << line;
     EXPECT_EQ(line.find("inf"), std::string::npos) << line;
-    if (!c.fit) EXPECT_EQ(line.find(';'), std::string::npos) << "the short form";
+    if (!c.fit) {
+      EXPECT_EQ(line.find(';'), std::string::npos) << "the short form";
+    }
   }
 }
 
@@ -182,7 +184,9 @@ TEST(Calibration, ManometerCoefficientsNeverDivideByZero) {
     // The series starts at 20 mm Hg with the probe reading 0: k = 0.
     KneePoint first = ManometerPoint(values, raw, visible, 20, separate, true, c, 0);
     EXPECT_EQ(c.k, 0);
-    if (separate) EXPECT_EQ(c.ki[0], 1e-10);
+    if (separate) {
+      EXPECT_EQ(c.ki[0], 1e-10);
+    }
     values.fill(40);
     KneePoint next = ManometerPoint(values, raw, visible, 40, separate, false, c, 1);
     EXPECT_EQ(next.receptor, 40);

@@ -342,16 +342,13 @@ UCANRET UcanDeinitHardware(tUcanHandle handle) {
   {
     std::lock_guard l(g_tableLock);
     if (handle == 0 || handle > kMaxAdapters || !g_table[handle - 1]) return USBCAN_ERR_ILLHANDLE;
+    // The reception thread cannot end itself from inside its own callback.
+    if (g_table[handle - 1]->reader.get_id() == std::this_thread::get_id()) return USBCAN_ERR_BUSY;
     a = std::move(g_table[handle - 1]);
   }
-  // Stops the reception thread; no callback runs after this returns unless it is this thread.
+  // Ends the reception thread: no callback runs after this returns.
   if (a->wake[1] >= 0) (void)!::write(a->wake[1], "x", 1);
-  if (a->reader.joinable()) {
-    if (a->reader.get_id() == std::this_thread::get_id())
-      a->reader.detach();
-    else
-      a->reader.join();
-  }
+  if (a->reader.joinable()) a->reader.join();
   return USBCAN_SUCCESSFUL;
 }
 
