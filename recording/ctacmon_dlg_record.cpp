@@ -256,6 +256,7 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
         d.display[c] = idx[c];
       }
       for (int k = 0; k < kAuxWordsInUse; ++k) d.aux[k] = frame.aux[k];
+      d.testerState = CurrentTesterValueForDump();
       AppendStreamTextDump(live_, d);
     }
   }

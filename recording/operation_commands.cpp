@@ -37,4 +37,15 @@ void NotifyTesterLink(TesterLinkEvent event) {
   if (TesterHook()) TesterHook()(event);
 }
 
+namespace {
+std::function<int()>& TesterValueSource() {
+  static std::function<int()> source;
+  return source;
+}
+}  // namespace
+
+void SetTesterValueSource(std::function<int()> source) { TesterValueSource() = std::move(source); }
+
+int CurrentTesterValueForDump() { return TesterValueSource() ? TesterValueSource()() : -1; }
+
 }  // namespace recording

@@ -36,5 +36,8 @@ enum class TesterLinkEvent { kConnected, kDisconnected, kWindowGone };
 using TesterLinkHook = std::function<void(TesterLinkEvent)>;
 void SetTesterLinkHook(TesterLinkHook hook);
 void NotifyTesterLink(TesterLinkEvent event);
+// The current tester value of the test dialog for the full-data text output (-1: none).
+void SetTesterValueSource(std::function<int()> source);
+int CurrentTesterValueForDump();
 
 }  // namespace recording

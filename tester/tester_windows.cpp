@@ -111,6 +111,8 @@ void InstallTesterWindows() {
   ui::automation::RegisterCommand("knee-figures", KneeFigures);
   recording::SetOperationCommand(recording::kCmdTestInstrument, OpenKnee);
   recording::SetTesterLinkHook(OnLink);
+  // While a test dialog is open its converted force goes into the full-data text output.
+  recording::SetTesterValueSource([] { return g_knee ? CurrentTesterValue() : -1; });
 }
 
 CDavavBoilerThread* CurrentTesterThread() { return g_thread.get(); }

@@ -89,6 +89,7 @@ class Tester : public TacmonRun {
         {"l SensibilityReceptorV", "1"},
         {"d set_use_recognition_library", "0"},
         {"d set_use_db_autosave", "0"},
+        {"d set_output_all_data_into_text_file", "1"},
     };
     std::string out;
     for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
@@ -197,6 +198,8 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
       // Weights mode: one weight of 500 g held for 1 s.
       "click 1045\nclick 1046\nwait 200\nactivate 173\ntext 1001 500\ntext 1002 1\nclick 1\n"
       "wait 1800\nactivate 163\nknee-figures weights.txt\ndump knee.json\n"
+      // A push recorded while the dialog is open carries its force in the text dump.
+      "activate 144\nclick 1010\nwait 1500\nclick 1011\nwait 300\nactivate 163\n"
       "click 1\nwait 500\nquit\n";
   RunResult r = Run(script);
   ASSERT_EQ(r.status, 0) << r.err;
@@ -257,6 +260,16 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   // Closing the dialog disconnected the adapter.
   EXPECT_NE(log.find("deinit can"), std::string::npos);
   EXPECT_FALSE(fs::is_empty(Root() / "KNee")) << "the record file of the recording";
+  // The text dump of the push: the last line of every frame holds the converted force (-1
+  // without a test dialog).
+  std::string dump;
+  for (const auto& op : fs::directory_iterator(Root() / "OPERATIONS"))
+    for (const auto& f : fs::directory_iterator(op.path()))
+      if (f.path().extension() == ".txt") dump += ReadFile(f.path());
+  static const std::regex kTesterLine(R"(\r\n(-?\d+) -1 -1\r\n)");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(dump, m, kTesterLine)) << dump.substr(0, 600);
+  EXPECT_GE(std::stoi(m[1]), 0);
 }
 
 // Faults of the instrument: each ends in its message (a message box for a failed opening, the
