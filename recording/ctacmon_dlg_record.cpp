@@ -16,6 +16,7 @@
 #include "platform/report.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
+#include "recording/operation_commands.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "view/ui_map_canvas.h"
@@ -114,7 +115,7 @@ void CtacmonDlgRecord::Connect() {
   connected_ = true;
   ShowButtons();
   BeginZeroPhase();
-  AddLogMessage("Тестирующий прибор: связь с прибором пока не встроена в программу"_cp);
+  NotifyTesterLink(TesterLinkEvent::kConnected);
   if (!link) return;
   const HubSettings s = host_.settings();
   link->PostThreadMessage(s.set_use_file_instead_COM_port ? kLinkMsgConnectPoll
@@ -126,6 +127,7 @@ void CtacmonDlgRecord::Disconnect() {
   if (state_ != RecordState::kStopped) Stop();
   connected_ = false;
   ShowButtons();
+  NotifyTesterLink(TesterLinkEvent::kDisconnected);
   if (link) {
     if (host_.settings().set_use_file_instead_COM_port)
       link->PostThreadMessage(kLinkMsgDisconnect);
@@ -262,6 +264,7 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
         d.display[c] = idx[c];
       }
       for (int k = 0; k < kAuxWordsInUse; ++k) d.aux[k] = frame.aux[k];
+      d.testerState = CurrentTesterValueForDump();
       AppendStreamTextDump(live_, d);
     }
   }

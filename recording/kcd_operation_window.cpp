@@ -43,6 +43,7 @@ KCDOperationWindow::KCDOperationWindow(KCDMain& hub, const OperationDescription&
 }
 
 KCDOperationWindow::~KCDOperationWindow() {
+  NotifyTesterLink(TesterLinkEvent::kWindowGone);
   if (link_) link_->Quit();
 }
 
@@ -515,6 +516,8 @@ void KCDOperationWindow::CloseQuietly() {
 
 void KCDOperationWindow::OnDestroy() {
   KillTimer(kLinkTimer);
+  // The test-instrument window and thread go before the recording view they read.
+  NotifyTesterLink(TesterLinkEvent::kWindowGone);
   // The reading thread ends before anything it could reach goes.
   if (link_) {
     link_->RequestStop();

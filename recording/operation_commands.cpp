@@ -24,4 +24,28 @@ const OperationCommand* FindOperationCommand(int id) {
   return it == Commands().end() ? nullptr : &it->second;
 }
 
+namespace {
+TesterLinkHook& TesterHook() {
+  static TesterLinkHook hook;
+  return hook;
+}
+}  // namespace
+
+void SetTesterLinkHook(TesterLinkHook hook) { TesterHook() = std::move(hook); }
+
+void NotifyTesterLink(TesterLinkEvent event) {
+  if (TesterHook()) TesterHook()(event);
+}
+
+namespace {
+std::function<int()>& TesterValueSource() {
+  static std::function<int()> source;
+  return source;
+}
+}  // namespace
+
+void SetTesterValueSource(std::function<int()> source) { TesterValueSource() = std::move(source); }
+
+int CurrentTesterValueForDump() { return TesterValueSource() ? TesterValueSource()() : -1; }
+
 }  // namespace recording

@@ -30,4 +30,14 @@ void SetOperationCommand(int id, OperationCommand command);
 // The handler installed for id, or nullptr.
 const OperationCommand* FindOperationCommand(int id);
 
+// The test-instrument thread follows the probe link of the operation window: started on
+// Connect, ended on Disconnect and when the window goes (installed by tester/).
+enum class TesterLinkEvent { kConnected, kDisconnected, kWindowGone };
+using TesterLinkHook = std::function<void(TesterLinkEvent)>;
+void SetTesterLinkHook(TesterLinkHook hook);
+void NotifyTesterLink(TesterLinkEvent event);
+// The current tester value of the test dialog for the full-data text output (-1: none).
+void SetTesterValueSource(std::function<int()> source);
+int CurrentTesterValueForDump();
+
 }  // namespace recording

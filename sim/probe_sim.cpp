@@ -77,6 +77,7 @@ bool ProbeSim::Start(std::string* error) {
     if (!second.pty) return false;
     ports_.push_back(std::move(second));
   }
+  if (!o_.forceFile.empty() && !force_.OpenReader(o_.forceFile, error)) return false;
   start_ = MonotonicSeconds();
   powered_ = PoweredAt(start_);
   return true;
@@ -172,6 +173,7 @@ void ProbeSim::StreamDue(Port& p, double now) {
   while (p.sent < due) {
     // The script starts with every connection, so a probe begins at rest.
     double pressure = o_.script.Pressure(now - (PowerButton() ? start_ : p.scriptStart));
+    if (force_.Open()) pressure = std::clamp(force_.Read() / o_.forceFull, 0.0, 1.5);
     ProbeStatus st;
     st.counter = counter_++;
     bool marker = !p.second && o_.markerEvery > 0 && (serial_ % o_.markerEvery) == 0;
@@ -365,6 +367,8 @@ const char* ProbeUsage() {
          "  --wrong-header      packets begin with XX instead of TC / KT\n"
          "  --slow-start S      wait S seconds before answering or streaming\n"
          "  --marker-every N    mark every N-th packet (timing)\n"
+         "  --force-file FILE   pressure follows the force the simulated instrument writes\n"
+         "  --force-full F      force giving full pressure with --force-file (default 200)\n"
          "  --quiet             no event lines\n"
          "  --help              this text\n";
 }
@@ -491,6 +495,15 @@ bool ParseProbeArgs(int argc, char** argv, ProbeOptions* o, double* runSeconds, 
       if (!number(&o->slowStart)) return false;
     } else if (a == "--marker-every") {
       if (!integer(&o->markerEvery, 1, 1000000)) return false;
+    } else if (a == "--force-file") {
+      const char* v = value("a file");
+      if (!v) return false;
+      o->forceFile = v;
+    } else if (a == "--force-full") {
+      if (!number(&o->forceFull) || o->forceFull <= 0) {
+        if (error->empty()) *error = "--force-full: above 0";
+        return false;
+      }
     } else if (a == "--quiet") {
       // handled by the program
     } else {

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/force_link.h"
 #include "sim/probe_packets.h"
 #include "sim/pty_link.h"
 #include "sim/push_model.h"
@@ -56,6 +57,10 @@ struct ProbeOptions {
   std::vector<std::string> searchIds;
   double searchDelay = 0;  // seconds between the lines of the search answer (an inquiry's pace)
   unsigned seed = 1;
+  // Coupled to the simulated instrument: the pressure follows the force in this file (see
+  // sim/force_link.h), forceFull giving pressure 1; the script is not used then.
+  std::string forceFile;
+  double forceFull = 200;
 };
 
 class ProbeSim {
@@ -126,6 +131,7 @@ class ProbeSim {
   bool hangupUsed_ = false;
   bool powered_ = true;
   std::vector<Port> ports_;
+  ForceFile force_;
   std::atomic<uint64_t> written_{0};
   std::atomic<uint64_t> dropped_{0};
   uint32_t rng_ = 12345;

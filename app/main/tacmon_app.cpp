@@ -12,6 +12,7 @@
 #include "recording/recording_windows.h"
 #include "recording/tuning_commands.h"
 #include "tester/draft_passports.h"
+#include "tester/tester_windows.h"
 #include "view/ctacmon_dlg.h"
 
 int CtacmonApp::Run(int argc, char** argv) {
@@ -23,6 +24,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   recording::InstallRecordingWindows();
   recording::InstallTuningCommands();
   tester::InstallPassports();
+  tester::InstallTesterWindows();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }

@@ -15,7 +15,7 @@ fail() {
   echo "$out" >&2
   exit 1
 }
-unset DISPLAY WAYLAND_DISPLAY TACMON_PORTS TACMON_PROBE TACMON_PROBE_ARGS
+unset DISPLAY WAYLAND_DISPLAY TACMON_PORTS TACMON_PROBE TACMON_PROBE_ARGS USBCAN_SIM USBCAN_SOCKETCAN
 export HOME="$tmp" TACMON_ROOT="$tmp/Tacmon" TACMON_DATA="$tmp/Data" TACMON_SNAPSHOTS="$tmp/snap"
 export TACMON_BUILD="$build" TACMON_NO_SETUP=1
 ports=$TACMON_ROOT/ports
@@ -27,6 +27,8 @@ echo "$out" | grep -q "installed a passport for the simulated probe" || fail "no
 echo "$out" | grep -q "simulated probe (tacprobe) on COM3" || fail "no probe on COM3"
 grep -q "^tacprobe: COM3 ready" "$ports/tacprobe-COM3.log" || fail "tacprobe was not ready"
 grep -q "^tacprobe: stopped" "$ports/tacprobe-COM3.log" || fail "tacprobe was not stopped"
+grep -q "ready, serial" "$ports/tacinstrument.log" || fail "tacinstrument was not ready"
+grep -q "^tacinstrument: stopped" "$ports/tacinstrument.log" || fail "tacinstrument was not stopped"
 if [ -e "$ports/COM3" ] || [ -L "$ports/COM3" ]; then fail "the port link outlived the run"; fi
 for name in 01-hub 04-zero-point 06-recording-second-push 07-two-pushes 08-comment 09-viewer \
   10-saved; do

@@ -1,0 +1,353 @@
+// The test instrument end to end: the real program with tacprobe on COM3 coupled to
+// tacinstrument (usbcan's simulator backend), driven by automation. Connect uploads the
+// adapter's ".cfp" passport with its timing, the motion buttons move the head, a standard run
+// gives back the probe's sensitivity, manometer and weights modes give their figures, the
+// automatic passport is written, and the instrument's faults end in their messages.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cmath>
+
+#include "acquisition/device_passport.h"
+#include "e2e/tacmon_run.h"
+#include "platform/cp1251.h"
+#include "platform/paths.h"
+#include "sim/push_model.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::ReadFile;
+using e2e::RunResult;
+using e2e::TacmonRun;
+
+constexpr const char* kProbeId = "0a1b2c3d4e5f";
+constexpr double kForceFull = 140;  // tacprobe: this force presses the probe fully
+constexpr double kSens = 0.05;      // SENS of the stand's passport
+constexpr int kSerial = 777;
+
+std::map<std::string, std::string> Figures(const fs::path& file) {
+  std::map<std::string, std::string> out;
+  std::istringstream in(ReadFile(file));
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t sp = line.find(' ');
+    if (sp != std::string::npos) out[line.substr(0, sp)] = line.substr(sp + 1);
+  }
+  return out;
+}
+
+class Tester : public TacmonRun {
+ protected:
+  void SetUp() override {
+    TacmonRun::SetUp();
+    setenv("TACMON_ROOT", Root().c_str(), 1);
+    setenv("TACMON_DATA", Data().c_str(), 1);
+    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
+    winpath::ReloadRoots();
+    fs::create_directories(dir_ / "ports");
+    fs::create_directories(Root() / "pars");
+    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << Settings();
+    DevicePassport p;
+    p.deviceNumber = 5;
+    ParseDeviceId(kProbeId, p.deviceId);
+    p.format = 1;
+    fs::create_directories(Root() / "DVP");
+    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
+    std::ofstream(Root() / "DVP" / "stand.cfp", std::ios::binary)
+        << "ID=" << kSerial
+        << "\r\nMINUS=0\r\nP1=1 2 3 4 5 6\r\nP2=7 8 9 10 11 12\r\nP3=13 14 15 16 17 18\r\n"
+           "P4=19 20 21 22 23 24\r\nK=92 150 150 87 90 150\r\nSENS=0.05\r\n";
+    socket_ = dir_ / "usbcan.sock";
+    forceFile_ = dir_ / "force.txt";
+    setenv("USBCAN_SIM", socket_.c_str(), 1);
+  }
+  void TearDown() override {
+    Stop(probe_);
+    Stop(instrument_);
+    unsetenv("USBCAN_SIM");
+    TacmonRun::TearDown();
+  }
+
+  static std::string Settings() {
+    const std::pair<const char*, const char*> values[] = {
+        {"l DtShowVideo", "0.05"},
+        {"d NumCOMPort", "3"},
+        {"d NumDevice", "5"},
+        {"d set_use_MechDisplay", "0"},
+        {"d set_disp_autoconnect", "0"},
+        {"d set_autoconnect", "0"},
+        {"d set_connect2", "0"},
+        {"d SetAutoRecord", "0"},
+        {"d set_use_file_instead_COM_port", "0"},
+        {"d receptor_data_format", "1"},
+        {"l SensibilityReceptorV", "1"},
+        {"d set_use_recognition_library", "0"},
+        {"d set_use_db_autosave", "0"},
+        {"d set_output_all_data_into_text_file", "1"},
+    };
+    std::string out;
+    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
+    return out;
+  }
+
+  pid_t Spawn(std::vector<std::string> args, const fs::path& out) {
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    EXPECT_EQ(posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&fa);
+    return pid;
+  }
+  static void Stop(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
+  }
+  static void WaitFor(const fs::path& p) {
+    for (int i = 0; i < 250 && !fs::exists(fs::symlink_status(p)); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(fs::exists(fs::symlink_status(p))) << p;
+  }
+
+  // tacinstrument (its event log in instrument.log) and tacprobe following its force.
+  void StartSimulators(const std::vector<std::string>& faults = {}) {
+    const fs::path bin = fs::path(TACMON_EXE).parent_path();
+    std::vector<std::string> inst = {(bin / "tacinstrument").string(),
+                                     "--socket",
+                                     socket_.string(),
+                                     "--force-file",
+                                     forceFile_.string(),
+                                     "--serial",
+                                     std::to_string(kSerial),
+                                     "--gap",
+                                     "10",
+                                     "--speed-unit",
+                                     "33",
+                                     "--stiffness",
+                                     "0.6"};
+    inst.insert(inst.end(), faults.begin(), faults.end());
+    instrument_ = Spawn(inst, dir_ / "instrument.log");
+    WaitFor(socket_);
+    WaitFor(forceFile_);
+    probe_ = Spawn({(bin / "tacprobe").string(), "--com", "3", "--direct", "--format", "1",
+                    "--noise", "0", "--id", kProbeId, "--quiet", "--force-file",
+                    forceFile_.string(), "--force-full", std::to_string(kForceFull)},
+                   dir_ / "probe.log");
+    WaitFor(dir_ / "ports" / "COM3");
+  }
+
+  // A new operation, connected, with the test dialog open.
+  static std::string OpenKnee() {
+    return "click 1000\ntext 1001 Стенд\nclick 1\nwait 300\nactivate 144\nclick 1012\n"
+           "wait 1500\nactivate 143\nmenu 32838\nwait 200\nactivate 163\n";
+  }
+
+  std::vector<std::string> InstrumentLines(const std::string& piece) {
+    std::vector<std::string> out;
+    std::istringstream in(ReadFile(dir_ / "instrument.log"));
+    std::string line;
+    while (std::getline(in, line))
+      if (line.find(piece) != std::string::npos) out.push_back(line);
+    return out;
+  }
+
+  fs::path socket_, forceFile_;
+  pid_t probe_ = -1, instrument_ = -1;
+};
+
+TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
+  StartSimulators();
+  const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
+  const fs::path shots = keep && *keep ? fs::path(keep) : dir_;
+  const std::string script =
+      OpenKnee() +
+      // Step time 15 ms, averaging by steps (a step every 300 ms), groups of 10 points, VMax 250,
+      // points from a mean and a force of 5 up.
+      "text 1028 15\ncheck 1027 1\ntext 1017 10\ntext 1012 250\ntext 1013 5\ntext 1008 5\n"
+      "click 1000\nwait 4500\n"
+      // The motion buttons: down, stop, up, stop.
+      "click 1003\nwait 300\nclick 1010\nwait 400\nclick 1002\nwait 300\nclick 1010\nwait 400\n"
+      "click 1016\nwait 12000\nsnapshot " +
+      (shots / "knee-standard.png").string() +
+      "\nwait 9000\n"
+      // Stopped without the automatic passport, which would recompute the points; then a
+      // short run ends with it.
+      "check 1020 0\nclick 1010\nwait 300\nknee-figures standard.txt\nwait 2500\n"
+      "check 1020 1\nclick 1016\nwait 1500\nclick 1010\nwait 3000\n"
+      // Manometer mode: points at 20, 40, 60 and 80 with the stand pressing further each time.
+      "click 1029\n"
+      "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1030\n"
+      "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1031\n"
+      "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1032\n"
+      "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1033\n"
+      "knee-figures manometer.txt\nsnapshot " +
+      (shots / "knee-manometer.png").string() +
+      "\nclick 1029\n"
+      // Weights mode: one weight of 500 g held for 1 s.
+      "click 1045\nclick 1046\nwait 200\nactivate 173\ntext 1001 500\ntext 1002 1\nclick 1\n"
+      "wait 1800\nactivate 163\nknee-figures weights.txt\ndump knee.json\n"
+      // A push recorded while the dialog is open carries its force in the text dump.
+      "activate 144\nclick 1010\nwait 1500\nclick 1011\nwait 300\nactivate 163\n"
+      "click 1\nwait 500\nquit\n";
+  RunResult r = Run(script);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string log = ReadFile(dir_ / "instrument.log");
+
+  // Connect: command (1, 2), then the upload of stand.cfp and speed 0, spaced as sent.
+  const auto writes = InstrumentLines("write 2:");
+  ASSERT_GE(writes.size(), 10u) << log;
+  const char* bytes[10] = {"1 2 0 0 0 0 0 0",          "1 1 0 0 0 0 0 0",
+                           "0 1 1 2 3 4 5 6",          "0 2 7 8 9 10 11 12",
+                           "0 3 13 14 15 16 17 18",    "0 4 19 20 21 22 23 24",
+                           "0 5 92 150 150 87 90 150", "1 2 0 0 0 0 0 0",
+                           "1 2 0 0 0 0 0 0",          "0 0 20 0 0 0 0 0"};
+  const double gaps[10] = {0, 200, 100, 20, 20, 20, 20, 20, 10, 100};
+  static const std::regex kGap(R"( \+([0-9.]+)ms$)");
+  for (int i = 0; i < 10; ++i) {
+    SCOPED_TRACE(writes[i]);
+    EXPECT_NE(writes[i].find(std::string("write 2: ") + bytes[i]), std::string::npos);
+    if (i == 0) continue;
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(writes[i], m, kGap));
+    EXPECT_NEAR(std::stod(m[1]), gaps[i] + 10, 20) << "within 30 ms of the protocol's pause";
+  }
+  // The motion buttons moved the head down and up.
+  EXPECT_NE(log.find("speed -1"), std::string::npos);
+  EXPECT_NE(log.find("speed 1"), std::string::npos);
+
+  // The standard run: the probe reads force / kForceFull of a full press, so its mean display
+  // value grows by 16000 / kForceFull * 255 / 32000 * (mean sensor gain) per unit of force.
+  double gain = 0;
+  for (int s = 0; s < 19; ++s)
+    gain += sim::SensorModel::Weight(s) * (sim::SensorModel::OverInclusion(s) ? 1.4 : 1.0);
+  gain /= 19;
+  const double perForce = 16000.0 / kForceFull * 255.0 / 32000.0 * gain;
+  const double expected = kSens / perForce;
+  auto standard = Figures(dir_ / "standard.txt");
+  std::printf("standard run (expected sensitivity %g):\n%s", expected,
+              ReadFile(dir_ / "standard.txt").c_str());
+  ASSERT_EQ(standard["fit"], "1") << ReadFile(dir_ / "standard.txt");
+  EXPECT_GT(std::stoi(standard["count"]), 300);
+  EXPECT_NEAR(std::stod(standard["sensitivity"]), expected, 0.02 * expected)
+      << ReadFile(dir_ / "standard.txt");
+  EXPECT_NEAR(std::stod(standard["a"]), 1 / perForce, 0.03 / perForce);
+  // No noise on either simulator: what is left is the rounding of display values.
+  EXPECT_LT(std::stod(standard["meanError"]), 1.0);
+  // The automatic passport after "W".
+  EXPECT_TRUE(fs::exists(Root() / "DVP" / "tmp" / "tmp_saved.dvp"));
+
+  auto manometer = Figures(dir_ / "manometer.txt");
+  EXPECT_EQ(manometer["count"], "4");
+  EXPECT_EQ(manometer["fit"], "1");
+  EXPECT_NE(manometer["line"].find("Порог чувств."), std::string::npos) << manometer["line"];
+  auto weights = Figures(dir_ / "weights.txt");
+  EXPECT_EQ(weights["count"], "1");
+  EXPECT_EQ(weights["fit"], "1") << "one weight is enough";
+  EXPECT_GT(std::stod(weights["a"]), 0);
+  EXPECT_TRUE(fs::exists(shots / "knee-standard.png"));
+  // Closing the dialog disconnected the adapter.
+  EXPECT_NE(log.find("deinit can"), std::string::npos);
+  EXPECT_FALSE(fs::is_empty(Root() / "KNee")) << "the record file of the recording";
+  // The text dump of the push: the last line of every frame holds the converted force (-1
+  // without a test dialog).
+  std::string dump;
+  for (const auto& op : fs::directory_iterator(Root() / "OPERATIONS"))
+    for (const auto& f : fs::directory_iterator(op.path()))
+      if (f.path().extension() == ".txt") dump += ReadFile(f.path());
+  static const std::regex kTesterLine(R"(\r\n(-?\d+) -1 -1\r\n)");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_search(dump, m, kTesterLine)) << dump.substr(0, 600);
+  EXPECT_GE(std::stoi(m[1]), 0);
+}
+
+// Faults of the instrument: each ends in its message (a message box for a failed opening, the
+// message log for a failed write) and a clean state: after a failed opening or a lost adapter
+// no adapter is left (later motion commands send nothing); a refused write during the upload is
+// only logged and the instrument stays usable; without frame 4 nothing is published, so no
+// force reaches the dialog and no point is taken.
+TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
+  struct Case {
+    std::vector<std::string> faults;
+    std::string script;
+    std::string message;  // empty: none
+    bool box;
+    const char* fault;  // the instrument's event line of the fault; none: nothing was refused
+    bool writesAfter;
+  };
+  const std::string points = "click 1015\nwait 800\nknee-figures figures.txt\n";
+  const Case cases[] = {
+      {{"--init-refused", "5"},
+       "click 1000\nwait 500\nanswer OK\nwait 300\nclick 1003\nwait 300\ndump knee.json\n"
+       "click 1\nwait 300\nquit\n",
+       "Can: Failed to init hardware: the module with the corresponding device number is not "
+       "connected",
+       true,
+       "init refused",
+       false},
+      {{"--lost-after", "1.5"},
+       "click 1000\nwait 2500\nclick 1003\nwait 600\nclick 1010\nwait 600\ndump knee.json\n"
+       "click 1\nwait 500\nquit\n",
+       "Can: Failed to write second can message: USB-CANmodul was disconnected",
+       false,
+       "adapter lost",
+       false},
+      {{"--write-fails", "3"},
+       "click 1000\nwait 1500\nclick 1003\nwait 300\nclick 1010\nwait 300\ndump knee.json\n"
+       "click 1\nwait 500\nquit\n",
+       "Can: Failed to write second can message: a request for the driver failed",
+       false,
+       "write refused",
+       true},
+      {{"--no-frame4"},
+       "click 1000\nwait 1500\n" + points + "dump knee.json\nclick 1\nwait 500\nquit\n",
+       "",
+       false,
+       nullptr,
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.faults[0]);
+    StartSimulators(c.faults);
+    RunResult r = Run(OpenKnee() + c.script);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const std::string dump = ReadFile(dir_ / "knee.json");
+    const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+    if (c.box) {
+      EXPECT_NE(dump.find("{\"caption\":\"\",\"text\":\"" + c.message + "\",\"answer\":\"OK\"}"),
+                std::string::npos)
+          << dump;
+    } else if (!c.message.empty()) {
+      EXPECT_NE(log.find(c.message), std::string::npos) << log;
+    }
+    const auto knee = e2e::Controls(dump, "KCDKnee");
+    ASSERT_TRUE(knee.count(1001)) << "the dialog stays";
+    const std::string instrument = ReadFile(dir_ / "instrument.log");
+    if (c.fault) {
+      const size_t fault = instrument.find(c.fault);
+      ASSERT_NE(fault, std::string::npos) << instrument;
+      EXPECT_EQ(instrument.find("write", instrument.find('\n', fault)) != std::string::npos,
+                c.writesAfter)
+          << instrument;
+    } else {
+      EXPECT_EQ(instrument.find("frame 4"), std::string::npos);
+      EXPECT_NE(knee.at(1001).text.find("tester= 0 "), std::string::npos) << knee.at(1001).text;
+      EXPECT_EQ(Figures(dir_ / "figures.txt")["count"], "0");
+    }
+    Stop(probe_);
+    Stop(instrument_);
+  }
+}
+
+}  // namespace
