@@ -11,8 +11,6 @@ add_library(tacmon_tester_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/cdavav_boiler_thread.h
   ${CMAKE_CURRENT_LIST_DIR}/calibration.cpp
   ${CMAKE_CURRENT_LIST_DIR}/calibration.h
-  ${CMAKE_CURRENT_LIST_DIR}/points_passport.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/points_passport.h
 )
 target_include_directories(tacmon_tester_core PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(tacmon_tester_core PUBLIC tacmon_acquisition tacmon_platform usbcan)

@@ -16,7 +16,7 @@
 #include "platform/ui/resources.h"
 #include "recording/ctacmon_dlg_record.h"
 #include "tester/cdavav_boiler_thread.h"
-#include "tester/points_passport.h"
+#include "tester/passport_fit.h"
 #include "tester/tdodezori_tester.h"
 
 namespace tester {
@@ -26,7 +26,7 @@ namespace {
 constexpr int kTickTimer = 1, kStepTimer = 2, kRetractTimer = 3, kCloseTimer = 4;
 constexpr int kCountdownTimer = 1;
 constexpr const char* kAutoPassportFolder = "c:\\Tacmon\\DVP\\tmp";
-constexpr const char* kAutoPassport = "c:\\Tacmon\\DVP\\tmp\\tmp_saved.dvp";
+constexpr const char* kAutoPassport = kAutoPassportFile;
 constexpr int kManometerFirst = 1030, kManometerLast = 1044;
 // Motion and mode buttons, enabled once samples arrive.
 constexpr int kMotionButtons[] = {1002, 1003, 1010, 1015, 1016, 1014, 1029, 1045, 1046, 1047};
@@ -272,7 +272,7 @@ void KCDKnee::RegisterHandlers() {
                      "DVP-файлы (*.dvp)|*.dvp|TRF-файлы (*.trf)|*.trf|Все файлы (*.*)|*.*||"_cp,
                      this, "Имя файла с паспортом устройства"_cp);
     dlg.SetInitialFolder(Text1251(winpath::kDataRoot) + "DVP");
-    if (dlg.DoModal() == ui::IDOK) CreatePassportFromPoints(dlg.GetPath());
+    if (dlg.DoModal() == ui::IDOK) CreatePassportFromPoints(dlg.GetPath(), false);
   });
   OnCommand(1022, [this] {
     ReadISensor();
@@ -746,29 +746,64 @@ void KCDKnee::Stop() {
 
 void KCDKnee::AutomaticPassport() {
   fsw::MakeDirectories(kAutoPassportFolder);
-  if (points_.Count() > 4) CreatePassportFromPoints(kAutoPassport);
+  if (points_.Count() > 4) CreatePassportFromPoints(kAutoPassport, true);
 }
 
-void KCDKnee::CreatePassportFromPoints(const Text1251& file) {
+void KCDKnee::CreatePassportFromPoints(const Text1251& file, bool automatic) {
   TimedLock l(pointLock_, 1000);
   if (!l) {
     AddLogMessage("(235336)Can't lock ");
     return;
   }
+  if (!host_.hub) return;
   std::vector<KneePoint> pts = points_.Points();
-  int written = -1;
-  if (host_.hub) {
+  FitRequest request;
+  request.keepZero = GetCheck(1025) == 1;
+  request.wireFormat = ReceptorDataFormat();
+  for (const KneePoint& k : pts) {
+    CalibrationPoint c;
+    for (int i = 0; i < kKneeSensors; ++i) c.raw[i] = static_cast<int32_t>(std::lround(k.raw[i]));
+    c.testerValue = k.tester;
+    request.points.push_back(c);
+  }
+  if (request.keepZero) {
+    // The zero levels of the push the points came from: its zero point is in the current
+    // passport.
     TimedLock pl(host_.hub->PassportLock(), 1000);
     if (!pl) {
       ReportCantLock("235337");
       return;
     }
-    written = PassportFromPoints(pts, Visible(), GetCheck(1025) == 1,
-                                 host_.hub->Passports().current, file);
+    request.zero = ZeroLevelsOf(host_.hub->Passports().current, request.wireFormat);
   }
-  if (written != 0) AddLogMessageF("Can't write passport %s", file.c_str());
+  Text1251 message;
+  if (!PassportFromPoints(host_.hub->Passports(), &host_.hub->PassportLock(), request, file,
+                          &message)) {
+    AddLogMessageF("%s", message.c_str());
+    if (!automatic) ui::MessageBox(this, message);
+    return;
+  }
+  // The points renormalized under the new passport.
+  DevicePassport current;
+  {
+    TimedLock pl(host_.hub->PassportLock(), 1000);
+    if (!pl) {
+      ReportCantLock("235338");
+      return;
+    }
+    current = host_.hub->Passports().current;
+  }
+  Visibility visible{};
+  const auto shown = Visible();
+  for (int i = 0; i < kKneeSensors; ++i) visible[i] = shown[i];
   points_.Clear();
-  for (const KneePoint& p : pts) points_.Add(p);
+  for (size_t k = 0; k < pts.size(); ++k) {
+    const PointValues v = ValuesOfPoint(current, request.points[k], visible, request.wireFormat,
+                                        ReceptorSensitivity(0));
+    for (int i = 0; i < kKneeSensors; ++i) pts[k].sensors[i] = v.sensors[i];
+    pts[k].receptor = v.receptor;
+    points_.Add(pts[k]);
+  }
   Invalidate(false);
 }
 

@@ -102,7 +102,9 @@ class KCDKnee : public CDialogK {
   void RefreshCaption();
   void ReadStepTime();
   void ReadISensor();
-  void CreatePassportFromPoints(const Text1251& file);
+  // The passport fitted to the points, written to file and made current; a refused fit is
+  // logged (and shown unless automatic).
+  void CreatePassportFromPoints(const Text1251& file, bool automatic);
   void AutomaticPassport();
   void Post(uint32_t message, intptr_t wParam = 0);
   std::array<bool, kKneeSensors> Visible() const;
