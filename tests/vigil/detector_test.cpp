@@ -6,8 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
 
 #include "platform/cp1251.h"
+#include "support/scratch_roots.h"
+#include "vendor/vigil/settings.h"
 #include "vigil/simulated_pushes.h"
 
 namespace {
@@ -216,6 +219,58 @@ TEST(VigilDetector, DetectionRateAndFalseAlertsOverAVariedSet) {
   EXPECT_EQ(falseAlerts, 0);
   EXPECT_EQ(wrongPlace, 0);
   EXPECT_GE(detected * 100, pushes * 90);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(VigilSettings, FoldersOfTheTwoRootsAndHostPaths) {
+  ScratchRoots roots;
+  const std::string data = roots.data().string(), db = roots.database().string();
+  const std::pair<const char*, std::string> cases[] = {
+      {"c:\\Tacmon\\", data + "/"},
+      {"C:/TACMON", data + "/"},
+      {"c:\\Tacmon\\Logs\\", data + "/Logs/"},
+      {"c:\\TacmonData\\", db + "/"},
+      {"c:\\TacmonDataX\\", "c:/TacmonDataX/"},  // another folder, left as it is
+      {"/srv/tacmon", "/srv/tacmon/"},
+  };
+  for (const auto& [given, host] : cases) EXPECT_EQ(vigil::HostFolder(given), host) << given;
+}
+
+TEST(VigilSettings, FileValuesCommentsAndRefusals) {
+  ScratchRoots roots;
+  const std::string file = (roots.data() / "vigil.txt").string();
+  std::ofstream(file, std::ios::binary)
+      << "# mine\r\ncontrast 0.3 # firmer\r\nmin_ms 100\r\npress_share 2\r\nmin_ms 1.5\r\n"
+         "callback_thread 1\r\nlog_level 2 3\r\n\r\n";
+  std::vector<std::string> problems;
+  bool created = true;
+  const vigil::Settings s = vigil::ReadSettings(file, &problems, &created);
+  EXPECT_FALSE(created);
+  EXPECT_DOUBLE_EQ(s.thresholds.contrast, 0.3);
+  EXPECT_EQ(s.thresholds.minMs, 100);
+  EXPECT_DOUBLE_EQ(s.thresholds.pressShare, vigil::Thresholds{}.pressShare);  // out of range
+  EXPECT_EQ(s.callbackThread, 1);
+  EXPECT_EQ(s.logLevel, 1);
+  ASSERT_EQ(problems.size(), 3u);
+  EXPECT_NE(problems[0].find("line 4: bad value"), std::string::npos) << problems[0];
+  EXPECT_NE(problems[1].find("line 5: bad value"), std::string::npos);
+  EXPECT_NE(problems[2].find("line 7: bad value"), std::string::npos);
+}
+
+TEST(VigilSettings, DefaultsWrittenReadBackTheSame) {
+  ScratchRoots roots;
+  const std::string file = (roots.data() / "vigil.txt").string();
+  bool created = false;
+  std::vector<std::string> problems;
+  vigil::ReadSettings(file, &problems, &created);
+  EXPECT_TRUE(created);
+  const vigil::Settings again = vigil::ReadSettings(file, &problems, &created);
+  EXPECT_FALSE(created);
+  EXPECT_TRUE(problems.empty());
+  EXPECT_EQ(vigil::FormatSettings(again), vigil::FormatSettings(vigil::Settings{}));
 }
 
 }  // namespace
