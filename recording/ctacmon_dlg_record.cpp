@@ -14,6 +14,7 @@
 #include "platform/report.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
+#include "recognition/vigil_binding.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "view/ui_map_canvas.h"
@@ -215,7 +216,9 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
   if (labelRequest_) {
     frame.SetLabel(true);
     labelRequest_ = false;
+    if (state_ == RecordState::kRecording) ++labelsSinceStart_;
   }
+  frame.labelCount = labelsSinceStart_;
   frame.captureTime = frame.storedTime = FrameTime::Now();
 
   // A second button pressed on the probe asks for a new zero point.
@@ -270,12 +273,15 @@ void CtacmonDlgRecord::StartPause() {
   }
   if (state_ == RecordState::kRecording) {
     state_ = RecordState::kPaused;
+    recognition::PushStopped();
     ShowButtons();
     Invalidate();
     return;
   }
   state_ = RecordState::kRecording;
   recordStartTime_ = FrameTime::Now();
+  labelsSinceStart_ = 0;
+  recognition::PushStarted();
   ShowButtons();
   // Every (re)start opens a new stream: a resumed push holds only what follows the resume.
   const HubSettings s = host_.settings();
@@ -290,6 +296,7 @@ void CtacmonDlgRecord::StartPause() {
 void CtacmonDlgRecord::Stop() {
   state_ = RecordState::kStopped;
   live_.currentFrame = 0;
+  recognition::PushStopped();
   if (ready_) ShowButtons();
   if (live_.stream.state != PushStream::State::kNoFile) {
     const Text1251 folder = host_.operationFolder ? host_.operationFolder() : Text1251();
@@ -427,6 +434,15 @@ void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
     DrawIcons(*back);
   }
   buffer_.BlitTo(canvas, picture_.left, picture_.top);
+  // The newest frame goes to the recognition library, timed from the last start or resume.
+  if (hasLive_ && !live_.frames.empty()) {
+    const SensorFrame& f = live_.frames[0];
+    std::array<int, kSensorCount> normalized{};
+    for (int c = 0; c < kSensorCount; ++c)
+      normalized[c] = static_cast<int>(DisplayValue(passport_, c, f.values[c], 0) + 0.5);
+    recognition::FramePainted(recognition::FrameSource::kRecordingView, normalized, f,
+                              recognition::ElapsedMs(f.captureTime, recordStartTime_));
+  }
 }
 
 void CtacmonDlgRecord::RefreshStatusText() {

@@ -16,6 +16,7 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt_text.h"
+#include "recognition/vigil_binding.h"
 #include "recording/operation_commands.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
@@ -163,21 +164,30 @@ void KCDOperationWindow::BuildPanes() {
   if (pushes_->CreatePane(*this)) place(*pushes_, pushesPane_);
   card_ = std::make_unique<CtacmonDlgInfo>(*this);
   if (card_->CreatePane(*this)) place(*card_, cardPane_);
+  if (hub_.WorkstationSettings().set_use_recognition_library) {
+    alerts_ = std::make_unique<recognition::KCDVigilShow>(static_cast<void*>(this), hub_.UiFont());
+    if (alerts_->CreatePane(*this)) place(*alerts_, alertsPane_);
+  }
 
-  nodes_[0] = {};
-  nodes_[0].kind = 2;
-  nodes_[0].fraction = 0.6;
-  nodes_[0].window = &recordPane_;
-  nodes_[1] = {};
-  nodes_[1].kind = 3;
-  nodes_[1].fraction = 0.25;
-  nodes_[1].window = &pushesPane_;
-  nodes_[2] = {};
-  nodes_[2].kind = 3;
-  nodes_[2].fraction = 6.0 / 7.0;
-  nodes_[2].window = &cardPane_;
-  nodes_[0].next = &nodes_[1];
-  nodes_[1].next = &nodes_[2];
+  // The chain: each link takes its share of what the links before it left. The patient card
+  // shares its column with the optional panes below it.
+  struct Link {
+    kit::WidgetPane* pane;
+    int kind;
+    double fraction;
+  };
+  const int optional = alerts_ ? 1 : 0;
+  const double cardShare[] = {6.0 / 7.0, 3.0 / 7.0, 1.0 / 7.0};
+  std::vector<Link> links = {
+      {&recordPane_, 2, 0.6}, {&pushesPane_, 3, 0.25}, {&cardPane_, 3, cardShare[optional]}};
+  if (alerts_) links.push_back({&alertsPane_, 3, 5.0 / 7.0});
+  for (size_t i = 0; i < links.size(); ++i) {
+    nodes_[i] = {};
+    nodes_[i].kind = links[i].kind;
+    nodes_[i].fraction = links[i].fraction;
+    nodes_[i].window = links[i].pane;
+    if (i > 0) nodes_[i - 1].next = &nodes_[i];
+  }
   paneRoot = &nodes_[0];
 }
 
@@ -200,7 +210,8 @@ bool KCDOperationWindow::OnInitDialog() {
 
   CreateOperationFolder();
   ShowWindow(ui::SW_SHOWMAXIMIZED);
-  // The tactile display and the recognition library are reached here once they are built.
+  // The tactile display is reached here once it is built.
+  recognition::OpenLibrary(static_cast<void*>(this));
   return true;
 }
 
@@ -494,6 +505,8 @@ void KCDOperationWindow::CloseQuietly() {
 }
 
 void KCDOperationWindow::OnDestroy() {
+  // The library goes first: nothing reaches it, and it calls nothing back, from now on.
+  recognition::FinishLibrary(static_cast<void*>(this));
   KillTimer(kLinkTimer);
   // The reading thread ends before anything it could reach goes.
   if (link_) {
@@ -504,6 +517,7 @@ void KCDOperationWindow::OnDestroy() {
     if (record_->State() != RecordState::kStopped) record_->Stop();
     record_->DestroyWindow();
   }
+  if (alerts_) alerts_->DestroyWindow();
   paneRoot = nullptr;
   if (onGone) onGone();
 }

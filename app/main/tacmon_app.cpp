@@ -8,6 +8,7 @@
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
+#include "recognition/recognition.h"
 #include "recording/recording_windows.h"
 #include "view/ctacmon_dlg.h"
 
@@ -15,6 +16,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
   recording::InstallRecordingWindows();
+  recognition::InstallRecognition();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }
