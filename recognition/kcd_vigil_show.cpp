@@ -1,6 +1,8 @@
 #include "recognition/kcd_vigil_show.h"
 
+#include <QEvent>
 #include <QFontDatabase>
+#include <QPointer>
 #include <QWidget>
 #include <algorithm>
 
@@ -15,6 +17,28 @@
 
 namespace recognition {
 namespace {
+
+KCDVigilShow* current = nullptr;  // UI thread
+
+// Watches the owner's window: its deferred deletion (how dialog windows go) tears the pane
+// down while both windows still exist.
+class PaneGuard : public QObject {
+ public:
+  PaneGuard(ui::Dialog& pane, QWidget* owner) : QObject(pane.Widget()), pane_(pane), owner_(owner) {
+    owner_->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == owner_ && event->type() == QEvent::DeferredDelete && pane_.HasWindow()) {
+      owner_->removeEventFilter(this);
+      pane_.DestroyWindow();  // deletes this guard with the pane's window
+    }
+    return false;
+  }
+
+ private:
+  ui::Dialog& pane_;
+  QPointer<QWidget> owner_;
+};
 
 bool FamilyExists(const Text1251& face) {
   if (face.empty()) return false;
@@ -37,12 +61,14 @@ KCDVigilShow::KCDVigilShow(void* context, const kit::FontRecord& font)
 
 KCDVigilShow::~KCDVigilShow() {
   if (registered_) UnregisterAlertSink(context_, this);
+  if (current == this) current = nullptr;
 }
 
 bool KCDVigilShow::CreatePane(ui::Dialog& owner) {
   if (!Create(&owner)) return false;
-  if (QWidget* w = Widget(); w && owner.ClientWidget()) {
+  if (QWidget* w = Widget(); w && owner.ClientWidget() && owner.Widget()) {
     w->setParent(owner.ClientWidget(), Qt::Widget);
+    new PaneGuard(*this, owner.Widget());
     w->show();
   }
   return true;
@@ -61,6 +87,7 @@ bool KCDVigilShow::OnInitDialog() {
   }
   RegisterAlertSink(context_, this);
   registered_ = true;
+  current = this;
   const ui::Rect c = ClientRect();
   OnSize(c.Width(), c.Height());
   return true;
@@ -70,7 +97,10 @@ void KCDVigilShow::OnDestroy() {
   // A callback in progress finishes first; later ones find no window (and answer -1).
   if (registered_) UnregisterAlertSink(context_, this);
   registered_ = false;
+  if (current == this) current = nullptr;
 }
+
+KCDVigilShow* KCDVigilShow::Current() { return current; }
 
 void KCDVigilShow::SetAlertValues(const int* values) {
   {

@@ -37,6 +37,8 @@ class KCDVigilShow : public CDialogK, public AlertSink {
 
   std::array<int, kSensorCount> AlertValues() const;
   Text1251 AlertText() const;
+  // The alert window with a window (UI thread), or null.
+  static KCDVigilShow* Current();
 
  protected:
   bool OnInitDialog() override;

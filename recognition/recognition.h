@@ -1,7 +1,8 @@
 // Recognition: the binding of the recognition library (vigil_binding.h) and its alert window
 // KCDVigilShow (kcd_vigil_show.h), a pane of the operation window. The program calls
-// InstallRecognition once at start: it registers the window's template and gives the push
-// viewer its calls into the library.
+// InstallRecognition once at start: it registers the window's template, gives the push viewer
+// its calls into the library and adds the automation command
+//   alert-dump FILE   writes the alert window's values and text (UTF-8), or "none"
 #pragma once
 
 namespace recognition {
