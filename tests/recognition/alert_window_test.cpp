@@ -14,8 +14,8 @@
 
 #include "platform/cp1251.h"
 #include "platform/ui/resources.h"
-#include "recognition/kcd_vigil_show.h"
 #include "recognition/alert_layout.h"
+#include "recognition/kcd_vigil_show.h"
 #include "recognition/vigil_binding.h"
 #include "support/scratch_roots.h"
 #include "tests/ui/ui_env.h"
@@ -23,6 +23,10 @@
 #include "vigil/simulated_pushes.h"
 
 namespace {
+
+std::string FirstTwoLines(const std::string& text) {
+  return text.substr(0, text.find('\n', text.find('\n') + 1));
+}
 
 namespace fs = std::filesystem;
 using recognition::KCDVigilShow;
@@ -106,7 +110,7 @@ TEST_F(AlertWindow, ShowsTheLibrarysAnswerToAPushOverTheInclusion) {
   recognition::PushStopped();
   const auto values = win->alerts->AlertValues();
   const Text1251 text = win->alerts->AlertText();
-  EXPECT_EQ(text.substr(0, text.find('\n')), Text1251("Уплотнение под сенсорами 5, 6, 10, 11"_cp));
+  EXPECT_EQ(FirstTwoLines(text), Text1251("Уплотнение\nСенсоры 5, 6, 10, 11"_cp));
   const QImage image = Picture();
   Keep(image, "alert_pane.png");
   for (int s = 0; s < 19; ++s) EXPECT_EQ(CellColour(image, s), Scale(values[s])) << s;

@@ -80,7 +80,7 @@ TEST(VigilDetector, FindsTheSimulatorsInclusion) {
   for (int s : {4, 5, 9, 10}) EXPECT_GT(a->map[s], 200);
   for (int s : {0, 2, 7, 11, 16, 18}) EXPECT_LT(a->map[s], 64);
   EXPECT_EQ(vigil::AlertText(*a).substr(0, 40),
-            Text1251("Уплотнение под сенсорами 5, 6, 10, 11\nНажатие 1"_cp).substr(0, 40));
+            Text1251("Уплотнение\nСенсоры 5, 6, 10, 11\nНажатие 1"_cp).substr(0, 40));
 }
 
 TEST(VigilDetector, LiveAlertWhenTheSensorsHaveStoodOutLongEnough) {
@@ -103,7 +103,7 @@ TEST(VigilDetector, QuietInCleanPushesAndAtRest) {
   const auto a = RunPush(d, SimulatedPush(clean));
   ASSERT_TRUE(a);  // a press was seen: the answer is "none found"
   EXPECT_TRUE(a->sensors.empty());
-  EXPECT_EQ(vigil::AlertText(*a), Text1251("Уплотнений не обнаружено\nНажатие 1"_cp));
+  EXPECT_EQ(vigil::AlertText(*a), Text1251("Уплотнений\nне обнаружено\nНажатие 1"_cp));
 
   SimPush rest;
   rest.level = 0;
@@ -153,12 +153,12 @@ TEST(VigilDetector, AlertTexts) {
   one.elapsedMs = 1250;
   one.contrast = 0.384;
   EXPECT_EQ(vigil::AlertText(one),
-            Text1251("Уплотнение под сенсором 10\nНажатие 3, 1.25 с\nКонтраст 38 %"_cp));
+            Text1251("Уплотнение\nСенсор 10\nНажатие 3, 1.25 с\nКонтраст 38 %"_cp));
   vigil::Alert several = one;
   several.sensors = {4, 5, 18};
   several.elapsedMs = 61005;
   EXPECT_EQ(vigil::AlertText(several),
-            Text1251("Уплотнение под сенсорами 5, 6, 19\nНажатие 3, 61.00 с\nКонтраст 38 %"_cp));
+            Text1251("Уплотнение\nСенсоры 5, 6, 19\nНажатие 3, 61.00 с\nКонтраст 38 %"_cp));
 }
 
 // The measured figures: every place, depth, force and noise level of the varied set with the

@@ -148,10 +148,9 @@ std::string AlertText(const Alert& a) {
   char line[160];
   if (a.sensors.empty()) {
     std::snprintf(line, sizeof line, "\n%s %d", Cp1251("Нажатие").c_str(), a.push);
-    return Cp1251("Уплотнений не обнаружено") + line;
+    return Cp1251("Уплотнений\nне обнаружено") + line;
   }
-  std::string text =
-      Cp1251(a.sensors.size() == 1 ? "Уплотнение под сенсором " : "Уплотнение под сенсорами ");
+  std::string text = Cp1251(a.sensors.size() == 1 ? "Уплотнение\nСенсор " : "Уплотнение\nСенсоры ");
   for (size_t i = 0; i < a.sensors.size(); ++i) {
     if (i) text += ", ";
     text += std::to_string(a.sensors[i] + 1);

@@ -54,8 +54,8 @@ struct Alert {
   int elapsedMs = 0;                // time of the map (greatest total pressure)
   double contrast = 0;              // highest contrast among the sensors named
 };
-// The alert text (CP1251): "Уплотнение под сенсорами 5, 6, 10, 11" with the push, time and
-// contrast, or "Уплотнений не обнаружено" with the push.
+// The alert text (CP1251), short lines for a narrow pane: "Уплотнение", "Сенсоры 5, 6, 10, 11",
+// the push and time, the contrast; or "Уплотнений", "не обнаружено" and the push.
 std::string AlertText(const Alert& a);
 
 // One instance's pushes. Frames outside a push are ignored; a frame equal to the previous one
