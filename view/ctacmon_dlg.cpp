@@ -347,7 +347,7 @@ void CtacmonDlg::OnPaint(ui::Canvas& canvas) {
       const int current = model_.CurrentFrame();
       SensorFrame frame = frames[current];
       frame.labelCount = static_cast<int32_t>(
-          std::count_if(frames.begin() + std::min(current, 1), frames.begin() + current + 1,
+          std::count_if(frames.begin() + 1, frames.begin() + std::max(current, 0) + 1,
                         [](const SensorFrame& f) { return f.HasLabel(); }));
       hooks.framePainted(model_.CurrentFrameIndices(), frame, model_.MsFromFirstFrame());
     }
