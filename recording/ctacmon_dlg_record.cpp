@@ -434,8 +434,10 @@ void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
     DrawIcons(*back);
   }
   buffer_.BlitTo(canvas, picture_.left, picture_.top);
-  // The newest frame goes to the recognition library, timed from the last start or resume.
-  if (hasLive_ && !live_.frames.empty()) {
+  // The newest frame goes to the recognition library, timed from the last start or resume;
+  // not while the zero point is collected: those frames are not normalized against the rest
+  // of this probe yet (and are not recorded).
+  if (hasLive_ && !live_.frames.empty() && sinceZero_ > zeroLength_) {
     const SensorFrame& f = live_.frames[0];
     std::array<int, kSensorCount> normalized{};
     for (int c = 0; c < kSensorCount; ++c)
