@@ -3,9 +3,11 @@
 // accepts, its thresholds file, log and call log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <fstream>
 #include <mutex>
 #include <sstream>
@@ -277,6 +279,9 @@ TEST_F(VigilLibrary, CallLogListsEveryCall) {
   int v[19] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
   FVigilLibStartPush(h);
   FCallVigilLib(h, v, v, 2, 41, 1050);
+  int extreme[19];
+  std::fill(std::begin(extreme), std::end(extreme), INT32_MIN);
+  FCallVigilLib(h, extreme, extreme, 0, 42, 1100);  // every value at its longest in the log
   FVigilLibStopPush(h);
   FFinishVigilLib(h);
   open_.clear();
@@ -284,7 +289,7 @@ TEST_F(VigilLibrary, CallLogListsEveryCall) {
   std::vector<std::string> lines;
   for (std::string line; std::getline(in, line);) lines.push_back(line.substr(0, line.find(' ')));
   EXPECT_EQ(lines, (std::vector<std::string>{"init", "add-data", "add-data", "start-push", "call",
-                                             "stop-push", "alert", "finish"}));
+                                             "call", "stop-push", "alert", "finish"}));
   std::ifstream again(roots_.data() / "vigil_calls.log");
   std::stringstream all;
   all << again.rdbuf();

@@ -69,7 +69,7 @@ std::string HostFolder(const char* path) {
 
 std::string FormatSettings(const Settings& s) {
   const Thresholds& t = s.thresholds;
-  char text[1200];
+  char text[2048];  // the text is about 930 bytes
   std::snprintf(text, sizeof text,
                 "# Thresholds of the recognition library (vigil). One \"name value\" a line.\n"
                 "# A sensor stands out when it exceeds the pressure field around it by this share\n"

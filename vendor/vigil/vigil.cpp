@@ -200,13 +200,11 @@ VIGIL_EXPORT int FCallVigilLib(void* handle, int* normalized, int* raw, int labe
   if (in->finished) return VIGIL_NO_INSTANCE;
   if (!normalized) return VIGIL_REFUSED;
   if (in->calls) {
-    char values[19 * 5 + 1] = "";
-    int n = 0;
-    for (int s = 0; s < kSensors; ++s)
-      n += std::snprintf(values + n, sizeof values - n, s ? ",%d" : "%d", normalized[s]);
+    std::string values;
+    for (int s = 0; s < kSensors; ++s) values += (s ? "," : "") + std::to_string(normalized[s]);
     CallLog(*in, "call push=%d labels=%d index=%d t=%d v=%s",
             in->detector.InPush() ? in->detector.PushNumber() : 0, labelCount, packetIndex,
-            elapsedMs, values);
+            elapsedMs, values.c_str());
   }
   if (in->detector.Frame(normalized, packetIndex, elapsedMs)) Deliver(*in, in->detector.Live());
   return 0;
