@@ -196,6 +196,44 @@ TEST_F(VigilLibrary, FinishWhileAnotherThreadCalls) {
   }
 }
 
+// A callback that ends the instance from inside: the call it came from returns without a
+// further callback, on the caller's thread and on the library's own.
+void* reentered = nullptr;
+int FinishFromInside(void* context, const int*) {
+  if (seen->finished) ++seen->afterFinish;
+  FFinishVigilLib(reentered);
+  seen->finished = true;
+  std::lock_guard l(seen->lock);
+  seen->contexts.push_back(context);
+  seen->changed.notify_all();
+  return 0;
+}
+
+TEST_F(VigilLibrary, FinishedFromInsideACallback) {
+  for (const char* mode : {"callback_thread 0\n", "callback_thread 1\n"}) {
+    Thresholds(mode);
+    seen_.finished = false;
+    void* h = FInitVigilLib(&context_, "c:\\Tacmon\\", "c:\\TacmonData\\", OnLog);
+    reentered = h;
+    SetVigilLibAddData(h, VIGIL_ALERT_VALUES, reinterpret_cast<void*>(&FinishFromInside),
+                       sizeof(&FinishFromInside));
+    SetVigilLibAddData(h, VIGIL_ALERT_TEXT, reinterpret_cast<void*>(&OnText), sizeof(&OnText));
+    Push(h, vigiltest::SimulatedPush({}));
+    {
+      std::unique_lock l(seen_.lock);
+      ASSERT_TRUE(seen_.changed.wait_for(l, std::chrono::seconds(10), [&] {
+        return !seen_.contexts.empty();
+      })) << mode;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(seen_.afterFinish.load(), 0) << mode;
+    EXPECT_EQ(FVigilLibStartPush(h), VIGIL_NO_INSTANCE);
+    std::lock_guard l(seen_.lock);
+    EXPECT_TRUE(seen_.texts.empty()) << mode;
+    seen_.contexts.clear();
+  }
+}
+
 TEST_F(VigilLibrary, AnyCallOrderIsSafe) {
   void* finished = Open();
   FFinishVigilLib(finished);

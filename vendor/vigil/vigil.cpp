@@ -5,6 +5,7 @@
 // returns.
 #include "vendor/vigil/vigil.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
@@ -45,7 +46,9 @@ struct Instance {
   Settings settings;
   Detector detector;
   std::FILE* calls = nullptr;
-  bool finished = false;
+  // Set first thing by FFinishVigilLib; read before every callback, also by the own thread and
+  // by a call that a callback finished from inside.
+  std::atomic<bool> finished{false};
 
   std::mutex queueLock;  // the own thread's queue
   std::condition_variable wake;
@@ -84,10 +87,10 @@ void CallLog(Instance& in, const char* format, ...) {
   std::fflush(in.calls);
 }
 
-void Call(const Delivery& d) {
+void Call(const Instance& in, const Delivery& d) {
   const std::string text = AlertText(d.alert);
-  if (d.values) d.values(d.context, d.alert.map.data());
-  if (d.text) d.text(d.context, text.c_str());
+  if (d.values && !in.finished) d.values(d.context, d.alert.map.data());
+  if (d.text && !in.finished) d.text(d.context, text.c_str());
 }
 
 void Worker(std::shared_ptr<Instance> in) {
@@ -99,7 +102,7 @@ void Worker(std::shared_ptr<Instance> in) {
     in->queue.pop_front();
     // Finishing waits for this call to return, so nothing is called back after it.
     l.unlock();
-    Call(d);
+    Call(*in, d);
     l.lock();
   }
 }
@@ -119,7 +122,7 @@ void Deliver(Instance& in, const Alert& a) {
     in.queue.push_back(std::move(d));
     in.wake.notify_one();
   } else {
-    Call(d);
+    Call(in, d);
   }
 }
 
@@ -229,9 +232,9 @@ VIGIL_EXPORT void FFinishVigilLib(void* handle) {
     in = it->second;
     registry.erase(it);
   }
+  in->finished = true;
   {
     std::lock_guard l(in->lock);  // waits for a call in progress (and its callbacks)
-    in->finished = true;
     CallLog(*in, "finish");
     if (in->calls) std::fclose(in->calls);
     in->calls = nullptr;
