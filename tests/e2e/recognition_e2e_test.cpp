@@ -148,14 +148,15 @@ class Recognition : public TacmonRun {
 std::string PushScript(const std::string& live, const std::string& final,
                        const std::string& picture) {
   return "click 1000\ntext 1001 Иванова\nclick 1\nwait 300\n"
-         "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 3800\n"
+         "activate 144\nclick 1012\nwait 1500\nclick 1010\nwait 6000\n"
          "activate 143\nalert-dump " +
          live + "\nsnapshot " + picture +
-         "\nactivate 144\nwait 2500\nclick 1011\nwait 300\nalert-dump " + final +
+         "\nactivate 144\nwait 3500\nclick 1011\nwait 300\nalert-dump " + final +
          "\nclick 1013\nwait 300\nactivate 143\nclick 1\nanswer OK\nwait 200\nclick 1\n";
 }
-// The probe rests 4 s after the connection, presses for 0.6 s, holds 3 s and lets go.
-constexpr const char* kPress = "rest:4,press:0.6:0.8,hold:3,release:0.6,rest:600";
+// The probe rests 6 s after the connection (the zero point is taken well before the press, also
+// on a slow machine), presses for 0.6 s, holds 3 s and lets go.
+constexpr const char* kPress = "rest:6,press:0.6:0.8,hold:3,release:0.6,rest:600";
 
 TEST_F(Recognition, APushOverTheInclusionAlertsAndACleanPushDoesNot) {
   StartProbe(kPress);
