@@ -247,6 +247,11 @@ TEST_F(VigilLibrary, AnyCallOrderIsSafe) {
     EXPECT_EQ(FVigilLibStopPush(h), VIGIL_NO_INSTANCE);
     FFinishVigilLib(h);
   }
+  // Without roots or log the defaults hold.
+  void* bare = FInitVigilLib(nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(bare, nullptr);
+  EXPECT_EQ(FVigilLibStartPush(bare), 0);
+  FFinishVigilLib(bare);
   void* h = Open();
   EXPECT_EQ(FVigilLibStopPush(h), 0);  // a stop without a start
   const auto frames = vigiltest::SimulatedPush({});

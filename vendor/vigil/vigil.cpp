@@ -131,13 +131,19 @@ void Deliver(Instance& in, const Alert& a) {
 
 using namespace vigil;
 
-VIGIL_EXPORT void* FInitVigilLib(void* context, const char* dataRoot, const char* databaseRoot,
-                                 VigilLogCallback log) {
+// The bodies; the exported functions at the end keep exceptions (out of memory, no thread)
+// from crossing the C interface.
+
+static void* FInitVigilLibImpl(void* context, const char* dataRoot, const char* databaseRoot,
+                               VigilLogCallback log) {
   (void)databaseRoot;  // nothing of the database is read
-  const std::string folder = HostFolder(dataRoot);
+  // Without a data root the defaults hold and no file is read or written.
+  const bool haveRoot = dataRoot && *dataRoot;
+  const std::string folder = haveRoot ? HostFolder(dataRoot) : std::string();
   std::vector<std::string> problems;
   bool created = false;
-  const Settings settings = ReadSettings(folder + "vigil.txt", &problems, &created);
+  const Settings settings =
+      haveRoot ? ReadSettings(folder + "vigil.txt", &problems, &created) : Settings{};
   auto in = std::make_shared<Instance>(settings);
   in->context = context;
   in->log = log;
@@ -162,7 +168,7 @@ VIGIL_EXPORT void* FInitVigilLib(void* context, const char* dataRoot, const char
   return reinterpret_cast<void*>(handle);
 }
 
-VIGIL_EXPORT int SetVigilLibAddData(void* handle, int dataId, void* data, int size) {
+static int SetVigilLibAddDataImpl(void* handle, int dataId, void* data, int size) {
   std::shared_ptr<Instance> in = Find(handle);
   if (!in) return VIGIL_NO_INSTANCE;
   std::lock_guard l(in->lock);
@@ -183,7 +189,7 @@ VIGIL_EXPORT int SetVigilLibAddData(void* handle, int dataId, void* data, int si
   return 0;
 }
 
-VIGIL_EXPORT int FVigilLibStartPush(void* handle) {
+static int FVigilLibStartPushImpl(void* handle) {
   std::shared_ptr<Instance> in = Find(handle);
   if (!in) return VIGIL_NO_INSTANCE;
   std::lock_guard l(in->lock);
@@ -194,8 +200,8 @@ VIGIL_EXPORT int FVigilLibStartPush(void* handle) {
   return 0;
 }
 
-VIGIL_EXPORT int FCallVigilLib(void* handle, int* normalized, int* raw, int labelCount,
-                               int packetIndex, int elapsedMs) {
+static int FCallVigilLibImpl(void* handle, int* normalized, int* raw, int labelCount,
+                             int packetIndex, int elapsedMs) {
   (void)raw;  // the decision rests on the normalized values, which the passport made comparable
   std::shared_ptr<Instance> in = Find(handle);
   if (!in) return VIGIL_NO_INSTANCE;
@@ -213,7 +219,7 @@ VIGIL_EXPORT int FCallVigilLib(void* handle, int* normalized, int* raw, int labe
   return 0;
 }
 
-VIGIL_EXPORT int FVigilLibStopPush(void* handle) {
+static int FVigilLibStopPushImpl(void* handle) {
   std::shared_ptr<Instance> in = Find(handle);
   if (!in) return VIGIL_NO_INSTANCE;
   std::lock_guard l(in->lock);
@@ -223,7 +229,7 @@ VIGIL_EXPORT int FVigilLibStopPush(void* handle) {
   return 0;
 }
 
-VIGIL_EXPORT void FFinishVigilLib(void* handle) {
+static void FFinishVigilLibImpl(void* handle) {
   std::shared_ptr<Instance> in;
   {
     std::lock_guard l(registryLock);
@@ -251,5 +257,56 @@ VIGIL_EXPORT void FFinishVigilLib(void* handle) {
       in->worker.detach();
     else
       in->worker.join();
+  }
+}
+
+// ---- the exported functions ----
+
+VIGIL_EXPORT void* FInitVigilLib(void* context, const char* dataRoot, const char* databaseRoot,
+                                 VigilLogCallback log) {
+  try {
+    return FInitVigilLibImpl(context, dataRoot, databaseRoot, log);
+  } catch (...) {
+    return nullptr;
+  }
+}
+
+VIGIL_EXPORT int SetVigilLibAddData(void* handle, int dataId, void* data, int size) {
+  try {
+    return SetVigilLibAddDataImpl(handle, dataId, data, size);
+  } catch (...) {
+    return VIGIL_REFUSED;
+  }
+}
+
+VIGIL_EXPORT int FVigilLibStartPush(void* handle) {
+  try {
+    return FVigilLibStartPushImpl(handle);
+  } catch (...) {
+    return VIGIL_REFUSED;
+  }
+}
+
+VIGIL_EXPORT int FCallVigilLib(void* handle, int* normalized, int* raw, int labelCount,
+                               int packetIndex, int elapsedMs) {
+  try {
+    return FCallVigilLibImpl(handle, normalized, raw, labelCount, packetIndex, elapsedMs);
+  } catch (...) {
+    return VIGIL_REFUSED;
+  }
+}
+
+VIGIL_EXPORT int FVigilLibStopPush(void* handle) {
+  try {
+    return FVigilLibStopPushImpl(handle);
+  } catch (...) {
+    return VIGIL_REFUSED;
+  }
+}
+
+VIGIL_EXPORT void FFinishVigilLib(void* handle) {
+  try {
+    FFinishVigilLibImpl(handle);
+  } catch (...) {
   }
 }

@@ -27,7 +27,8 @@ typedef int (*VigilValuesCallback)(void* context, const int* values);
 typedef int (*VigilTextCallback)(void* context, const char* text);
 
 /* Opens an instance. dataRoot is the program's folder ("c:\Tacmon\" or a host path) holding
- * the thresholds file "vigil.txt"; log may be null. Returns the handle, or null. */
+ * the thresholds file "vigil.txt" (null: the defaults hold); log may be null. Returns the
+ * handle, or null. */
 void* FInitVigilLib(void* context, const char* dataRoot, const char* databaseRoot,
                     VigilLogCallback log);
 int SetVigilLibAddData(void* handle, int dataId, void* data, int size);
