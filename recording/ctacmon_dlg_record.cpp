@@ -17,6 +17,7 @@
 #include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
 #include "recording/operation_commands.h"
+#include "recognition/vigil_binding.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "view/ui_map_canvas.h"
@@ -225,7 +226,9 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
   if (labelRequest_) {
     frame.SetLabel(true);
     labelRequest_ = false;
+    if (state_ == RecordState::kRecording) ++labelsSinceStart_;
   }
+  frame.labelCount = labelsSinceStart_;
   frame.captureTime = frame.storedTime = FrameTime::Now();
 
   // A second button pressed on the probe asks for a new zero point.
@@ -281,12 +284,15 @@ void CtacmonDlgRecord::StartPause() {
   }
   if (state_ == RecordState::kRecording) {
     state_ = RecordState::kPaused;
+    recognition::PushStopped();
     ShowButtons();
     Invalidate();
     return;
   }
   state_ = RecordState::kRecording;
   recordStartTime_ = FrameTime::Now();
+  labelsSinceStart_ = 0;
+  recognition::PushStarted();
   ShowButtons();
   // Every (re)start opens a new stream: a resumed push holds only what follows the resume.
   const HubSettings s = host_.settings();
@@ -301,6 +307,7 @@ void CtacmonDlgRecord::StartPause() {
 void CtacmonDlgRecord::Stop() {
   state_ = RecordState::kStopped;
   live_.currentFrame = 0;
+  recognition::PushStopped();
   if (ready_) ShowButtons();
   if (live_.stream.state != PushStream::State::kNoFile) {
     const Text1251 folder = host_.operationFolder ? host_.operationFolder() : Text1251();
@@ -438,6 +445,17 @@ void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
     DrawIcons(*back);
   }
   buffer_.BlitTo(canvas, picture_.left, picture_.top);
+  // The newest frame goes to the recognition library, timed from the last start or resume;
+  // not while the zero point is collected: those frames are not normalized against the rest
+  // of this probe yet (and are not recorded).
+  if (hasLive_ && !live_.frames.empty() && sinceZero_ > zeroLength_) {
+    const SensorFrame& f = live_.frames[0];
+    std::array<int, kSensorCount> normalized{};
+    for (int c = 0; c < kSensorCount; ++c)
+      normalized[c] = static_cast<int>(DisplayValue(passport_, c, f.values[c], 0) + 0.5);
+    recognition::FramePainted(recognition::FrameSource::kRecordingView, normalized, f,
+                              recognition::ElapsedMs(f.captureTime, recordStartTime_));
+  }
   if (hasLive_ && !live_.frames.empty()) TracePaint(live_.frames[0]);
 }
 

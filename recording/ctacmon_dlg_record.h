@@ -126,6 +126,7 @@ class CtacmonDlgRecord : public CDialogK {
   int previousExtra1_ = 0;
   int64_t recordStart_ = 0;
   FrameTime recordStartTime_;
+  int labelsSinceStart_ = 0;  // labels of the push since its last start or resume
   bool textDump_ = false;
   view::MapDisplayState map_;
   view::ViewerLayout layout_;

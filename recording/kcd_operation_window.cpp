@@ -16,6 +16,7 @@
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/qt_text.h"
+#include "recognition/vigil_binding.h"
 #include "recording/operation_commands.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
@@ -159,33 +160,34 @@ void KCDOperationWindow::BuildPanes() {
   card_ = std::make_unique<CtacmonDlgInfo>(*this);
   if (card_->CreatePane(*this)) place(*card_, cardPane_);
   const HubSettings settings = hub_.WorkstationSettings();
-  const bool alertPane = settings.set_use_recognition_library != 0;
   if (settings.set_use_second_receptor_window && settings.set_connect2) {
     second_ = std::make_unique<view::KCDSecondReceptorShow>([this] { return SecondValues(); });
     if (CreateEmbeddedPane(*second_, *this)) place(*second_, secondPane_);
   }
-  const int besideCard = (second_ ? 1 : 0) + (alertPane ? 1 : 0);
+  if (settings.set_use_recognition_library) {
+    alerts_ = std::make_unique<recognition::KCDVigilShow>(static_cast<void*>(this), hub_.UiFont());
+    if (alerts_->CreatePane(*this)) place(*alerts_, alertsPane_);
+  }
 
-  nodes_[0] = {};
-  nodes_[0].kind = 2;
-  nodes_[0].fraction = 0.6;
-  nodes_[0].window = &recordPane_;
-  nodes_[1] = {};
-  nodes_[1].kind = 3;
-  nodes_[1].fraction = 0.25;
-  nodes_[1].window = &pushesPane_;
-  nodes_[2] = {};
-  nodes_[2].kind = 3;
-  nodes_[2].fraction = (besideCard == 2 ? 1.0 : besideCard == 1 ? 3.0 : 6.0) / 7.0;
-  nodes_[2].window = &cardPane_;
-  nodes_[0].next = &nodes_[1];
-  nodes_[1].next = &nodes_[2];
-  if (second_) {
-    nodes_[3] = {};
-    nodes_[3].kind = 3;
-    nodes_[3].fraction = (alertPane ? 3.0 : 5.0) / 7.0;
-    nodes_[3].window = &secondPane_;
-    nodes_[2].next = &nodes_[3];
+  // The chain: each link takes its share of what the links before it left. The patient card
+  // shares its column with the optional panes below it (second receptor, alerts).
+  struct Link {
+    kit::WidgetPane* pane;
+    int kind;
+    double fraction;
+  };
+  const int optional = (second_ ? 1 : 0) + (alerts_ ? 1 : 0);
+  const double cardShare[] = {6.0 / 7.0, 3.0 / 7.0, 1.0 / 7.0};
+  std::vector<Link> links = {
+      {&recordPane_, 2, 0.6}, {&pushesPane_, 3, 0.25}, {&cardPane_, 3, cardShare[optional]}};
+  if (second_) links.push_back({&secondPane_, 3, (alerts_ ? 3.0 : 5.0) / 7.0});
+  if (alerts_) links.push_back({&alertsPane_, 3, 5.0 / 7.0});
+  for (size_t i = 0; i < links.size(); ++i) {
+    nodes_[i] = {};
+    nodes_[i].kind = links[i].kind;
+    nodes_[i].fraction = links[i].fraction;
+    nodes_[i].window = links[i].pane;
+    if (i > 0) nodes_[i - 1].next = &nodes_[i];
   }
   paneRoot = &nodes_[0];
 }
@@ -209,7 +211,8 @@ bool KCDOperationWindow::OnInitDialog() {
 
   CreateOperationFolder();
   ShowWindow(ui::SW_SHOWMAXIMIZED);
-  // The tactile display and the recognition library are reached here once they are built.
+  // The tactile display is reached here once it is built.
+  recognition::OpenLibrary(static_cast<void*>(this));
   return true;
 }
 
@@ -515,6 +518,8 @@ void KCDOperationWindow::CloseQuietly() {
 }
 
 void KCDOperationWindow::OnDestroy() {
+  // The library goes first: nothing reaches it, and it calls nothing back, from now on.
+  recognition::FinishLibrary(static_cast<void*>(this));
   KillTimer(kLinkTimer);
   // The test-instrument window and thread go before the recording view they read.
   NotifyTesterLink(TesterLinkEvent::kWindowGone);
@@ -527,6 +532,7 @@ void KCDOperationWindow::OnDestroy() {
     if (record_->State() != RecordState::kStopped) record_->Stop();
     record_->DestroyWindow();
   }
+  if (alerts_) alerts_->DestroyWindow();
   paneRoot = nullptr;
   if (onGone) onGone();
 }

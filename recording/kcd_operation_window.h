@@ -1,9 +1,10 @@
 // KCDOperationWindow (dialog 143, menu 147): the window of one operation. It holds the
-// recording view, the pushes list, the patient card and, with two probes, the second receptor
-// pane as a chain of split panes, owns the reading thread of the probe link, keeps the operation
-// folder with "patient.bin", and copies the operation with its pushes into the stationary database.
-// Modeless; it deletes itself when it closes. At most one exists at a time (the hub's HubWindows
-// keeps it).
+// recording view, the pushes list, the patient card and, when asked for, the second receptor pane
+// (two probes) and the recognition library's alert window as a chain of split panes, opens and
+// finishes the library's instance, owns the reading thread of the probe link, keeps the
+// operation folder with "patient.bin", and copies the operation with its pushes into the
+// stationary database. Modeless; it deletes itself when it closes. At most one exists at a time
+// (the hub's HubWindows keeps it).
 #pragma once
 
 #include <functional>
@@ -13,6 +14,7 @@
 
 #include "app/kit/dialog_k.h"
 #include "platform/cp1251.h"
+#include "recognition/kcd_vigil_show.h"
 #include "recording/ctacmon_dlg_record.h"
 #include "recording/operation_panes_host.h"
 #include "recording/patient_card_dlg.h"
@@ -112,9 +114,10 @@ class KCDOperationWindow : public CDialogK, public OperationPanesHost {
   std::unique_ptr<CtacmonDlgPushesList> pushes_;
   std::unique_ptr<CtacmonDlgInfo> card_;
   std::unique_ptr<view::KCDSecondReceptorShow> second_;
+  std::unique_ptr<recognition::KCDVigilShow> alerts_;  // with "set_use_recognition_library"
   int PushCount() const { return pushes_ ? static_cast<int>(pushes_->Entries().size()) : 0; }
-  kit::WidgetPane recordPane_, pushesPane_, cardPane_, secondPane_;
-  kit::PaneNode nodes_[4];
+  kit::WidgetPane recordPane_, pushesPane_, cardPane_, secondPane_, alertsPane_;
+  kit::PaneNode nodes_[6];
   ArrangeControls arrange_{*this};
   bool ready_ = false;
   bool closing_ = false;

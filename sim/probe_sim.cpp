@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 #include "platform/clock.h"
 
@@ -23,6 +24,10 @@ SensorModelOptions ModelOptions(const ProbeOptions& o, bool second) {
   SensorModelOptions m;
   m.format = second ? (o.format == 0 ? 0 : 1) : o.format;
   m.noise = o.noise;
+  if (!second) {
+    m.inclusionGain = o.inclusionGain;
+    m.inclusion = o.inclusion;
+  }
   m.restBase = second ? (o.restBase ? o.restBase + 500 : 0) : o.restBase;
   if (second && !o.restBase) m.restBase = m.format == 0 ? 29000 : 2000;
   m.seed = o.seed + (second ? 7 : 0);
@@ -351,6 +356,8 @@ const char* ProbeUsage() {
          "  --pushes N          switch the probe off for good after N passes of the script\n"
          "  --noise N           +-N counts of noise (default 3)\n"
          "  --rest N            rest value of sensor 1 (sensor s reads N+10*(s-1))\n"
+         "  --inclusion LIST    sensors over the firm inclusion (default 5,6,10,11)\n"
+         "  --inclusion-gain G  their response to a press (default 1.4; 1: no inclusion)\n"
          "  --seconds S         end after S seconds\n"
          "  --second-com M      a second probe (TC packets, direct) on port M\n"
          "  --search-ids LIST   devices the adapter reports to btsearch, HEX12[,HEX12...]\n"
@@ -468,6 +475,27 @@ bool ParseProbeArgs(int argc, char** argv, ProbeOptions* o, double* runSeconds, 
       if (!integer(&o->noise, 0, 5000)) return false;
     } else if (a == "--rest") {
       if (!integer(&o->restBase, -30000, 30000)) return false;
+    } else if (a == "--inclusion") {
+      const char* v = value("sensor numbers");
+      if (!v) return false;
+      std::vector<int> sensors;
+      std::stringstream all(v);
+      std::string item;
+      while (std::getline(all, item, ',')) {
+        char* end = nullptr;
+        long n = std::strtol(item.c_str(), &end, 10);
+        if (item.empty() || *end || n < 1 || n > kSensors) {
+          *error = std::string("--inclusion: sensor numbers 1..19 separated by commas: ") + v;
+          return false;
+        }
+        sensors.push_back(static_cast<int>(n) - 1);
+      }
+      o->inclusion = sensors;
+    } else if (a == "--inclusion-gain") {
+      if (!number(&o->inclusionGain) || o->inclusionGain < 0.5 || o->inclusionGain > 3) {
+        if (error->empty()) *error = "--inclusion-gain: 0.5..3";
+        return false;
+      }
     } else if (a == "--seconds") {
       if (!number(runSeconds)) return false;
     } else if (a == "--second-com") {

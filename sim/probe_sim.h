@@ -40,7 +40,9 @@ struct ProbeOptions {
   PushScript script = PushScript::Default();
   int pushes = 0;  // > 0: the probe is switched off for good after this many passes of the script
   int noise = 3;
-  int restBase = 0;  // 0: the format's usual rest level
+  int restBase = 0;                            // 0: the format's usual rest level
+  double inclusionGain = 1.4;                  // 1: a probe pressed on tissue without inclusion
+  std::vector<int> inclusion = {4, 5, 9, 10};  // sensors over it (0-based)
   // Fault modes.
   int strayEvery = 0;               // one stray byte before every n-th packet
   double corruptRate = 0;           // chance of each packet byte having a bit flipped

@@ -111,19 +111,32 @@ bool PushScript::HasOffPhase() const {
 
 SensorModel::SensorModel(const SensorModelOptions& o) : o_(o), rng_(o.seed) {}
 
-double SensorModel::Weight(int sensor) {
-  // Honeycomb rows of 3, 4, 5, 4, 3 (sensors 1..19); the centre is sensor 10.
-  static constexpr int kRow[kSensors] = {0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4};
-  static constexpr int kCol2[kSensors] = {2, 4, 6, 1, 3, 5, 7, 0, 2, 4, 6, 8, 1, 3, 5, 7, 2, 4, 6};
-  double dy = kRow[sensor] - 2.0;
-  double dx = (kCol2[sensor] - 4.0) / 2.0;
-  double d = std::sqrt(dx * dx + dy * dy * 0.75);
-  return std::max(0.35, 1.0 - 0.3 * d);
+namespace {
+// Honeycomb rows of 3, 4, 5, 4, 3 (sensors 1..19); the centre is sensor 10.
+constexpr int kRow[kSensors] = {0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4};
+constexpr int kCol2[kSensors] = {2, 4, 6, 1, 3, 5, 7, 0, 2, 4, 6, 8, 1, 3, 5, 7, 2, 4, 6};
+
+// Distance between two sensors in cell widths (neighbours are 1 apart).
+double Distance(int a, int b) {
+  double dy = kRow[a] - kRow[b];
+  double dx = (kCol2[a] - kCol2[b]) / 2.0;
+  return std::sqrt(dx * dx + dy * dy * 0.75);
+}
+}  // namespace
+
+double SensorModel::Weight(int sensor) { return std::max(0.35, 1.0 - 0.3 * Distance(sensor, 9)); }
+
+bool SensorModel::OverInclusion(int sensor) const {
+  return std::find(o_.inclusion.begin(), o_.inclusion.end(), sensor) != o_.inclusion.end();
 }
 
-bool SensorModel::OverInclusion(int sensor) {
-  // Sensors 5, 6, 10 and 11 (0-based 4, 5, 9, 10) lie over the inclusion.
-  return sensor == 4 || sensor == 5 || sensor == 9 || sensor == 10;
+double SensorModel::InclusionGain(int sensor) const {
+  if (OverInclusion(sensor)) return o_.inclusionGain;
+  for (int s : o_.inclusion) {
+    if (s >= 0 && s < kSensors && Distance(s, sensor) < 1.01)
+      return 1.0 + (o_.inclusionGain - 1.0) * o_.inclusionSpread;
+  }
+  return 1.0;
 }
 
 int SensorModel::RestValue(int sensor) const {
@@ -135,7 +148,7 @@ std::array<int16_t, kSensors> SensorModel::Values(double pressure) {
   std::array<int16_t, kSensors> v{};
   std::uniform_int_distribution<int> noise(-o_.noise, o_.noise);
   for (int s = 0; s < kSensors; ++s) {
-    double gain = Weight(s) * (OverInclusion(s) ? o_.inclusionGain : 1.0);
+    double gain = Weight(s) * InclusionGain(s);
     double delta = o_.fullScale * pressure * gain;
     double raw = o_.format == 0 ? RestValue(s) - delta : RestValue(s) + delta;
     if (o_.noise > 0) raw += noise(rng_);

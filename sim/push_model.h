@@ -46,9 +46,13 @@ class PushScript {
 struct SensorModelOptions {
   int format = 1;
   double fullScale = 16000;    // raw counts of a full press under the centre
-  double inclusionGain = 1.4;  // extra response of the sensors over the inclusion
-  int noise = 0;               // ± counts of uniform noise
-  int restBase = 0;            // 0: the format's usual rest level
+  double inclusionGain = 1.4;  // response of the sensors over the inclusion (1: no inclusion)
+  // Sensors (0-based) over the inclusion, and the share of its extra response that their other
+  // neighbours feel (a deeper inclusion is felt weaker and wider).
+  std::vector<int> inclusion = {4, 5, 9, 10};
+  double inclusionSpread = 0;
+  int noise = 0;     // ± counts of uniform noise
+  int restBase = 0;  // 0: the format's usual rest level
   unsigned seed = 1;
 };
 
@@ -61,7 +65,9 @@ class SensorModel {
   std::array<int16_t, kSensors> Values(double pressure);
   int RestValue(int sensor) const;
   static double Weight(int sensor);  // share of a press felt by the sensor (centre 1.0)
-  static bool OverInclusion(int sensor);
+  bool OverInclusion(int sensor) const;
+  // Gain of the sensor's response from the inclusion (1 away from it).
+  double InclusionGain(int sensor) const;
 
  private:
   SensorModelOptions o_;

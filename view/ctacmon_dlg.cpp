@@ -12,6 +12,7 @@
 
 #include "acquisition/push_file.h"
 #include "app/kit/file_dialog.h"
+#include "app/log/message_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/report.h"
@@ -20,7 +21,6 @@
 #include "platform/ui/qt_text.h"
 #include "platform/ui/resources.h"
 #include "view/ui_map_canvas.h"
-#include "app/log/message_log.h"
 
 namespace view {
 namespace {
@@ -357,9 +357,17 @@ void CtacmonDlg::OnPaint(ui::Canvas& canvas) {
     }
     buffer_.BlitTo(canvas, picture_.left, picture_.top);
     const ViewerHooks& hooks = CurrentViewerHooks();
-    if (hooks.framePainted && model_.HasPush())
-      hooks.framePainted(model_.CurrentFrameIndices(), model_.Shown().frames[model_.CurrentFrame()],
-                         model_.MsFromFirstFrame());
+    if (hooks.framePainted && model_.HasPush()) {
+      // The label count as of now (labels may have been set or moved since playback began),
+      // counted as ComputeLabelCounts does: the first frame's flag does not count.
+      const std::vector<SensorFrame>& frames = model_.Shown().frames;
+      const int current = model_.CurrentFrame();
+      SensorFrame frame = frames[current];
+      frame.labelCount = static_cast<int32_t>(
+          std::count_if(frames.begin() + 1, frames.begin() + std::max(current, 0) + 1,
+                        [](const SensorFrame& f) { return f.HasLabel(); }));
+      hooks.framePainted(model_.CurrentFrameIndices(), frame, model_.MsFromFirstFrame());
+    }
   } catch (const std::exception& e) {
     AddLogMessageF("FATAL EXCEPTION (%d) %s", 683001, e.what());
   }

@@ -9,6 +9,7 @@
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
+#include "recognition/recognition.h"
 #include "recording/recording_windows.h"
 #include "recording/tuning_commands.h"
 #include "tester/draft_passports.h"
@@ -25,6 +26,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   recording::InstallTuningCommands();
   tester::InstallPassports();
   tester::InstallTesterWindows();
+  recognition::InstallRecognition();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "sim/probe_sim.h"
 #include "sim/push_model.h"
 
 namespace {
@@ -124,6 +125,45 @@ TEST(PushModel, PressMovesFormat0DownAndOthersUpMostOverTheInclusion) {
     int centre = format == 0 ? rest[9] - press[9] : press[9] - rest[9];
     int corner = format == 0 ? rest[0] - press[0] : press[0] - rest[0];
     EXPECT_GT(centre, corner * 2);
+  }
+}
+
+// The inclusion can be placed (sensors over it), made deeper (a weaker response that its
+// neighbours share) or left out (gain 1); the command line sets place and gain.
+TEST(PushModel, InclusionPlaceDepthAndNone) {
+  sim::SensorModelOptions o;
+  o.noise = 0;
+  o.inclusion = {0};
+  o.inclusionGain = 1.5;
+  o.inclusionSpread = 0.4;
+  sim::SensorModel m(o);
+  const auto rest = m.Values(0), press = m.Values(0.5);
+  auto response = [&](int s) { return (press[s] - rest[s]) / sim::SensorModel::Weight(s); };
+  EXPECT_NEAR(response(0), 8000 * 1.5, 2);
+  EXPECT_NEAR(response(1), 8000 * 1.2, 2);  // a neighbour of sensor 1
+  EXPECT_NEAR(response(4), 8000 * 1.2, 2);
+  EXPECT_NEAR(response(9), 8000, 2);  // the centre is no neighbour of sensor 1
+
+  o.inclusionGain = 1;
+  sim::SensorModel none(o);
+  const auto flat = none.Values(0.5);
+  for (int s = 0; s < 19; ++s)
+    EXPECT_NEAR((flat[s] - rest[s]) / sim::SensorModel::Weight(s), 8000, 2) << s;
+
+  sim::ProbeOptions po;
+  double seconds = 0;
+  bool help = false;
+  std::string error;
+  const char* args[] = {"tacprobe",         "--com", "3", "--inclusion", "1,2,19",
+                        "--inclusion-gain", "1.2"};
+  ASSERT_TRUE(sim::ParseProbeArgs(7, const_cast<char**>(args), &po, &seconds, &help, &error))
+      << error;
+  EXPECT_EQ(po.inclusion, (std::vector<int>{0, 1, 18}));
+  EXPECT_DOUBLE_EQ(po.inclusionGain, 1.2);
+  for (const char* bad : {"0", "20", "1,,2", "x"}) {
+    const char* wrong[] = {"tacprobe", "--com", "3", "--inclusion", bad};
+    EXPECT_FALSE(sim::ParseProbeArgs(5, const_cast<char**>(wrong), &po, &seconds, &help, &error))
+        << bad;
   }
 }
 

@@ -133,6 +133,33 @@ TEST_F(ViewerWindow, PlaysInRealTimeAndStops) {
   view::CurrentViewerHooks() = {};
 }
 
+// The recognition library gets the current frame's label count as of the paint, also for
+// labels set after playback started (the first frame's flag does not count), and the time
+// from the first frame.
+TEST_F(ViewerWindow, PaintedFrameCarriesTheLabelCountAsOfNow) {
+  int labels = -1;
+  int64_t ms = -1;
+  view::CurrentViewerHooks().framePainted = [&](const std::array<int, 19>&, const SensorFrame& f,
+                                                int64_t t) {
+    labels = f.labelCount;
+    ms = t;
+  };
+  Push& push = viewer->Model().Shown();
+  for (int f : {0, 3, 7, 40}) push.frames[f].SetLabel(true);
+  viewer->Model().SetCurrentFrame(10);
+  viewer->Invalidate(false);
+  PumpFor(50);
+  EXPECT_EQ(labels, 2);
+  EXPECT_EQ(ms, push.frames[10].captureTime.ToMilliseconds() -
+                    push.frames[0].captureTime.ToMilliseconds());
+  viewer->Model().SetCurrentFrame(0);
+  viewer->Invalidate(false);
+  PumpFor(50);
+  EXPECT_EQ(labels, 0);
+  EXPECT_EQ(ms, 0);
+  view::CurrentViewerHooks() = {};
+}
+
 TEST_F(ViewerWindow, TimelineZoomAndModes) {
   auto* slider = qobject_cast<QAbstractSlider*>(viewer->Item(1009));
   ASSERT_NE(slider, nullptr);
