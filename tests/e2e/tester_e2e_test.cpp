@@ -230,8 +230,8 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   // The standard run: the probe reads force / kForceFull of a full press, so its mean display
   // value grows by 16000 / kForceFull * 255 / 32000 * (mean sensor gain) per unit of force.
   double gain = 0;
-  for (int s = 0; s < 19; ++s)
-    gain += sim::SensorModel::Weight(s) * (sim::SensorModel::OverInclusion(s) ? 1.4 : 1.0);
+  const sim::SensorModel probeModel{sim::SensorModelOptions{}};  // tacprobe's default probe
+  for (int s = 0; s < 19; ++s) gain += sim::SensorModel::Weight(s) * probeModel.InclusionGain(s);
   gain /= 19;
   const double perForce = 16000.0 / kForceFull * 255.0 / 32000.0 * gain;
   const double expected = kSens / perForce;
