@@ -3,6 +3,14 @@
 #include "platform/report.h"
 
 namespace display {
+namespace {
+
+std::atomic<CCOMWriteThread*> g_current{nullptr};
+
+}  // namespace
+
+CCOMWriteThread* CurrentDisplayThread() { return g_current.load(); }
+void SetCurrentDisplayThread(CCOMWriteThread* thread) { g_current = thread; }
 
 CCOMWriteThread::CCOMWriteThread(DisplayHost& host) : host_(host) {}
 

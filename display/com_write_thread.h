@@ -95,4 +95,9 @@ class CCOMWriteThread : public WorkerThread {
   std::atomic<uint64_t> busy_{0};
 };
 
+// The program's display thread while the hub holds it, else null (set and read on the UI
+// thread: the hub starts and ends it, windows post to it).
+CCOMWriteThread* CurrentDisplayThread();
+void SetCurrentDisplayThread(CCOMWriteThread* thread);
+
 }  // namespace display

@@ -9,6 +9,7 @@
 #include "acquisition/wire_protocol.h"
 #include "app/main/app_start.h"
 #include "app/main/hub_settings.h"
+#include "display/com_write_thread.h"
 #include "params/parameter_store.h"
 #include "platform/clock.h"
 #include "platform/report.h"
@@ -61,6 +62,12 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
 }
 
 CtacmonDlgRecord::~CtacmonDlgRecord() = default;
+
+// The tactile display is closed with the view (1044).
+void CtacmonDlgRecord::OnDestroy() {
+  if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestClose();
+  CDialogK::OnDestroy();
+}
 
 bool CtacmonDlgRecord::OnInitDialog() {
   ParameterSet mainSet;
@@ -248,10 +255,11 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
     }
     if (live_.stream.textDump) {
       TextDumpFrame d;
+      const display::Levels sent = display::LastValuesSent();
       for (int c = 0; c < kSensorCount; ++c) {
         d.normalized[c] = static_cast<int32_t>(Calibrate(passport_, c, frame.values[c]));
         d.raw[c] = frame.values[c];
-        d.display[c] = idx[c];
+        d.display[c] = sent[c];
       }
       for (int k = 0; k < kAuxWordsInUse; ++k) d.aux[k] = frame.aux[k];
       AppendStreamTextDump(live_, d);

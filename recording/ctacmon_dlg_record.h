@@ -85,6 +85,7 @@ class CtacmonDlgRecord : public CDialogK {
   void OnSize(int cx, int cy) override;
   void OnPaint(ui::Canvas& canvas) override;
   void OnLButtonDown(unsigned flags, ui::Point p) override;
+  void OnDestroy() override;
 
  private:
   void Relayout();

@@ -8,6 +8,7 @@
 
 #include "app/log/message_log.h"
 #include "app/main/kcd_main.h"
+#include "display/com_write_thread.h"
 #include "medstore/medstore.h"
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -200,7 +201,8 @@ bool KCDOperationWindow::OnInitDialog() {
 
   CreateOperationFolder();
   ShowWindow(ui::SW_SHOWMAXIMIZED);
-  // The tactile display and the recognition library are reached here once they are built.
+  // The tactile display connects (1043); the recognition library is reached here once built.
+  if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestOpen();
   return true;
 }
 

@@ -6,15 +6,74 @@
 
 #include "app/main/hub_windows.h"
 #include "app/main/kcd_main.h"
+#include "display/com_write_thread.h"
+#include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
+#include "recording/ctacmon_dlg_record.h"
 #include "recording/kcd_operation_window.h"
 
 namespace recording {
 namespace {
 
+// The hub as the display link's host.
+class HubDisplayHost : public display::DisplayHost {
+ public:
+  explicit HubDisplayHost(KCDMain& hub) : hub_(hub), window_(hub.Handle()) {}
+  display::DisplaySettings Settings() override {
+    const HubSettings s = hub_.WorkstationSettings();
+    display::DisplaySettings d;
+    d.useMechDisplay = s.set_use_MechDisplay;
+    d.autoconnect = s.set_disp_autoconnect;
+    d.oneToOne = s.set_correspond_mech_receptor_sensor_to_display_sensor;
+    d.receptorDataFormat = s.receptor_data_format;
+    return d;
+  }
+  void SetDisplayPort(int number) override { hub_.SetDisplayPortSetting(number); }
+  void SetDisplayStatusText(const Text1251& text) override { hub_.SetDisplayStatusText(text); }
+  WindowHandle HubWindow() override { return window_; }
+
+ private:
+  KCDMain& hub_;
+  const WindowHandle window_;
+};
+
+class RecordingHubWindows;
+RecordingHubWindows* g_windows = nullptr;  // the hub's, while it lives (UI thread)
+
 class RecordingHubWindows : public HubWindows {
  public:
-  ~RecordingHubWindows() override { DeleteOperationWindow(); }
+  RecordingHubWindows() { g_windows = this; }
+  ~RecordingHubWindows() override {
+    DeleteOperationWindow();
+    StopDisplayThread();
+    if (g_windows == this) g_windows = nullptr;
+  }
+
+  void StartDisplayThread(KCDMain& hub) override {
+    StopDisplayThread();
+    displayHost_ = std::make_unique<HubDisplayHost>(hub);
+    display_ = std::make_unique<display::CCOMWriteThread>(*displayHost_);
+    if (!display_->Start()) {
+      display_.reset();
+      return;
+    }
+    display::SetCurrentDisplayThread(display_.get());
+  }
+
+  // Stop word 3 and 1042, then up to 10 s serving the hub's messages (the thread sends to it).
+  // A thread that does not end in time is left to the end of the process.
+  void StopDisplayThread() override {
+    if (!display_) return;
+    display::SetCurrentDisplayThread(nullptr);
+    display_->RequestQuit();
+    if (!ui::JoinServing(*display_, 10000)) {
+      display_.release();
+      displayHost_.release();
+      return;
+    }
+    display_.reset();
+    displayHost_.reset();
+  }
 
   void OpenOperationWindow(KCDMain& hub, const OperationDescription& description) override {
     DeleteOperationWindow();
@@ -65,6 +124,13 @@ class RecordingHubWindows : public HubWindows {
   }
 
   KCDOperationWindow* Window() const { return window_; }
+  std::optional<std::array<bool, kSensorCount>> ViewFlags() const {
+    if (!RecordingViewOpen()) return std::nullopt;
+    const view::MapDisplayState& map = window_->RecordView()->Map();
+    std::array<bool, kSensorCount> flags{};
+    for (int i = 0; i < kSensorCount; ++i) flags[i] = map.visible[i] == 1;
+    return flags;
+  }
 
  private:
   KCDOperationWindow* Make(KCDMain& hub, const OperationDescription& d, bool fromList) {
@@ -80,6 +146,8 @@ class RecordingHubWindows : public HubWindows {
   }
 
   KCDOperationWindow* window_ = nullptr;
+  std::unique_ptr<HubDisplayHost> displayHost_;
+  std::unique_ptr<display::CCOMWriteThread> display_;
 };
 
 std::unique_ptr<HubWindows> MakeRecordingWindows() {
@@ -87,6 +155,10 @@ std::unique_ptr<HubWindows> MakeRecordingWindows() {
 }
 
 }  // namespace
+
+std::optional<std::array<bool, kSensorCount>> RecordingViewFlags() {
+  return g_windows ? g_windows->ViewFlags() : std::nullopt;
+}
 
 void InstallRecordingWindows() {
   SetHubWindowsFactory(&MakeRecordingWindows);

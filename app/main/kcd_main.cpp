@@ -115,14 +115,16 @@ void KCDMain::RegisterHandlers() {
     SetItemText(1018, display);
     return 0;
   });
+  // Both redraw the recording view, whose status icon shows the display's state.
   OnMessage(kHubMsgDisplayDisconnected, [this](uintptr_t, intptr_t) {
+    const bool was = displayConnected_;
     displayConnected_ = false;
+    if (was && windows_->RecordingViewOpen()) windows_->RefreshRecordingView();
     return 0;
   });
   OnMessage(kHubMsgDisplayConnected, [this](uintptr_t, intptr_t) {
     displayConnected_ = true;
-    if (WorkstationSettings().SetAutoRecord && windows_->RecordingViewOpen())
-      windows_->RefreshRecordingView();
+    if (windows_->RecordingViewOpen()) windows_->RefreshRecordingView();
     return 0;
   });
   OnMessage(kHubMsgReceptorPortClosed, [this](uintptr_t, intptr_t) {
@@ -258,6 +260,11 @@ void KCDMain::DataFormatChanged(int format) {
 void KCDMain::SetReceptorStatusText(const Text1251& text) {
   std::lock_guard l(statusLock_);
   receptorStatus_ = text;
+}
+
+void KCDMain::SetDisplayPortSetting(int number) {
+  std::lock_guard l(settingsLock_);
+  settings_.NumCOMPortDisp = number;
 }
 
 void KCDMain::SetDisplayStatusText(const Text1251& text) {

@@ -5,6 +5,7 @@
 #include "app/log/message_window.h"
 #include "app/main/app_start.h"
 #include "app/main/kcd_main.h"
+#include "display/display_windows.h"
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
@@ -15,6 +16,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   ui::Application app(argc, argv);
   view::RegisterViewerAutomation();  // "viewer FILE" in scripted runs
   recording::InstallRecordingWindows();
+  display::InstallDisplay();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }
