@@ -1,6 +1,8 @@
 #include "recording/ctacmon_dlg_record.h"
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 #pragma push_macro("slots")
 #undef slots
@@ -63,9 +65,24 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
 
 CtacmonDlgRecord::~CtacmonDlgRecord() = default;
 
-// The tactile display is closed with the view (1044).
+// The tactile display is closed with the view (1044). $TACMON_PAINT_STATS names a file that
+// receives the paint figures of the view (for the benchmarks).
 void CtacmonDlgRecord::OnDestroy() {
   if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestClose();
+  const char* stats = std::getenv("TACMON_PAINT_STATS");
+  if (stats && *stats) {
+    if (std::FILE* f = std::fopen(stats, "w")) {
+      const PaintStats& p = paintStats_;
+      std::fprintf(f,
+                   "paints %llu\nmax_paint_ms %.3f\nover_50ms %llu\nlatencies %llu\n"
+                   "mean_latency_ms %.3f\nmax_latency_ms %.3f\n",
+                   static_cast<unsigned long long>(p.paints), p.maxPaint * 1000,
+                   static_cast<unsigned long long>(p.over50ms),
+                   static_cast<unsigned long long>(p.latencies),
+                   p.latencies ? p.latencySum / p.latencies * 1000 : 0.0, p.maxLatency * 1000);
+      std::fclose(f);
+    }
+  }
   CDialogK::OnDestroy();
 }
 
@@ -204,6 +221,7 @@ void CtacmonDlgRecord::FramesArrived() {
     any = true;
   }
   if (any) {
+    if (paintStats_.arrived == 0) paintStats_.arrived = MonotonicSeconds();
     RefreshStatusText();
     Invalidate(false);
   }
@@ -426,6 +444,23 @@ void CtacmonDlgRecord::DrawIcons(ui::Canvas& canvas) {
 }
 
 void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
+  const double t0 = MonotonicSeconds();
+  PaintPictureAndIcons(canvas);
+  const double t1 = MonotonicSeconds();
+  PaintStats& p = paintStats_;
+  ++p.paints;
+  p.maxPaint = std::max(p.maxPaint, t1 - t0);
+  if (t1 - t0 > 0.05) ++p.over50ms;
+  if (p.arrived > 0) {
+    const double latency = t1 - p.arrived;
+    p.latencySum += latency;
+    p.maxLatency = std::max(p.maxLatency, latency);
+    ++p.latencies;
+    p.arrived = 0;
+  }
+}
+
+void CtacmonDlgRecord::PaintPictureAndIcons(ui::Canvas& canvas) {
   CDialogK::OnPaint(canvas);
   if (!buffer_.Valid()) return;
   {

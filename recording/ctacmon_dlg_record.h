@@ -95,6 +95,15 @@ class CtacmonDlgRecord : public CDialogK {
   void RefreshStatusText();
   void PaintPicture(view::MapCanvas& canvas);
   void DrawIcons(ui::Canvas& canvas);
+  void PaintPictureAndIcons(ui::Canvas& canvas);
+
+  // Paint durations and the time from frames taken to their paint (seconds).
+  struct PaintStats {
+    uint64_t paints = 0, over50ms = 0, latencies = 0;
+    double maxPaint = 0, latencySum = 0, maxLatency = 0;
+    double arrived = 0;  // the first frame taken since the last paint, 0 when none
+  };
+  PaintStats paintStats_;
 
   RecordViewHost host_;
   bool connected_ = false;
