@@ -10,6 +10,7 @@
 #include "recording/kcd_operation_window.h"
 #include "recording/operation_commands.h"
 #include "recording/recording_windows.h"
+#include "view/ctacmon_dlg.h"
 #include "view/sensor_map.h"
 
 namespace display {
@@ -135,6 +136,10 @@ void InstallDisplay() {
   recording::SetOperationCommand(
       recording::kCmdDisplayConstantForce,
       [](recording::KCDOperationWindow& w) { KCDDisplaySetConstantForce::Open(&w); });
+  view::CurrentViewerHooks().displayPassport = [](ui::Dialog& viewer) {
+    KCDDisplayPassportSet dlg;
+    dlg.DoModal(&viewer);
+  };
   // The renderer's hand-over: the flags of the recording view are copied here, on the window
   // thread, with the values.
   view::SetDisplayForwarder([](const std::array<int, kSensorCount>& indices) {

@@ -11,6 +11,7 @@
 
 #include "acquisition/push_file.h"
 #include "app/kit/file_dialog.h"
+#include "app/log/message_log.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/report.h"
@@ -19,7 +20,6 @@
 #include "platform/ui/qt_text.h"
 #include "platform/ui/resources.h"
 #include "view/ui_map_canvas.h"
-#include "app/log/message_log.h"
 
 namespace view {
 namespace {
@@ -230,7 +230,10 @@ void CtacmonDlg::RegisterHandlers() {
   OnCommand(32773, [this] { CloseWithSaving(); });
   for (int id : {32779, 32858, 32860, 32861, 32862, 32864, 32775})
     OnCommand(id, [this, id] {
-      if (CurrentViewerHooks().externalCommand) CurrentViewerHooks().externalCommand(id, *this);
+      if (id == 32864 && CurrentViewerHooks().displayPassport)
+        CurrentViewerHooks().displayPassport(*this);
+      else if (CurrentViewerHooks().externalCommand)
+        CurrentViewerHooks().externalCommand(id, *this);
       Invalidate(false);
     });
   OnCommand(kAboutCommand, [this] {

@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-#include "params/parameter_store.h"
 #include "app/kit/dialog_k.h"
+#include "params/parameter_store.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/dialog.h"
 #include "view/push_viewer_model.h"
@@ -35,6 +35,9 @@ struct ViewerHooks {
   std::function<void()> pushStopped;
   std::function<void(const std::array<int, kSensorCount>&, const SensorFrame&, int64_t)>
       framePainted;
+  // The display passport dialog of 32864, installed by the display folder at program start
+  // (the hub's externalCommand is asked when it is empty).
+  std::function<void(ui::Dialog& viewer)> displayPassport;
 };
 ViewerHooks& CurrentViewerHooks();
 
