@@ -253,14 +253,14 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
       AddLogMessage("Такт.дисплей: nsec>3");
       return -1;
     }
-    std::memmove(window, window + 1, 3);
     result = 0;
-    IoStatus status = IoStatus::kOk;
-    const int b = port->ReadByte(kByteWaitMs, &status);
-    if (b >= 0) window[3] = static_cast<char>(b);
+    // What has arrived is taken at once and looked at byte by byte; nothing follows a prompt
+    // before the next command, so bytes after it are of no use.
+    char bytes[64];
+    const IoResult got = port->Read(bytes, sizeof bytes, kByteWaitMs);
     // A lost port (hang-up, a display gone) is as silent as it will ever be.
-    const bool lost = b < 0 && status != IoStatus::kTimeout;
-    if (b < 0 && (lost || MonotonicSeconds() - t0 > kSilenceLimit)) {
+    const bool lost = !got.Ok() && got.status != IoStatus::kTimeout;
+    if (!got.Ok() && (lost || MonotonicSeconds() - t0 > kSilenceLimit)) {
       if (!mayReconnect || Stopped()) {
         ClosePort();
         AddLogMessage(PortText("Такт.дисплей: SetEnd6: bread=%d", 0).c_str());
@@ -272,11 +272,17 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
       // The command is lost; the new connection (if any) is kept for the next one.
       return -1;
     }
+    bool prompt = false;
+    for (size_t i = 0; got.Ok() && i < got.count && !prompt; ++i) {
+      std::memmove(window, window + 1, 3);
+      window[3] = bytes[i];
+      prompt = std::memcmp(window, kDisplayPrompt, 4) == 0;
+    }
     if (Stopped()) {
       ClosePort();
       return 0;
     }
-    if (std::memcmp(window, kDisplayPrompt, 4) == 0) {
+    if (prompt) {
       ++prompts_;
       return result;
     }
