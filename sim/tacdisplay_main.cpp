@@ -5,6 +5,11 @@
 #include <string>
 
 #include "sim/display_sim.h"
+#ifdef TACDISPLAY_WINDOW
+#include <thread>
+
+#include "sim/display_window.h"
+#endif
 
 namespace {
 
@@ -27,7 +32,10 @@ int main(int argc, char** argv) {
     std::fputs(sim::DisplayUsage(), stdout);
     return 0;
   }
+#ifndef TACDISPLAY_WINDOW
   if (window) std::fputs("tacdisplay: this build has no window; levels are logged\n", stderr);
+  window = false;
+#endif
   bool quiet = false;
   for (int i = 1; i < argc; ++i) quiet |= std::strcmp(argv[i], "--quiet") == 0;
 
@@ -67,7 +75,21 @@ int main(int argc, char** argv) {
                 o.pacing ? "paced at 38400 baud" : "without pacing");
     std::fflush(stdout);
   }
+#ifdef TACDISPLAY_WINDOW
+  if (window) {
+    std::thread run([&] {
+      display.Run(g_stop, seconds);
+      g_stop = true;
+    });
+    sim::RunDisplayWindow(argc, argv, display, g_stop);
+    g_stop = true;
+    run.join();
+  } else {
+    display.Run(g_stop, seconds);
+  }
+#else
   display.Run(g_stop, seconds);
+#endif
   std::printf("tacdisplay: stopped, %llu commands, %llu level lines\n",
               static_cast<unsigned long long>(display.Commands()),
               static_cast<unsigned long long>(display.FrameLines()));
