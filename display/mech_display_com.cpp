@@ -217,10 +217,10 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
   const bool mayReconnect = reconnect && host_.Settings().autoconnect;
   if (written < line.size()) {
     if (!mayReconnect) {
-      AddLogMessage("Такт.дисплей: Close2");
+      AddLogMessage("Такт.дисплей: Close2"_cp);
       return -1;
     }
-    AddLogMessage("Такт.дисплей: Close1");
+    AddLogMessage("Такт.дисплей: Close1"_cp);
     ClosePort();
     Autoconnect();
     // The line was never written on the new connection: nothing to wait for, and a good
@@ -239,18 +239,18 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
       AddLogMessage("Такт.дисплей: соединение потеряно"_cp);
       ClosePort();
       if (Stopped()) {
-        AddLogMessage("Такт.дисплей: SetEnd2");
+        AddLogMessage("Такт.дисплей: SetEnd2"_cp);
         return result;
       }
       if (mayReconnect) {
         Autoconnect();
         if (Stopped()) {
           ClosePort();
-          AddLogMessage("Такт.дисплей: SetEnd3");
+          AddLogMessage("Такт.дисплей: SetEnd3"_cp);
           return result;
         }
       }
-      AddLogMessage("Такт.дисплей: nsec>3");
+      AddLogMessage("Такт.дисплей: nsec>3"_cp);
       return -1;
     }
     result = 0;
@@ -263,10 +263,10 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
     if (!got.Ok() && (lost || MonotonicSeconds() - t0 > kSilenceLimit)) {
       if (!mayReconnect || Stopped()) {
         ClosePort();
-        AddLogMessage(PortText("Такт.дисплей: SetEnd6: bread=%d", 0).c_str());
+        AddLogMessage(PortText("Такт.дисплей: SetEnd6: bread=%d"_cp, 0).c_str());
         return -1;
       }
-      AddLogMessage("Такт.дисплей: SetEnd5");
+      AddLogMessage("Такт.дисплей: SetEnd5"_cp);
       ClosePort();
       Autoconnect();
       // The command is lost; the new connection (if any) is kept for the next one.

@@ -89,6 +89,10 @@ void DisplaySim::Handle(const std::string& line, double lineEnd) {
     }
   }
   if (o_.mute) return;
+  if (o_.hangupUnanswered && o_.hangupAfter >= 0 && now - firstCommand_ >= o_.hangupAfter) {
+    hangupNow_ = true;  // the line goes before the reply
+    return;
+  }
   if (o_.silentAfter >= 0 && now - firstCommand_ >= o_.silentAfter) return;
   std::string reply;
   if (o_.echo == EchoMode::kWithCr) reply = line + "\r";
@@ -135,7 +139,10 @@ void DisplaySim::Run(const std::atomic<bool>& stop, double seconds) {
       }
       continue;
     }
-    if (o_.hangupAfter >= 0 && firstCommand_ >= 0 && now - firstCommand_ >= o_.hangupAfter) {
+    const bool hangupDue = o_.hangupUnanswered
+                               ? hangupNow_
+                               : firstCommand_ >= 0 && now - firstCommand_ >= o_.hangupAfter;
+    if (o_.hangupAfter >= 0 && hangupDue) {
       o_.hangupAfter = -1;
       hungUp_ = true;
       backAt_ = now + o_.hangupFor;
@@ -194,6 +201,7 @@ const char* DisplayUsage() {
          "  --echo cr|nocr       echo the command with (or without) its CR before \"\\r\\n>\"\n"
          "  --hangup-after S     hang up S seconds after the first command (once)\n"
          "  --hangup-for S       come back after S seconds (default 1)\n"
+         "  --hangup-unanswered  the hang-up falls on a command before its reply\n"
          "  --mute               open, never answer\n";
 }
 
@@ -260,6 +268,8 @@ bool ParseDisplayArgs(int argc, char** argv, DisplayOptions* o, double* seconds,
       if (!number(&o->hangupAfter)) return false;
     } else if (a == "--hangup-for") {
       if (!number(&o->hangupFor)) return false;
+    } else if (a == "--hangup-unanswered") {
+      o->hangupUnanswered = true;
     } else if (a == "--mute") {
       o->mute = true;
     } else {

@@ -36,9 +36,10 @@ struct DisplayOptions {
   double silentAfter = -1;   // seconds after the first command before it stops answering
   bool wrongPrompt = false;  // answers "\r\n>" only
   EchoMode echo = EchoMode::kNone;
-  double hangupAfter = -1;  // seconds after the first command before the port hangs up (once)
-  double hangupFor = 1.0;   // seconds until it comes back
-  bool mute = false;        // opens, never answers
+  double hangupAfter = -1;        // seconds after the first command before the port hangs up (once)
+  double hangupFor = 1.0;         // seconds until it comes back
+  bool hangupUnanswered = false;  // the hang-up falls on a command before its reply
+  bool mute = false;              // opens, never answers
 };
 
 class DisplaySim {
@@ -71,6 +72,7 @@ class DisplaySim {
   double start_ = 0;
   double firstCommand_ = -1;
   bool hungUp_ = false;
+  bool hangupNow_ = false;  // a command was left unanswered for the hang-up
   double backAt_ = 0;
   double lineFree_ = 0;  // when the line has carried everything so far
   std::string pending_;

@@ -97,6 +97,13 @@ class DisplayLink : public ::testing::Test {
     std::lock_guard l(g_logLock);
     return g_log;
   }
+  // The log without the search's port lines, one message a line.
+  static std::string LogText() {
+    std::string out;
+    for (const std::string& line : Log())
+      if (line.rfind("Display: check", 0) != 0) out += line + "\n";
+    return out;
+  }
   static int Count(const std::string& piece) {
     int n = 0;
     for (const std::string& line : Log()) n += line.find(piece) != std::string::npos;
@@ -161,7 +168,7 @@ TEST_F(DisplayLink, SearchStartsAt2PassesOverPortsInUseAndRemembersThePort) {
 
   CMechDisplay_Com c(host_, stop_);
   c.Autoconnect();
-  ASSERT_TRUE(c.IsOpen()) << ::testing::PrintToString(Log());
+  ASSERT_TRUE(c.IsOpen()) << LogText();
   EXPECT_EQ(Checked(), (std::vector<int>{2, 3, 4, 5, 6}));
   EXPECT_EQ(host_.DisplayPort(), 6);
   EXPECT_EQ(host_.StatusText(), "Такт.дисплей: COM6"_cp);
@@ -324,37 +331,53 @@ TEST_F(DisplayThread, TheNewestFrameIsSentAndOnePostIsOutstanding) {
 }
 
 TEST_F(DisplayThread, ALostDisplayIsFoundAgainAndTheNewConnectionKept) {
-  sim::DisplayOptions o = On(2);
-  o.hangupAfter = 0.5;
-  o.hangupFor = 0.5;
-  RunningDisplay display(o);
-  StartThread();
-  ASSERT_TRUE(WaitFor([&] { return thread_->Connected(); }, 5));
-  std::array<int, kSensorCount> indices{};
-  auto levelCount = [&] {
-    int n = 0;
-    for (const auto& l : display.Lines()) n += l[0] == 'k';
-    return n;
-  };
-  // Frames until well after the hang-up and the return.
-  const double until = MonotonicSeconds() + 5;
-  while (MonotonicSeconds() < until) {
-    thread_->Forward(indices, AllVisible());
-    std::this_thread::sleep_for(20ms);
+  // The hang-up falls between two commands (the next line cannot be written) or on a command
+  // waiting for its reply (the port is lost while reading).
+  for (bool unanswered : {false, true}) {
+    SCOPED_TRACE(unanswered ? "lost while waiting for the prompt" : "lost between commands");
+    {
+      std::lock_guard l(g_logLock);
+      g_log.clear();
+    }
+    sim::DisplayOptions o = On(2);
+    o.hangupAfter = 0.5;
+    o.hangupFor = 0.5;
+    o.hangupUnanswered = unanswered;
+    RunningDisplay display(o);
+    StartThread();
+    ASSERT_TRUE(WaitFor([&] { return thread_->Connected(); }, 5));
+    std::array<int, kSensorCount> indices{};
+    auto levelCount = [&] {
+      int n = 0;
+      for (const auto& l : display.Lines()) n += l[0] == 'k';
+      return n;
+    };
+    // Frames until well after the hang-up and the return.
+    const double until = MonotonicSeconds() + 5;
+    while (MonotonicSeconds() < until) {
+      thread_->Forward(indices, AllVisible());
+      std::this_thread::sleep_for(20ms);
+    }
+    const int before = levelCount();
+    // Between commands the next line may still be written before the port goes.
+    if (unanswered)
+      EXPECT_EQ(Count("Такт.дисплей: SetEnd5"), 1) << LogText();
+    else
+      EXPECT_EQ(Count("Такт.дисплей: Close1") + Count("Такт.дисплей: SetEnd5"), 1) << LogText();
+    EXPECT_TRUE(thread_->Connected());
+    // The connection made inside the exchange carries the next frames.
+    for (int i = 0; i < 10; ++i) {
+      thread_->Forward(indices, AllVisible());
+      std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_TRUE(WaitFor([&] { return levelCount() >= before + 19; }, 3));
+    EXPECT_TRUE(thread_->Connected());
+    EXPECT_EQ(Count("Такт.дисплей: соединение установлено на порт COM2"), 2)
+        << "found again once, never lost again: " << LogText();
+    thread_->RequestQuit();
+    EXPECT_TRUE(thread_->Join(10000));
+    thread_.reset();
   }
-  const int before = levelCount();
-  EXPECT_GE(Count("Такт.дисплей: соединение установлено на порт COM2"), 2)
-      << ::testing::PrintToString(Log());
-  EXPECT_TRUE(thread_->Connected());
-  // The connection made inside the exchange carries the next frames.
-  for (int i = 0; i < 10; ++i) {
-    thread_->Forward(indices, AllVisible());
-    std::this_thread::sleep_for(20ms);
-  }
-  EXPECT_TRUE(WaitFor([&] { return levelCount() >= before + 19; }, 3));
-  EXPECT_TRUE(thread_->Connected());
-  EXPECT_EQ(Count("Такт.дисплей: соединение установлено"), 2)
-      << "no second loss after the reconnection: " << ::testing::PrintToString(Log());
 }
 
 TEST_F(DisplayThread, ClosingADisplayThatIsGoneNeverStartsASearch) {
@@ -368,7 +391,7 @@ TEST_F(DisplayThread, ClosingADisplayThatIsGoneNeverStartsASearch) {
   thread_->RequestQuit();
   EXPECT_TRUE(thread_->Join(10000));
   EXPECT_LT(MonotonicSeconds() - t0, 4.0);
-  EXPECT_EQ(Count("автосоединение"), searches) << ::testing::PrintToString(Log());
+  EXPECT_EQ(Count("автосоединение"), searches) << LogText();
   thread_.reset();
 }
 
