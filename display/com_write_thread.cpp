@@ -54,13 +54,6 @@ void CCOMWriteThread::RequestClose() {
   PostThreadMessage(WM_DISPLAY_CLOSE);
 }
 
-void CCOMWriteThread::RequestViewerClose() {
-  stopWord_ = 1;
-  RequestClose();
-}
-
-void CCOMWriteThread::RequestTestCommands() { PostThreadMessage(kDisplayMsgTest); }
-
 void CCOMWriteThread::RequestQuit() {
   stopWord_ = 3;
   PostThreadMessage(WM_DISPLAY_QUIT);
@@ -92,9 +85,6 @@ bool CCOMWriteThread::OnThreadMessage(const ThreadMessage& m) {
       return true;
     case WM_DISPLAY_FRAME:
       SendFrame();
-      return true;
-    case kDisplayMsgTest:
-      if (connection_) connection_->SendTestCommands();
       return true;
     default:
       return true;

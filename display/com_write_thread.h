@@ -26,10 +26,6 @@
 
 namespace display {
 
-// Private to the display thread: run the test sequence on the current connection (the push
-// viewer's stop), so that every exchange on the port runs on this one thread.
-inline constexpr uint32_t kDisplayMsgTest = WM_USER + 40;
-
 struct RelayCounters {
   uint64_t forwarded = 0;  // frames handed over by Forward
   uint64_t busy = 0;       // frames dropped because the frame lock was taken
@@ -51,9 +47,6 @@ class CCOMWriteThread : public WorkerThread {
   // 1043 and 1044 (a close also ends a search in progress between two ports).
   void RequestOpen();
   void RequestClose();
-  // The push viewer closes: stop word 1, then 1044.
-  void RequestViewerClose();
-  void RequestTestCommands();
   // The hub closes: stop word 3, then 1042. The caller joins (up to 10 s; on the UI thread with
   // a join that serves the window's messages, since the thread sends to the hub).
   void RequestQuit();

@@ -426,6 +426,7 @@ void CtacmonDlgRecord::DrawIcons(ui::Canvas& canvas) {
   const double scale = h <= 340 ? std::max(0.1, h / 340.0) : 1.0;
   const int side = static_cast<int>(48 * scale), step = static_cast<int>(50 * scale);
   const bool display = host_.displayConnected && host_.displayConnected();
+  iconDisplayOn_ = display;
   int receptor = kBitmapReceptorOff;
   if (connected_) {
     const int format = ReceptorDataFormat();
@@ -470,6 +471,11 @@ void CtacmonDlgRecord::PaintPictureAndIcons(ui::Canvas& canvas) {
     DrawIcons(*back);
   }
   buffer_.BlitTo(canvas, picture_.left, picture_.top);
+}
+
+void CtacmonDlgRecord::CheckDisplayIcon() {
+  const bool display = host_.displayConnected && host_.displayConnected();
+  if (display != iconDisplayOn_) Invalidate(false);
 }
 
 void CtacmonDlgRecord::RefreshStatusText() {

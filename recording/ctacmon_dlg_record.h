@@ -77,6 +77,9 @@ class CtacmonDlgRecord : public CDialogK {
   void DiscardLivePush();
   void RequestLabel() { labelRequest_ = true; }
   void ZeroRequest() { BeginZeroPhase(); }
+  // Redraws the view when the display's state differs from the icon drawn last (the operation
+  // window's timer asks).
+  void CheckDisplayIcon();
   int FramesSinceConnection() const { return sinceZero_; }
   int ZeroPhaseLength() const { return zeroLength_; }
 
@@ -104,6 +107,7 @@ class CtacmonDlgRecord : public CDialogK {
     double arrived = 0;  // the first frame taken since the last paint, 0 when none
   };
   PaintStats paintStats_;
+  bool iconDisplayOn_ = false;  // the display icon drawn last
 
   RecordViewHost host_;
   bool connected_ = false;

@@ -208,6 +208,7 @@ bool KCDOperationWindow::OnInitDialog() {
 
 void KCDOperationWindow::OnTimer(int id) {
   if (id == kLinkTimer && link_) link_->TickTimers();
+  if (id == kLinkTimer && record_) record_->CheckDisplayIcon();
 }
 
 void KCDOperationWindow::OnSize(int cx, int cy) {

@@ -1,6 +1,9 @@
 #include "recording/recording_windows.h"
 
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
+#include <QWidget>
 #include <cstdlib>
 #include <memory>
 
@@ -181,6 +184,30 @@ void RegisterOperationAutomation() {
     QTimer::singleShot(0, [id] {
       if (KCDMain* h = TheMainDialog()) h->Windows().OpenStationaryOperationWindow(*h, id);
     });
+    return a::Result::Done;
+  });
+  // A click on the visibility box of a sensor (1..19) of the recording view's map.
+  a::RegisterCommand("recording-box", [](a::Context& c) {
+    const int n = c.args.size() == 1 ? std::atoi(c.args[0].c_str()) : 0;
+    CtacmonDlgRecord* view =
+        g_windows && g_windows->RecordingViewOpen() ? g_windows->Window()->RecordView() : nullptr;
+    if (n < 1 || n > kSensorCount || !view || !view->ClientWidget()) {
+      c.error = "recording-box SENSOR (1..19, with a recording view open)";
+      return a::Result::Failed;
+    }
+    const std::optional<ui::Rect> box = view->Map().hits.visibilityBoxes[n - 1];
+    if (!box) {
+      c.error = "no visibility box drawn for sensor " + c.args[0];
+      return a::Result::Failed;
+    }
+    QWidget* w = view->ClientWidget();
+    const QPointF at((box->left + box->right) / 2, (box->top + box->bottom) / 2);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      const Qt::MouseButtons held =
+          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+      QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+      QApplication::sendEvent(w, &e);
+    }
     return a::Result::Done;
   });
   a::RegisterCommand("save-local-operation", [](a::Context& c) {

@@ -115,16 +115,14 @@ void KCDMain::RegisterHandlers() {
     SetItemText(1018, display);
     return 0;
   });
-  // Both redraw the recording view, whose status icon shows the display's state.
   OnMessage(kHubMsgDisplayDisconnected, [this](uintptr_t, intptr_t) {
-    const bool was = displayConnected_;
     displayConnected_ = false;
-    if (was && windows_->RecordingViewOpen()) windows_->RefreshRecordingView();
     return 0;
   });
   OnMessage(kHubMsgDisplayConnected, [this](uintptr_t, intptr_t) {
     displayConnected_ = true;
-    if (windows_->RecordingViewOpen()) windows_->RefreshRecordingView();
+    if (WorkstationSettings().SetAutoRecord && windows_->RecordingViewOpen())
+      windows_->RefreshRecordingView();
     return 0;
   });
   OnMessage(kHubMsgReceptorPortClosed, [this](uintptr_t, intptr_t) {

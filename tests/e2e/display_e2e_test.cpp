@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <QImage>
 #include <algorithm>
 #include <set>
 
@@ -199,6 +200,20 @@ class DisplayRun : public TacmonRun {
     EXPECT_GE(Count(ReadFile(displayLog), "k01="), 20u);
   }
 
+  // Pixels of the display icon's colours (connected, not connected) in a snapshot.
+  static std::pair<int, int> IconPixels(const std::string& png) {
+    const QImage image(QString::fromStdString(png));
+    EXPECT_FALSE(image.isNull()) << png;
+    int blue = 0, grey = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) {
+        const QRgb c = image.pixel(x, y);
+        blue += c == qRgb(40, 110, 200);
+        grey += c == qRgb(150, 150, 150);
+      }
+    return {blue, grey};
+  }
+
   std::vector<pid_t> children_;
 };
 
@@ -213,12 +228,14 @@ TEST_F(DisplayRun, SearchRelayLossAndReconnectionWhileRecording) {
   // $TACMON_SNAPSHOT_DIR keeps the picture of the recording view for a person to see.
   const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
   const std::string snapshot = (keep && *keep ? fs::path(keep) : dir_) / "display-recording.png";
+  const std::string lostSnapshot = (keep && *keep ? fs::path(keep) : dir_) / "display-lost.png";
   RunResult r =
       Run("click 1000\ntext 1001 Дисплеев\nclick 1\nwait 4000\n"
           "activate 144\nclick 1012\nwait 1500\nclick 1010\nwait 4000\n"
           "activate 142\ndump hub.json\nactivate 143\nsnapshot " +
-          snapshot +
-          "\nwait 6000\nactivate 142\ndump lost.json\nactivate 143\nwait 7000\n"
+          snapshot + "\nwait 6000\nactivate 142\ndump lost.json\nactivate 143\nsnapshot " +
+          lostSnapshot +
+          "\nwait 7000\n"
           "activate 142\ndump back.json\nactivate 144\nclick 1011\nclick 1013\nwait 300\n"
           "activate 143\nclick 1\nanswer OK\nwait 200\nclick 1\n");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -237,6 +254,13 @@ TEST_F(DisplayRun, SearchRelayLossAndReconnectionWhileRecording) {
   };
   EXPECT_EQ(status("hub.json"), "Такт.дисплей: COM4");
   EXPECT_EQ(status("lost.json"), "Такт.дисплей: COM4") << "the text is kept after a loss";
+  // The recording view's display icon: blue while connected, grey after the loss.
+  const auto [blueOn, greyOn] = IconPixels(snapshot);
+  const auto [blueLost, greyLost] = IconPixels(lostSnapshot);
+  EXPECT_GT(blueOn, 400);
+  EXPECT_LT(greyOn, 100);
+  EXPECT_LT(blueLost, 100);
+  EXPECT_GT(greyLost, 400);
 
   // The recording went on untouched through the loss: one push, no frame missing.
   fs::path op;
@@ -274,7 +298,9 @@ TEST_F(DisplayRun, OneToOneMapConstantForceAndTheLastPortFirst) {
           "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 6000\nclick 1011\n"
           // Constant force 100 to all, then to sensor 5 only; closing its window ends it.
           "activate 143\nmenu 32863\nwait 300\nactivate 172\ntext 1001 100\nwait 800\n"
-          "text 1002 5\nwait 800\nclick 1004\nwait 800\nclick 1\nwait 800\n"
+          "text 1002 5\nwait 800\nclick 1004\nwait 800\n"
+          // A cleared visibility flag gives 0 even in constant force, and with the law.
+          "activate 144\nrecording-box 9\nwait 800\nactivate 172\nclick 1\nwait 800\n"
           "activate 144\nclick 1013\nwait 300\nactivate 143\nclick 1\nanswer OK\nwait 200\n"
           "click 1\n");
   ASSERT_EQ(r.status, 0) << r.err;
@@ -300,9 +326,12 @@ TEST_F(DisplayRun, OneToOneMapConstantForceAndTheLastPortFirst) {
   EXPECT_TRUE(has(all100));
   EXPECT_TRUE(has(only5));
   EXPECT_TRUE(has(only5at110)) << "+10 from 100";
-  // After the window closed the law is back: the probe at rest gives 25 everywhere.
+  // Flag 9 cleared: display sensor 9 gets 0 (position k, not through the map); with the force
+  // on sensor 5 nothing changes. After the window closed the law is back: the probe at rest
+  // gives 25 everywhere but there.
   display::Levels rest;
   rest.fill(25);
+  rest[8] = 0;
   EXPECT_EQ(frames.back(), rest);
 }
 

@@ -28,7 +28,9 @@ grep -q "^tacprobe: COM3 ready" "$ports/tacprobe-COM3.log" || fail "tacprobe was
 grep -q "^tacprobe: stopped" "$ports/tacprobe-COM3.log" || fail "tacprobe was not stopped"
 if [ -e "$ports/COM3" ] || [ -L "$ports/COM3" ]; then fail "the port link outlived the run"; fi
 [ -s "$tmp/snap/01-hub.png" ] || fail "no snapshot of the hub"
-grep -q '"COM3\."' "$tmp/snap/01-hub.json" || fail "the hub's port list does not show COM3"
+echo "$out" | grep -q "simulated tactile display (tacdisplay) on COM4" || fail "no display on COM4"
+grep -q '"COM3, COM4\."' "$tmp/snap/01-hub.json" ||
+  fail "the hub's port list does not show COM3 and COM4"
 echo "$out" | grep -q "  $tmp/snap/01-hub.png" || fail "the snapshot is not named"
 
 # Settings name another port; the passport is there already.
