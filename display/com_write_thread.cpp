@@ -108,7 +108,6 @@ void CCOMWriteThread::Open() {
 void CCOMWriteThread::CloseConnection() {
   if (!connection_) return;
   connection_->Close();
-  commands_ += connection_->CommandsWritten();
   hasConnection_ = false;
   std::unique_ptr<CMechDisplay_Com> gone;
   {

@@ -55,8 +55,6 @@ class CCOMWriteThread : public WorkerThread {
   bool HasConnection() const { return hasConnection_.load(); }
   bool Connected();  // a connection with its port open
   RelayCounters Counters();
-  // Commands written and prompts received on all connections of this thread.
-  uint64_t CommandsWritten() const { return commands_.load(); }
 
  protected:
   bool InitInstance() override;
@@ -73,7 +71,6 @@ class CCOMWriteThread : public WorkerThread {
   std::atomic<bool> closePending_{false};
   std::atomic<bool> hasConnection_{false};
   std::atomic<bool> framePosted_{false};
-  std::atomic<uint64_t> commands_{0};
   std::mutex connectionLock_;  // guards connection_ pointer swaps against Connected()
   std::unique_ptr<CMechDisplay_Com> connection_;
 

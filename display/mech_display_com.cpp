@@ -203,17 +203,21 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
   std::shared_ptr<ByteTransport> port = Port();
   if (!port || !port->IsOpen()) return -1;
   const std::string line = command + "\r";
-  size_t written = 0;
+  // The port lock only checks that the port is still the connection's; the write itself
+  // happens outside it (the port serializes its own calls). Without the lock the line counts
+  // as not written.
+  bool current = false;
   {
     TimedLock l(portLock_, kPortLockMs);
-    if (!l) {
+    if (!l)
       ReportCantLock("19521739");
-    } else if (port_ != port) {
+    else if (port_ != port)
       return -1;
-    }
+    else
+      current = true;
   }
-  written = port->Write(line.data(), line.size(), 500 + 500 * int(line.size())).count;
-  if (written == line.size()) ++written_;
+  const size_t written =
+      current ? port->Write(line.data(), line.size(), 500 + 500 * int(line.size())).count : 0;
   const bool mayReconnect = reconnect && host_.Settings().autoconnect;
   if (written < line.size()) {
     if (!mayReconnect) {
@@ -282,10 +286,7 @@ int CMechDisplay_Com::SendCommand(const std::string& command, bool reconnect) {
       ClosePort();
       return 0;
     }
-    if (prompt) {
-      ++prompts_;
-      return result;
-    }
+    if (prompt) return result;
   }
 }
 

@@ -87,9 +87,6 @@ class CMechDisplay_Com {
 
   bool IsOpen();
   int PortNumber() const { return portNumber_.load(); }
-  // Command lines written and prompts received since construction.
-  uint64_t CommandsWritten() const { return written_.load(); }
-  uint64_t PromptsReceived() const { return prompts_.load(); }
 
  private:
   std::shared_ptr<ByteTransport> Port();
@@ -103,8 +100,6 @@ class CMechDisplay_Com {
   const std::atomic<int>& stopWord_;
   const std::atomic<bool>* cancelSearch_;
   std::atomic<int> portNumber_{0};
-  std::atomic<uint64_t> written_{0};
-  std::atomic<uint64_t> prompts_{0};
   TimedMutex portLock_;  // guards port_; held only to read or swap it
   std::shared_ptr<ByteTransport> port_;
 };
