@@ -11,6 +11,7 @@
 #include "acquisition/wire_protocol.h"
 #include "app/main/app_start.h"
 #include "app/main/hub_settings.h"
+#include "display/com_write_thread.h"
 #include "params/parameter_store.h"
 #include "platform/clock.h"
 #include "platform/report.h"
@@ -63,6 +64,27 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
 }
 
 CtacmonDlgRecord::~CtacmonDlgRecord() = default;
+
+// The tactile display is closed with the view (1044). $TACMON_PAINT_STATS names a file that
+// receives the paint figures of the view (for the benchmarks).
+void CtacmonDlgRecord::OnDestroy() {
+  if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestClose();
+  const char* stats = std::getenv("TACMON_PAINT_STATS");
+  if (stats && *stats) {
+    if (std::FILE* f = std::fopen(stats, "w")) {
+      const PaintStats& p = paintStats_;
+      std::fprintf(f,
+                   "paints %llu\nmax_paint_ms %.3f\nover_50ms %llu\nlatencies %llu\n"
+                   "mean_latency_ms %.3f\nmax_latency_ms %.3f\n",
+                   static_cast<unsigned long long>(p.paints), p.maxPaint * 1000,
+                   static_cast<unsigned long long>(p.over50ms),
+                   static_cast<unsigned long long>(p.latencies),
+                   p.latencies ? p.latencySum / p.latencies * 1000 : 0.0, p.maxLatency * 1000);
+      std::fclose(f);
+    }
+  }
+  CDialogK::OnDestroy();
+}
 
 bool CtacmonDlgRecord::OnInitDialog() {
   ParameterSet mainSet;
@@ -208,6 +230,7 @@ void CtacmonDlgRecord::FramesArrived() {
     any = true;
   }
   if (any) {
+    if (paintStats_.arrived == 0) paintStats_.arrived = MonotonicSeconds();
     RefreshStatusText();
     Invalidate(false);
   }
@@ -261,10 +284,11 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
     }
     if (live_.stream.textDump) {
       TextDumpFrame d;
+      const display::Levels sent = display::LastValuesSent();
       for (int c = 0; c < kSensorCount; ++c) {
         d.normalized[c] = static_cast<int32_t>(Calibrate(passport_, c, frame.values[c]));
         d.raw[c] = frame.values[c];
-        d.display[c] = idx[c];
+        d.display[c] = sent[c];
       }
       for (int k = 0; k < kAuxWordsInUse; ++k) d.aux[k] = frame.aux[k];
       d.testerState = CurrentTesterValueForDump();
@@ -418,6 +442,7 @@ void CtacmonDlgRecord::DrawIcons(ui::Canvas& canvas) {
   const double scale = h <= 340 ? std::max(0.1, h / 340.0) : 1.0;
   const int side = static_cast<int>(48 * scale), step = static_cast<int>(50 * scale);
   const bool display = host_.displayConnected && host_.displayConnected();
+  iconDisplayOn_ = display;
   int receptor = kBitmapReceptorOff;
   if (connected_) {
     const int format = ReceptorDataFormat();
@@ -436,6 +461,23 @@ void CtacmonDlgRecord::DrawIcons(ui::Canvas& canvas) {
 }
 
 void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
+  const double t0 = MonotonicSeconds();
+  PaintPictureAndIcons(canvas);
+  const double t1 = MonotonicSeconds();
+  PaintStats& p = paintStats_;
+  ++p.paints;
+  p.maxPaint = std::max(p.maxPaint, t1 - t0);
+  if (t1 - t0 > 0.05) ++p.over50ms;
+  if (p.arrived > 0) {
+    const double latency = t1 - p.arrived;
+    p.latencySum += latency;
+    p.maxLatency = std::max(p.maxLatency, latency);
+    ++p.latencies;
+    p.arrived = 0;
+  }
+}
+
+void CtacmonDlgRecord::PaintPictureAndIcons(ui::Canvas& canvas) {
   CDialogK::OnPaint(canvas);
   if (!buffer_.Valid() || protocolMode_ == 2) return;
   {
@@ -472,6 +514,11 @@ void CtacmonDlgRecord::TracePaint(const SensorFrame& frame) {
   std::fprintf(trace, "%.6f %d %d %d %d %d\n", MonotonicSeconds(), frame.index, frame.extraWords[0],
                frame.extraWords[1], frame.extraWords[2], frame.extraWords[3]);
   std::fflush(trace);
+}
+
+void CtacmonDlgRecord::CheckDisplayIcon() {
+  const bool display = host_.displayConnected && host_.displayConnected();
+  if (display != iconDisplayOn_) Invalidate(false);
 }
 
 void CtacmonDlgRecord::RefreshStatusText() {

@@ -78,6 +78,9 @@ class CtacmonDlgRecord : public CDialogK {
   void DiscardLivePush();
   void RequestLabel() { labelRequest_ = true; }
   void ZeroRequest() { BeginZeroPhase(); }
+  // Redraws the view when the display's state differs from the icon drawn last (the operation
+  // window's timer asks).
+  void CheckDisplayIcon();
   int FramesSinceConnection() const { return sinceZero_; }
   int ZeroPhaseLength() const { return zeroLength_; }
   // Buttons 1014-1016: the test protocol of kind 0, 1 or 2 (its dated folder under Logs, one
@@ -97,6 +100,7 @@ class CtacmonDlgRecord : public CDialogK {
   void OnSize(int cx, int cy) override;
   void OnPaint(ui::Canvas& canvas) override;
   void OnLButtonDown(unsigned flags, ui::Point p) override;
+  void OnDestroy() override;
 
  private:
   void Relayout();
@@ -108,6 +112,16 @@ class CtacmonDlgRecord : public CDialogK {
   void PaintPicture(view::MapCanvas& canvas);
   void DrawIcons(ui::Canvas& canvas);
   int PrintProtocolPage(ui::PrintJob& job, int kind);
+  void PaintPictureAndIcons(ui::Canvas& canvas);
+
+  // Paint durations and the time from frames taken to their paint (seconds).
+  struct PaintStats {
+    uint64_t paints = 0, over50ms = 0, latencies = 0;
+    double maxPaint = 0, latencySum = 0, maxLatency = 0;
+    double arrived = 0;  // the first frame taken since the last paint, 0 when none
+  };
+  PaintStats paintStats_;
+  bool iconDisplayOn_ = false;  // the display icon drawn last
 
   RecordViewHost host_;
   bool connected_ = false;

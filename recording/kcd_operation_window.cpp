@@ -8,6 +8,7 @@
 
 #include "app/log/message_log.h"
 #include "app/main/kcd_main.h"
+#include "display/com_write_thread.h"
 #include "medstore/medstore.h"
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -211,13 +212,15 @@ bool KCDOperationWindow::OnInitDialog() {
 
   CreateOperationFolder();
   ShowWindow(ui::SW_SHOWMAXIMIZED);
-  // The tactile display is reached here once it is built.
+  // The tactile display connects (1043); the recognition library's instance opens.
+  if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestOpen();
   recognition::OpenLibrary(static_cast<void*>(this));
   return true;
 }
 
 void KCDOperationWindow::OnTimer(int id) {
   if (id == kLinkTimer && link_) link_->TickTimers();
+  if (id == kLinkTimer && record_) record_->CheckDisplayIcon();
 }
 
 void KCDOperationWindow::OnSize(int cx, int cy) {

@@ -1,16 +1,22 @@
 #include "recording/recording_windows.h"
 
 #include <QAbstractSlider>
+#include <QApplication>
+#include <QMouseEvent>
 #include <QTimer>
+#include <QWidget>
 #include <cstdlib>
 #include <memory>
 
 #include "app/main/database_callbacks.h"
 #include "app/main/hub_windows.h"
 #include "app/main/kcd_main.h"
+#include "display/com_write_thread.h"
 #include "platform/paths.h"
 #include "platform/report.h"
+#include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
+#include "recording/ctacmon_dlg_record.h"
 #include "recording/device_search_command.h"
 #include "recording/kcd_operation_window.h"
 #include "recording/operation_files.h"
@@ -36,9 +42,65 @@ int RemoveLocalOperation(const Text1251& name) {
   return DeletePathTreeWithin(OperationFolderOf(name), kOperationsFolder);
 }
 
+// The hub as the display link's host.
+class HubDisplayHost : public display::DisplayHost {
+ public:
+  explicit HubDisplayHost(KCDMain& hub) : hub_(hub), window_(hub.Handle()) {}
+  display::DisplaySettings Settings() override {
+    const HubSettings s = hub_.WorkstationSettings();
+    display::DisplaySettings d;
+    d.useMechDisplay = s.set_use_MechDisplay;
+    d.autoconnect = s.set_disp_autoconnect;
+    d.oneToOne = s.set_correspond_mech_receptor_sensor_to_display_sensor;
+    d.receptorDataFormat = s.receptor_data_format;
+    return d;
+  }
+  void SetDisplayPort(int number) override { hub_.SetDisplayPortSetting(number); }
+  void SetDisplayStatusText(const Text1251& text) override { hub_.SetDisplayStatusText(text); }
+  WindowHandle HubWindow() override { return window_; }
+
+ private:
+  KCDMain& hub_;
+  const WindowHandle window_;
+};
+
+class RecordingHubWindows;
+RecordingHubWindows* g_windows = nullptr;  // the hub's, while it lives (UI thread)
+
 class RecordingHubWindows : public HubWindows {
  public:
-  ~RecordingHubWindows() override { DeleteOperationWindow(); }
+  RecordingHubWindows() { g_windows = this; }
+  ~RecordingHubWindows() override {
+    DeleteOperationWindow();
+    StopDisplayThread();
+    if (g_windows == this) g_windows = nullptr;
+  }
+
+  void StartDisplayThread(KCDMain& hub) override {
+    StopDisplayThread();
+    displayHost_ = std::make_unique<HubDisplayHost>(hub);
+    display_ = std::make_unique<display::CCOMWriteThread>(*displayHost_);
+    if (!display_->Start()) {
+      display_.reset();
+      return;
+    }
+    display::SetCurrentDisplayThread(display_.get());
+  }
+
+  // Stop word 3 and 1042, then up to 10 s serving the hub's messages (the thread sends to it).
+  // A thread that does not end in time is left to the end of the process.
+  void StopDisplayThread() override {
+    if (!display_) return;
+    display::SetCurrentDisplayThread(nullptr);
+    display_->RequestQuit();
+    if (!ui::JoinServing(*display_, 10000)) {
+      display_.release();
+      displayHost_.release();
+      return;
+    }
+    display_.reset();
+    displayHost_.reset();
+  }
 
   void OpenLocalOperations(KCDMain& hub, int kind) override {
     KCD_ListWithNumberOperationsLocal list(hub, kind, ReadLocalOperation, RemoveLocalOperation);
@@ -121,6 +183,13 @@ class RecordingHubWindows : public HubWindows {
   }
 
   KCDOperationWindow* Window() const { return window_; }
+  std::optional<std::array<bool, kSensorCount>> ViewFlags() const {
+    if (!RecordingViewOpen()) return std::nullopt;
+    const view::MapDisplayState& map = window_->RecordView()->Map();
+    std::array<bool, kSensorCount> flags{};
+    for (int i = 0; i < kSensorCount; ++i) flags[i] = map.visible[i] == 1;
+    return flags;
+  }
 
  private:
   KCDOperationWindow* Make(KCDMain& hub, const OperationDescription& d, bool fromList) {
@@ -136,6 +205,8 @@ class RecordingHubWindows : public HubWindows {
   }
 
   KCDOperationWindow* window_ = nullptr;
+  std::unique_ptr<HubDisplayHost> displayHost_;
+  std::unique_ptr<display::CCOMWriteThread> display_;
 };
 
 std::unique_ptr<HubWindows> MakeRecordingWindows() {
@@ -148,6 +219,10 @@ KCDOperationWindow* CurrentOperationWindow() {
   KCDMain* hub = TheMainDialog();
   auto* windows = hub ? dynamic_cast<RecordingHubWindows*>(&hub->Windows()) : nullptr;
   return windows ? windows->Window() : nullptr;
+}
+
+std::optional<std::array<bool, kSensorCount>> RecordingViewFlags() {
+  return g_windows ? g_windows->ViewFlags() : std::nullopt;
 }
 
 void InstallRecordingWindows() {
@@ -173,6 +248,30 @@ void RegisterOperationAutomation() {
     QTimer::singleShot(0, [id] {
       if (KCDMain* h = TheMainDialog()) h->Windows().OpenStationaryOperationWindow(*h, id);
     });
+    return a::Result::Done;
+  });
+  // A click on the visibility box of a sensor (1..19) of the recording view's map.
+  a::RegisterCommand("recording-box", [](a::Context& c) {
+    const int n = c.args.size() == 1 ? std::atoi(c.args[0].c_str()) : 0;
+    CtacmonDlgRecord* view =
+        g_windows && g_windows->RecordingViewOpen() ? g_windows->Window()->RecordView() : nullptr;
+    if (n < 1 || n > kSensorCount || !view || !view->ClientWidget()) {
+      c.error = "recording-box SENSOR (1..19, with a recording view open)";
+      return a::Result::Failed;
+    }
+    const std::optional<ui::Rect> box = view->Map().hits.visibilityBoxes[n - 1];
+    if (!box) {
+      c.error = "no visibility box drawn for sensor " + c.args[0];
+      return a::Result::Failed;
+    }
+    QWidget* w = view->ClientWidget();
+    const QPointF at((box->left + box->right) / 2, (box->top + box->bottom) / 2);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      const Qt::MouseButtons held =
+          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+      QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+      QApplication::sendEvent(w, &e);
+    }
     return a::Result::Done;
   });
   a::RegisterCommand("save-local-operation", [](a::Context& c) {

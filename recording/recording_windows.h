@@ -2,6 +2,11 @@
 // window and its recording view.
 #pragma once
 
+#include <array>
+#include <optional>
+
+#include "acquisition/push.h"
+
 namespace recording {
 
 class KCDOperationWindow;
@@ -12,5 +17,9 @@ void InstallRecordingWindows();
 
 // The operation window of the hub's windows (at most one), or null.
 KCDOperationWindow* CurrentOperationWindow();
+
+// A copy of the visibility flags of the operation window's recording view (flag i for sensor
+// i), or none without that view. UI thread.
+std::optional<std::array<bool, kSensorCount>> RecordingViewFlags();
 
 }  // namespace recording

@@ -7,8 +7,8 @@
 #include <functional>
 #include <memory>
 
-#include "params/parameter_store.h"
 #include "app/kit/dialog_k.h"
+#include "params/parameter_store.h"
 #include "platform/ui/canvas.h"
 #include "platform/ui/dialog.h"
 #include "view/push_viewer_model.h"

@@ -260,6 +260,11 @@ void KCDMain::SetReceptorStatusText(const Text1251& text) {
   receptorStatus_ = text;
 }
 
+void KCDMain::SetDisplayPortSetting(int number) {
+  std::lock_guard l(settingsLock_);
+  settings_.NumCOMPortDisp = number;
+}
+
 void KCDMain::SetDisplayStatusText(const Text1251& text) {
   std::lock_guard l(statusLock_);
   displayStatus_ = text;

@@ -67,6 +67,8 @@ class KCDMain : public ui::Dialog, public LinkHost, public RecordsHost {
   bool ReceptorConnected() const { return receptorConnected_; }
   // The display link sets its status text here (any thread), then sends 1046.
   void SetDisplayStatusText(const Text1251& text);
+  // The display's port search sets "NumCOMPortDisp" (any thread; written with the settings).
+  void SetDisplayPortSetting(int number);
 
   // ---- LinkHost ----
   LinkSettings Settings() override;

@@ -6,6 +6,7 @@
 #include "app/log/message_window.h"
 #include "app/main/app_start.h"
 #include "app/main/kcd_main.h"
+#include "display/display_windows.h"
 #include "platform/ui/app_loop.h"
 #include "platform/ui/automation.h"
 #include "platform/ui/message_box.h"
@@ -27,6 +28,7 @@ int CtacmonApp::Run(int argc, char** argv) {
   tester::InstallPassports();
   tester::InstallTesterWindows();
   recognition::InstallRecognition();
+  display::InstallDisplay();
   InitInstance(argc, argv);
   return ui::automation::ExitStatus();
 }

@@ -35,7 +35,9 @@ for name in 01-hub 04-zero-point 06-recording-second-push 07-two-pushes 08-comme
   [ -s "$tmp/snap/$name.png" ] || fail "no snapshot $name"
   echo "$out" | grep -q "  $tmp/snap/$name.png" || fail "the snapshot $name is not named"
 done
-grep -q '"COM3\."' "$tmp/snap/01-hub.json" || fail "the hub's port list does not show COM3"
+echo "$out" | grep -q "simulated tactile display (tacdisplay) on COM4" || fail "no display on COM4"
+grep -q '"COM3, COM4\."' "$tmp/snap/01-hub.json" ||
+  fail "the hub's port list does not show COM3 and COM4"
 # The demo's operation: two pushes in one folder, the newest commented, both in the database.
 set -- "$TACMON_ROOT"/OPERATIONS/*/
 [ $# -eq 1 ] || fail "$# operation folders"
