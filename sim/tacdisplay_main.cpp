@@ -5,19 +5,12 @@
 #include <string>
 
 #include "sim/display_sim.h"
+#include "sim/sim_program.h"
 #ifdef TACDISPLAY_WINDOW
 #include <thread>
 
 #include "sim/display_window.h"
 #endif
-
-namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnSignal(int) { g_stop = true; }
-
-}  // namespace
 
 int main(int argc, char** argv) {
   sim::DisplayOptions o;
@@ -36,16 +29,9 @@ int main(int argc, char** argv) {
   if (window) std::fputs("tacdisplay: this build has no window; levels are logged\n", stderr);
   window = false;
 #endif
-  bool quiet = false;
-  for (int i = 1; i < argc; ++i) quiet |= std::strcmp(argv[i], "--quiet") == 0;
+  const bool quiet = sim::HasSwitch(argc, argv, "--quiet");
 
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  std::atomic<bool>& stop = sim::InstallStopSignals();
 
   std::FILE* log = nullptr;
   if (logFile == "-") {
@@ -78,17 +64,17 @@ int main(int argc, char** argv) {
 #ifdef TACDISPLAY_WINDOW
   if (window) {
     std::thread run([&] {
-      display.Run(g_stop, seconds);
-      g_stop = true;
+      display.Run(stop, seconds);
+      stop = true;
     });
-    sim::RunDisplayWindow(argc, argv, display, g_stop);
-    g_stop = true;
+    sim::RunDisplayWindow(argc, argv, display, stop);
+    stop = true;
     run.join();
   } else {
-    display.Run(g_stop, seconds);
+    display.Run(stop, seconds);
   }
 #else
-  display.Run(g_stop, seconds);
+  display.Run(stop, seconds);
 #endif
   std::printf("tacdisplay: stopped, %llu commands, %llu level lines\n",
               static_cast<unsigned long long>(display.Commands()),

@@ -6,11 +6,7 @@
 
 #include "platform/clock.h"
 #include "sim/instrument_sim.h"
-
-namespace {
-std::atomic<bool> g_stop{false};
-void OnSignal(int) { g_stop = true; }
-}  // namespace
+#include "sim/sim_program.h"
 
 int main(int argc, char** argv) {
   sim::InstrumentOptions o;
@@ -25,15 +21,8 @@ int main(int argc, char** argv) {
     std::fputs(sim::InstrumentUsage(), stdout);
     return 0;
   }
-  bool quiet = false;
-  for (int i = 1; i < argc; ++i) quiet |= std::strcmp(argv[i], "--quiet") == 0;
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  const bool quiet = sim::HasSwitch(argc, argv, "--quiet");
+  std::atomic<bool>& stop = sim::InstallStopSignals();
 
   sim::InstrumentSim instrument(o);
   const double start = MonotonicSeconds();
@@ -49,7 +38,7 @@ int main(int argc, char** argv) {
   }
   std::printf("tacinstrument: %s ready, serial %u\n", o.socket.c_str(), o.serial);
   std::fflush(stdout);
-  instrument.Run(g_stop, seconds);
+  instrument.Run(stop, seconds);
   std::printf("tacinstrument: stopped, %llu writes\n",
               static_cast<unsigned long long>(instrument.Writes()));
   return 0;

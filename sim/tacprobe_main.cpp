@@ -5,14 +5,7 @@
 #include <string>
 
 #include "sim/probe_sim.h"
-
-namespace {
-
-std::atomic<bool> g_stop{false};
-
-void OnSignal(int) { g_stop = true; }
-
-}  // namespace
+#include "sim/sim_program.h"
 
 int main(int argc, char** argv) {
   sim::ProbeOptions o;
@@ -27,16 +20,9 @@ int main(int argc, char** argv) {
     std::fputs(sim::ProbeUsage(), stdout);
     return 0;
   }
-  bool quiet = false;
-  for (int i = 1; i < argc; ++i) quiet |= std::strcmp(argv[i], "--quiet") == 0;
+  const bool quiet = sim::HasSwitch(argc, argv, "--quiet");
 
-  struct sigaction sa {};
-  sa.sa_handler = OnSignal;
-  sigemptyset(&sa.sa_mask);
-  sigaction(SIGTERM, &sa, nullptr);
-  sigaction(SIGINT, &sa, nullptr);
-  sigaction(SIGHUP, &sa, nullptr);
-  std::signal(SIGPIPE, SIG_IGN);
+  std::atomic<bool>& stop = sim::InstallStopSignals();
 
   sim::ProbeSim probe(o);
   if (!quiet) {
@@ -56,7 +42,7 @@ int main(int argc, char** argv) {
                 o.pushes > 0 ? (", " + std::to_string(o.pushes) + " passes").c_str() : "");
   if (o.secondCom) std::printf("tacprobe: second probe on COM%d ready\n", o.secondCom);
   std::fflush(stdout);
-  probe.Run(g_stop, seconds);
+  probe.Run(stop, seconds);
   std::printf("tacprobe: stopped, %llu packets written, %llu dropped\n",
               static_cast<unsigned long long>(probe.PacketsWritten()),
               static_cast<unsigned long long>(probe.PacketsDropped()));
