@@ -2,57 +2,26 @@
 // simulated adapters (and a port that streams without end) connecting to the device chosen,
 // and the second receptor pane fed by a second probe, each tacprobe on a pseudo-terminal.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <algorithm>
-
-#include "acquisition/device_passport.h"
 #include "acquisition/push.h"
-#include "e2e/tacmon_run.h"
-#include "platform/cp1251.h"
-#include "platform/paths.h"
-
-extern char** environ;
+#include "e2e/sim_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::kProbeId;
 using e2e::ReadFile;
 using e2e::RunResult;
-using e2e::TacmonRun;
 
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
-
-class Devices : public TacmonRun {
+class Devices : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
-    fs::create_directories(Root() / "DVP");
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
-  }
-  void TearDown() override {
-    for (pid_t pid : probes_) {
-      kill(pid, SIGTERM);
-      int status = 0;
-      waitpid(pid, &status, 0);
-    }
-    TacmonRun::TearDown();
+    SimRun::SetUp();
+    InstallProbePassport();
   }
 
   void WriteSettings(bool autoconnect, bool connect2, bool secondWindow) {
-    const std::pair<const char*, std::string> values[] = {
+    WriteSettingsFile(e2e::SettingsText({
         {"l DtShowVideo", "0.05"},
         {"d NumCOMPort", "3"},
         {"d NumCOMPort2", "4"},
@@ -70,36 +39,17 @@ class Devices : public TacmonRun {
         {"l SensibilityReceptorV", "1"},
         {"l SensibilitySecondReceptorV", "1"},
         {"d set_use_recognition_library", "0"},
-    };
-    std::string out;
-    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << out;
+    }));
   }
 
   // A tacprobe program on COM<com> with the arguments given (at rest, no noise, quiet).
-  void StartProbe(int com, std::vector<std::string> more) {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {exe, "--com",    std::to_string(com), "--noise",
-                                     "0", "--script", "rest:600",          "--quiet"};
+  void StartProbeOn(int com, std::vector<std::string> more) {
+    std::vector<std::string> args = {"--com",    std::to_string(com), "--noise", "0",
+                                     "--script", "rest:600",          "--quiet"};
     args.insert(args.end(), more.begin(), more.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    ASSERT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    probes_.push_back(pid);
-    const fs::path link = dir_ / "ports" / ("COM" + std::to_string(com));
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
+    StartOn(com, "tacprobe", std::move(args));
   }
 
-  std::string Log() const { return Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log")); }
-  std::string Snapshot(const std::string& name) const {
-    // $TACMON_SNAPSHOT_DIR keeps the pictures for a person to see.
-    const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-    return ((keep && *keep ? fs::path(keep) : dir_) / name).string();
-  }
   // The texts of the message boxes in a dump, in order, with their answers.
   static std::vector<std::pair<std::string, std::string>> Boxes(const std::string& json) {
     std::vector<std::pair<std::string, std::string>> out;
@@ -109,20 +59,18 @@ class Devices : public TacmonRun {
       out.emplace_back(e2e::Unescape((*it)[1]), (*it)[2]);
     return out;
   }
-
-  std::vector<pid_t> probes_;
 };
 
 TEST_F(Devices, SearchListsTheSimulatedProbesAndConnectsToTheChosenOne) {
   // COM3: an adapter that sees a probe unknown to the registry (and one more device); COM4: a
   // probe without an adapter that streams as long as the port is open; COM6: an adapter that
   // sees the registry's probe 5.
-  StartProbe(3, {"--format", "1", "--id", "a1a2a3a4a5a6", "--search-ids",
-                 "a1a2a3a4a5a6,b1b2b3b4b5b6", "--search-delay", "0.25"});
-  StartProbe(4, {"--format", "1", "--direct"});
-  StartProbe(6, {"--format", "1", "--id", kProbeId});
+  StartProbeOn(3, {"--format", "1", "--id", "a1a2a3a4a5a6", "--search-ids",
+                   "a1a2a3a4a5a6,b1b2b3b4b5b6", "--search-delay", "0.25"});
+  StartProbeOn(4, {"--format", "1", "--direct"});
+  StartProbeOn(6, {"--format", "1", "--id", kProbeId});
   WriteSettings(true, false, false);
-  const std::string report = Snapshot("device-search.png");
+  const std::string report = Picture("device-search.png");
   const auto started = std::chrono::steady_clock::now();
   RunResult r =
       Run("click 1000\ntext 1001 Поиск\nclick 1\nwait 300\nactivate 143\n"
@@ -168,8 +116,7 @@ TEST_F(Devices, SearchListsTheSimulatedProbesAndConnectsToTheChosenOne) {
   EXPECT_TRUE(view.at(1013).visible) << "connected: Disconnect is shown";
   // The passport files stay as they were; the search file holds the raw answers.
   std::vector<std::string> dvp;
-  for (const auto& e : fs::directory_iterator(Root() / "DVP"))
-    if (e.path().extension() == ".dvp") dvp.push_back(e.path().filename().string());
+  for (const fs::path& f : e2e::Files(Root() / "DVP", ".dvp")) dvp.push_back(f.filename());
   EXPECT_EQ(dvp, std::vector<std::string>{"probe5.dvp"});
   const std::string file = ReadFile(Root() / "DVP" / "search_devices.txt");
   EXPECT_EQ(file.find("\r\nInquiry\r\na1:a2:a3:a4:a5:a6 QRX tacprobe\r\n"), 0u) << file.size();
@@ -187,10 +134,10 @@ TEST_F(Devices, SecondReceptorPaneFollowsTheSecondProbe) {
     second.shifts[i] = -100000;
   }
   ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe7.dvp", second), 0);
-  StartProbe(3, {"--format", "1", "--id", kProbeId});
-  StartProbe(4, {"--format", "1", "--direct", "--rest", "1000"});
+  StartProbeOn(3, {"--format", "1", "--id", kProbeId});
+  StartProbeOn(4, {"--format", "1", "--direct", "--rest", "1000"});
   WriteSettings(false, true, true);
-  const std::string window = Snapshot("second-receptor.png");
+  const std::string window = Picture("second-receptor.png");
   RunResult r =
       Run("click 1000\ntext 1001 Двое\nclick 1\nwait 300\nactivate 143\n"
           "dump-second-receptor before.txt\n"

@@ -5,125 +5,43 @@
 // the sensor map computed here from the recorded push; the display goes away and comes back
 // while the recording goes on; constant force acts; the next search begins at COM4.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <algorithm>
 #include <set>
 
-#include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
 #include "display/display_link.h"
-#include "e2e/tacmon_run.h"
-#include "platform/cp1251.h"
-#include "platform/paths.h"
+#include "e2e/sim_process.h"
 #include "view/colour_scale.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::Count;
 using e2e::ReadFile;
 using e2e::RunResult;
-using e2e::TacmonRun;
 
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
+// The probe at rest, pressed after 4 s, held, released, at rest.
+constexpr const char* kPressOnce = "rest:4,press:1.5:0.9,hold:2,release:1.5,rest:600";
 
-class DisplayRun : public TacmonRun {
+class DisplayRun : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    fs::create_directories(Root() / "DVP");
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
-  }
-  void TearDown() override {
-    for (pid_t pid : children_) {
-      kill(pid, SIGTERM);
-      int status = 0;
-      waitpid(pid, &status, 0);
-    }
-    TacmonRun::TearDown();
+    SimRun::SetUp();
+    InstallProbePassport();
   }
 
   void WriteSettings(int oneToOne) {
-    const std::pair<const char*, std::string> values[] = {
-        {"l DtShowVideo", "0.05"},
-        {"d NAddSensorRectDomainMinUsed", "1"},
-        {"d NumCOMPort", "3"},
-        {"d NumCOMPort2", "5"},
-        {"d NumDevice", "5"},
-        {"d NumDevice2", "3"},
-        {"d NumCOMPortDisp", "4"},
-        {"d set_use_MechDisplay", "1"},
-        {"d set_disp_autoconnect", "1"},
-        {"d set_autoconnect", "0"},
-        {"d set_connect2", "0"},
-        {"d set_correspond_mech_receptor_sensor_to_display_sensor", std::to_string(oneToOne)},
-        {"s file_instead_COM_port", "C:\\Tacmon\\pars\\test.bin"},
-        {"d set_use_file_instead_COM_port", "0"},
-        {"d iSensor", "1"},
-        {"d set_use_db_autosave", "1"},
-        {"d dt_autosave", "10"},
-        {"d CMechDisplay__SensibilityV0", "6"},
-        {"d CMechDisplay__SensibilityV1", "10"},
-        {"d SetAutoRecord", "0"},
-        {"d set_output_all_data_into_text_file", "0"},
-        {"d set_output_sensors_numbers", "1"},
-        {"l SensibilityReceptorV", "1"},
-        {"l SensibilitySecondReceptorV", "1"},
-        {"d set_use_second_receptor_window", "0"},
-        {"d receptor_data_format", "1"},
-        {"d set_use_recognition_library", "0"},
-    };
-    std::string out;
-    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << out;
+    WriteSettingsFile(e2e::DefaultSettingsText(
+        {{"NumCOMPort2", "5"},
+         {"set_autoconnect", "0"},
+         {"set_correspond_mech_receptor_sensor_to_display_sensor", std::to_string(oneToOne)},
+         {"SetAutoRecord", "0"},
+         {"set_use_second_receptor_window", "0"},
+         {"receptor_data_format", "1"}}));
   }
 
-  pid_t Spawn(const std::string& program, std::vector<std::string> args) {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / program;
-    args.insert(args.begin(), exe);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    children_.push_back(pid);
-    return pid;
-  }
-  void WaitForLink(int com) {
-    const fs::path link = dir_ / "ports" / ("COM" + std::to_string(com));
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link))) << link;
-  }
-  // The probe at rest, pressed after 4 s, held, released, at rest.
-  void StartProbe() {
-    Spawn("tacprobe",
-          {"--com", "3", "--direct", "--format", "1", "--noise", "0", "--script",
-           "rest:4,press:1.5:0.9,hold:2,release:1.5,rest:600", "--quiet", "--id", kProbeId});
-    WaitForLink(3);
-  }
-
-  std::string Log() const { return Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log")); }
-  static size_t Count(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-  }
   // "Display: check COM=<n>" in order.
   static std::vector<int> Checked(const std::string& log) {
     std::vector<int> out;
@@ -213,22 +131,17 @@ class DisplayRun : public TacmonRun {
       }
     return {blue, grey};
   }
-
-  std::vector<pid_t> children_;
 };
 
 TEST_F(DisplayRun, SearchRelayLossAndReconnectionWhileRecording) {
   WriteSettings(0);
-  StartProbe();
+  StartProbe(kPressOnce);
   // The display leaves after 14 s; another one comes on the same port at 18 s.
   const fs::path first = dir_ / "display1.log", second = dir_ / "display2.log";
-  Spawn("tacdisplay", {"--com", "4", "--seconds", "14", "--quiet", "--log", first.string()});
-  WaitForLink(4);
+  StartOn(4, "tacdisplay", {"--com", "4", "--seconds", "14", "--quiet", "--log", first.string()});
   Spawn("tacdisplay", {"--com", "4", "--start-delay", "18", "--quiet", "--log", second.string()});
-  // $TACMON_SNAPSHOT_DIR keeps the picture of the recording view for a person to see.
-  const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-  const std::string snapshot = (keep && *keep ? fs::path(keep) : dir_) / "display-recording.png";
-  const std::string lostSnapshot = (keep && *keep ? fs::path(keep) : dir_) / "display-lost.png";
+  const std::string snapshot = Picture("display-recording.png");
+  const std::string lostSnapshot = Picture("display-lost.png");
   RunResult r =
       Run("click 1000\ntext 1001 Дисплеев\nclick 1\nwait 4000\n"
           "activate 144\nclick 1012\nwait 1500\nclick 1010\nwait 4000\n"
@@ -263,9 +176,9 @@ TEST_F(DisplayRun, SearchRelayLossAndReconnectionWhileRecording) {
   EXPECT_GT(greyLost, 400);
 
   // The recording went on untouched through the loss: one push, no frame missing.
-  fs::path op;
-  for (const auto& e : fs::directory_iterator(Root() / "OPERATIONS")) op = e.path();
-  const Push push = ReadPush(op);
+  const auto ops = Operations();
+  ASSERT_FALSE(ops.empty());
+  const Push push = ReadPush(ops.back());
   ASSERT_GE(push.FrameCount(), 250) << "about 17 s at 20 frames a second";
   for (int i = 1; i < push.FrameCount(); ++i)
     ASSERT_EQ(push.frames[i].index, push.frames[i - 1].index + 1) << i;
@@ -289,10 +202,9 @@ TEST_F(DisplayRun, OneToOneMapConstantForceAndTheLastPortFirst) {
   // The last port that answered.
   std::ofstream(Root() / "pars" / "CMechDisplay_Com.par", std::ios::binary)
       << "d iComLast\r\n4\r\n";
-  StartProbe();
+  StartProbe(kPressOnce);
   const fs::path log = dir_ / "display.log";
-  Spawn("tacdisplay", {"--com", "4", "--quiet", "--log", log.string()});
-  WaitForLink(4);
+  StartOn(4, "tacdisplay", {"--com", "4", "--quiet", "--log", log.string()});
   RunResult r =
       Run("click 1000\ntext 1001 Дисплеев\nclick 1\nwait 1000\n"
           "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 6000\nclick 1011\n"
@@ -309,9 +221,9 @@ TEST_F(DisplayRun, OneToOneMapConstantForceAndTheLastPortFirst) {
   ASSERT_FALSE(checked.empty());
   EXPECT_EQ(checked[0], 4) << text;
 
-  fs::path op;
-  for (const auto& e : fs::directory_iterator(Root() / "OPERATIONS")) op = e.path();
-  CheckRelay(ReadPush(op), log, true);
+  const auto ops = Operations();
+  ASSERT_FALSE(ops.empty());
+  CheckRelay(ReadPush(ops.back()), log, true);
 
   const std::vector<display::Levels> frames = Frames(log);
   display::Levels all100, only5, only5at110;

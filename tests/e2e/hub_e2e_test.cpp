@@ -16,65 +16,17 @@ namespace {
 
 namespace fs = std::filesystem;
 using e2e::Controls;
+using e2e::DefaultSettingsText;
 using e2e::ReadFile;
-using e2e::RunResult;
 using e2e::TacmonRun;
 
 class Hub : public TacmonRun {
  protected:
-  // Runs a script that ends by leaving the hub; fails the test on a bad exit.
-  void RunOk(const std::string& script, std::vector<std::string> args = {}) {
-    RunResult r = Run(script, std::move(args));
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
   std::map<int, e2e::ControlState> Dumped(const std::string& file, const std::string& cls) {
     return Controls(ReadFile(dir_ / file), cls);
   }
-  void WriteSettings(const std::string& text) {
-    fs::create_directories(Root() / "pars");
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << text;
-  }
   std::string Settings() { return ReadFile(Root() / "pars" / "KCDMain.par"); }
 };
-
-// The fixed order of the set with every value given; "%lg" for the doubles.
-std::string SettingsFile(const std::map<std::string, std::string>& changed) {
-  static const std::pair<const char*, const char*> kDefaults[] = {
-      {"l DtShowVideo", "0.05"},
-      {"d NAddSensorRectDomainMinUsed", "1"},
-      {"d NumCOMPort", "3"},
-      {"d NumCOMPort2", "4"},
-      {"d NumDevice", "5"},
-      {"d NumDevice2", "3"},
-      {"d NumCOMPortDisp", "4"},
-      {"d set_use_MechDisplay", "1"},
-      {"d set_disp_autoconnect", "1"},
-      {"d set_autoconnect", "1"},
-      {"d set_connect2", "0"},
-      {"d set_correspond_mech_receptor_sensor_to_display_sensor", "0"},
-      {"s file_instead_COM_port", "C:\\Tacmon\\pars\\test.bin"},
-      {"d set_use_file_instead_COM_port", "0"},
-      {"d iSensor", "1"},
-      {"d set_use_db_autosave", "1"},
-      {"d dt_autosave", "10"},
-      {"d CMechDisplay__SensibilityV0", "6"},
-      {"d CMechDisplay__SensibilityV1", "10"},
-      {"d SetAutoRecord", "1"},
-      {"d set_output_all_data_into_text_file", "0"},
-      {"d set_output_sensors_numbers", "1"},
-      {"l SensibilityReceptorV", "1"},
-      {"l SensibilitySecondReceptorV", "1"},
-      {"d set_use_second_receptor_window", "1"},
-      {"d receptor_data_format", "0"},
-      {"d set_use_recognition_library", "0"},
-  };
-  std::string out;
-  for (const auto& [head, value] : kDefaults) {
-    auto it = changed.find(head + 2);
-    out += std::string(head) + "\r\n" + (it == changed.end() ? value : it->second) + "\r\n";
-  }
-  return out;
-}
 
 TEST_F(Hub, TheExtendedSwitchShowsExactlyItsButtons) {
   struct Button {
@@ -187,7 +139,7 @@ TEST_F(Hub, ParametersOkWritesEverySettingInItsFixedOrder) {
       "click 1\n";
   RunOk(script, {"/p"});
   const std::string name = Utf8ToCp1251(longName).substr(0, 255);
-  const std::string expected = SettingsFile({
+  const std::string expected = DefaultSettingsText({
       {"DtShowVideo", "0.5"},
       {"NAddSensorRectDomainMinUsed", "7"},
       {"NumCOMPort", "1000"},  // limited to 1..1000
@@ -226,18 +178,19 @@ TEST_F(Hub, ParametersOkWritesEverySettingInItsFixedOrder) {
 }
 
 TEST_F(Hub, AutoconnectHidesTheReceptorControlsAndOkKeepsWhatIsNotShown) {
-  WriteSettings(SettingsFile({{"NumCOMPort", "7"},
-                              {"NumCOMPort2", "9"},
-                              {"NumDevice", "11"},
-                              {"NumDevice2", "2000"},  // out of range when stored: the fallback
-                              {"NumCOMPortDisp", "17"},
-                              {"set_connect2", "1"},
-                              {"iSensor", "2"},
-                              {"set_use_db_autosave", "0"},
-                              {"dt_autosave", "33"},
-                              {"CMechDisplay__SensibilityV0", "9"},
-                              {"SensibilityReceptorV", "1.5"},
-                              {"receptor_data_format", "2"}}));
+  WriteSettingsFile(
+      DefaultSettingsText({{"NumCOMPort", "7"},
+                           {"NumCOMPort2", "9"},
+                           {"NumDevice", "11"},
+                           {"NumDevice2", "2000"},  // out of range when stored: the fallback
+                           {"NumCOMPortDisp", "17"},
+                           {"set_connect2", "1"},
+                           {"iSensor", "2"},
+                           {"set_use_db_autosave", "0"},
+                           {"dt_autosave", "33"},
+                           {"CMechDisplay__SensibilityV0", "9"},
+                           {"SensibilityReceptorV", "1.5"},
+                           {"receptor_data_format", "2"}}));
   RunOk("click 1004\ndump pars.json\nclick 1\nwait 20\nclick 1\n", {"/p"});
   auto c = Dumped("pars.json", "KCD_SetParameters");
   for (int id : {1022, 1003, 1025, 1024, 1023, 1026, 1131, 1120, 1132, 1133})
@@ -247,18 +200,18 @@ TEST_F(Hub, AutoconnectHidesTheReceptorControlsAndOkKeepsWhatIsNotShown) {
     EXPECT_TRUE(c[id].visible) << id;
   EXPECT_EQ(c[1010].selection, 2);
   EXPECT_EQ(c[1007].selection, 2);
-  EXPECT_EQ(Settings(), SettingsFile({{"NumCOMPort", "7"},
-                                      {"NumCOMPort2", "9"},
-                                      {"NumDevice", "11"},
-                                      {"NumDevice2", "1000"},
-                                      {"NumCOMPortDisp", "17"},
-                                      {"set_connect2", "1"},
-                                      {"iSensor", "2"},
-                                      {"set_use_db_autosave", "0"},
-                                      {"dt_autosave", "33"},
-                                      {"CMechDisplay__SensibilityV0", "9"},
-                                      {"SensibilityReceptorV", "1.5"},
-                                      {"receptor_data_format", "2"}}));
+  EXPECT_EQ(Settings(), DefaultSettingsText({{"NumCOMPort", "7"},
+                                             {"NumCOMPort2", "9"},
+                                             {"NumDevice", "11"},
+                                             {"NumDevice2", "1000"},
+                                             {"NumCOMPortDisp", "17"},
+                                             {"set_connect2", "1"},
+                                             {"iSensor", "2"},
+                                             {"set_use_db_autosave", "0"},
+                                             {"dt_autosave", "33"},
+                                             {"CMechDisplay__SensibilityV0", "9"},
+                                             {"SensibilityReceptorV", "1.5"},
+                                             {"receptor_data_format", "2"}}));
 }
 
 TEST_F(Hub, DisplayPeriodAndNumbersThatDoNotScanTakeTheirFallbacks) {
@@ -283,12 +236,12 @@ TEST_F(Hub, DisplayPeriodAndNumbersThatDoNotScanTakeTheirFallbacks) {
   };
   for (const Case& k : kCases) {
     SCOPED_TRACE(k.typed);
-    WriteSettings(SettingsFile({{"DtShowVideo", k.stored}, {"set_autoconnect", "0"}}));
+    WriteSettingsFile(DefaultSettingsText({{"DtShowVideo", k.stored}, {"set_autoconnect", "0"}}));
     RunOk(std::string("click 1004\ntext 1001 ") + k.typed + "\ntext 1003 " + k.typed +
               "\nclick 1\nwait 20\nclick 1\n",
           {"/p"});
     EXPECT_EQ(Settings(),
-              SettingsFile(
+              DefaultSettingsText(
                   {{"DtShowVideo", k.period}, {"NumCOMPort", k.port}, {"set_autoconnect", "0"}}));
   }
 }
@@ -300,7 +253,8 @@ TEST_F(Hub, TheDebugFileIsChosenInTheFileDialog) {
   RunOk(
       "click 1004\nclick 1000\nfile " + chosen.string() + "\nwait 50\nclick 1\nwait 20\nclick 1\n",
       {"/p"});
-  EXPECT_EQ(Settings(), SettingsFile({{"file_instead_COM_port", Utf8ToCp1251(chosen.string())}}));
+  EXPECT_EQ(Settings(),
+            DefaultSettingsText({{"file_instead_COM_port", Utf8ToCp1251(chosen.string())}}));
 }
 
 TEST_F(Hub, CancelWritesNothingButTheChosenFontIsWrittenAtOnce) {
@@ -333,15 +287,7 @@ TEST_F(Hub, TheViewerOpensTheHubsParametersDialog) {
   const std::string json = ReadFile(dir_ / "pars.json");
   EXPECT_NE(json.find(R"({"class":"KCD_SetParameters","template":141,)"), std::string::npos)
       << json;
-  EXPECT_EQ(Settings(), SettingsFile({{"NAddSensorRectDomainMinUsed", "9"}}));
-}
-
-}  // namespace
-
-namespace {
-
-std::string LogText(const fs::path& root) {
-  return Cp1251ToUtf8(ReadFile(root / "Logs" / "LogFile2.log"));
+  EXPECT_EQ(Settings(), DefaultSettingsText({{"NAddSensorRectDomainMinUsed", "9"}}));
 }
 
 TEST_F(Hub, ButtonsOfTheHubOpenTheirWindows) {
@@ -351,7 +297,7 @@ TEST_F(Hub, ButtonsOfTheHubOpenTheirWindows) {
       "click 1006\nactivate 157\nclick 2\nclick 1010\nactivate 159\nclick 1\n"
       "click 57670\nanswer OK\nclick 1007\nwait 100\ndump hub.json\nquit\n",
       {"/p"});
-  const std::string log = LogText(Root());
+  const std::string log = Log();
   EXPECT_EQ(log.find("пока не встроено"), std::string::npos) << log;
   const std::string json = ReadFile(dir_ / "hub.json");
   EXPECT_NE(json.find(R"({"caption":"Справка","text":"Для записи нажатий:\r\n1))"),
@@ -368,7 +314,7 @@ TEST_F(Hub, StationaryOperationsNeedTheirDatabases) {
   fs::create_directories(Data());
   std::ofstream(Data() / "DB_push") << "not a folder";  // the pushes' database cannot open
   RunOk("answer OK\nwait 20\nclick 1006\nwait 20\nclick 1\n");
-  const std::string log = LogText(Root());
+  const std::string log = Log();
   EXPECT_NE(log.find("Стационарная БД нажатий механорецептора не открыта"), std::string::npos)
       << log;
   EXPECT_EQ(log.find("Окно \"Список операций в стационарной БД\""), std::string::npos);

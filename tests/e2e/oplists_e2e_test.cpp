@@ -7,27 +7,17 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include "acquisition/device_passport.h"
-#include "e2e/tacmon_run.h"
+#include "e2e/sim_process.h"
 #include "platform/cp1251.h"
-#include "platform/paths.h"
 #include "recording/operation_files.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using e2e::ReadFile;
-using e2e::TacmonRun;
-
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
 
 // Makes a file immutable (or mutable again): even root cannot remove it or its folder then.
 bool SetImmutable(const fs::path& file, bool on) {
@@ -43,17 +33,11 @@ bool SetImmutable(const fs::path& file, bool on) {
   return ok;
 }
 
-class OperationListsE2E : public TacmonRun {
+class OperationListsE2E : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
-    const std::pair<const char*, const char*> values[] = {
+    SimRun::SetUp();
+    WriteSettingsFile(e2e::SettingsText({
         {"l DtShowVideo", "0.05"},
         {"d NumCOMPort", "3"},
         {"d NumDevice", "5"},
@@ -63,63 +47,24 @@ class OperationListsE2E : public TacmonRun {
         {"d set_use_db_autosave", "0"},
         {"d receptor_data_format", "1"},
         {"d set_output_all_data_into_text_file", "0"},
-    };
-    std::string settings;
-    for (const auto& [head, value] : values)
-      settings += std::string(head) + "\r\n" + value + "\r\n";
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << settings;
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    fs::create_directories(Root() / "DVP");
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
+    }));
+    InstallProbePassport();
   }
   void TearDown() override {
-    StopProbe();
     if (!immutable_.empty()) SetImmutable(immutable_, false);
     if (!readOnly_.empty()) fs::permissions(readOnly_, fs::perms::owner_all);
-    TacmonRun::TearDown();
+    SimRun::TearDown();
   }
 
-  void StartProbe() {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {exe,       "--com",   "3",     "--direct", "--format",
-                                     "1",       "--noise", "0",     "--script", "rest:600",
-                                     "--quiet", "--id",    kProbeId};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&probe_, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const fs::path link = dir_ / "ports" / "COM3";
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-  }
-  void StopProbe() {
-    if (probe_ <= 0) return;
-    kill(probe_, SIGTERM);
-    int status = 0;
-    waitpid(probe_, &status, 0);
-    probe_ = -1;
-  }
-
-  void RunOk(const std::string& script) {
-    const e2e::RunResult r = Run(script, {"/p"});
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
+  // "/p": the hub's extended buttons.
+  void RunOk(const std::string& script) { SimRun::RunOk(script, {"/p"}); }
   fs::path Ops() const { return Root() / "OPERATIONS"; }
   std::vector<std::string> Folders() const {
     std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(Ops())) out.push_back(e.path().filename());
-    std::sort(out.begin(), out.end());
+    for (const fs::path& f : Operations()) out.push_back(f.filename());
     return out;
   }
-  static size_t Pushes(const fs::path& folder) {
-    size_t n = 0;
-    for (const auto& e : fs::directory_iterator(folder)) n += e.path().extension() == ".psh";
-    return n;
-  }
+  static size_t Pushes(const fs::path& folder) { return e2e::Files(folder, ".psh").size(); }
   // The rows of list 1004 of the list dialog dumped into file.
   std::vector<std::string> Rows(const char* file, const char* dialog) const {
     return e2e::Controls(ReadFile(dir_ / file), dialog).at(1004).items;
@@ -134,16 +79,14 @@ class OperationListsE2E : public TacmonRun {
     ASSERT_EQ(recording::WritePatientFile(d, "c:\\Tacmon\\OPERATIONS\\" + name + "\\patient.bin"),
               0);
   }
-  std::string Log() const { return Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log")); }
 
-  pid_t probe_ = -1;
   fs::path immutable_;
   fs::path readOnly_;
 };
 
 TEST_F(OperationListsE2E, RecordedOperationsAreListedLoadedCopiedBothWaysAndDeleted) {
   // 1. One operation with one push, recorded from the simulated probe.
-  StartProbe();
+  StartProbe("rest:600");
   RunOk(
       "click 1000\ntext 1001 Иванова\ntext 1002 Анна\nclick 1\nwait 300\n"
       "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 1800\nclick 1011\nwait 300\n"

@@ -1,29 +1,18 @@
 // Passports by hand with the real program: passports created, edited, checked and unchecked
 // in the passports dialog opened from the hub, with the files they leave compared byte for
 // byte; drafts from a push recorded on the simulated probe through the operation window's menu.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
-#include "e2e/tacmon_run.h"
-#include "platform/cp1251.h"
-#include "platform/paths.h"
-
-extern char** environ;
+#include "e2e/sim_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using e2e::ReadFile;
-using e2e::RunResult;
-using e2e::TacmonRun;
 
 std::string Crlf(const std::string& text) {
   std::string s;
@@ -46,30 +35,18 @@ std::string AddBin(int flag) {
   return s;
 }
 
-class Passports : public TacmonRun {
+class Passports : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
+    SimRun::SetUp();
     fs::create_directories(Root() / "DVP");
-  }
-  void TearDown() override {
-    StopProbe();
-    TacmonRun::TearDown();
   }
 
   fs::path Dvp(const std::string& name) const { return Root() / "DVP" / name; }
   static std::string Win(const std::string& name) { return "c:\\Tacmon\\DVP\\" + name; }
 
   // "/p": the hub shows its laboratory buttons, "Паспорта устройств" among them.
-  void RunOk(const std::string& script) {
-    RunResult r = Run(script, {"/p"});
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
+  void RunOk(const std::string& script) { SimRun::RunOk(script, {"/p"}); }
 
   // The passport expected on file: the defaults with the fields given, stamped as the file says.
   static DevicePassport Expected(const fs::path& bin, int number, const char* id,
@@ -110,59 +87,17 @@ class Passports : public TacmonRun {
     EXPECT_EQ(ReadFile(Dvp(stem + "Add.bin")), AddBin(p.useForAutoconnect));
   }
 
-  // tacprobe on COM3, format 1, no noise, pressing by the script given.
-  void StartProbe(const std::string& script) {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {exe,       "--com",   "3",           "--direct", "--format",
-                                     "1",       "--noise", "0",           "--script", script,
-                                     "--quiet", "--id",    "0a1b2c3d4e5f"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&probe_, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const fs::path link = dir_ / "ports" / "COM3";
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-  }
-  void StopProbe() {
-    if (probe_ <= 0) return;
-    kill(probe_, SIGTERM);
-    int status = 0;
-    waitpid(probe_, &status, 0);
-    probe_ = -1;
-  }
   // tacpush record into the last push file of the data root.
   void RecordLastPush(double seconds) {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacpush";
-    std::vector<std::string> args = {exe,
-                                     "record",
-                                     "c:\\Tacmon\\pars\\tmpSavedData.bin",
-                                     "--seconds",
-                                     std::to_string(seconds),
-                                     "--port",
-                                     "3",
-                                     "--device",
-                                     "5",
-                                     "--format",
-                                     "1",
-                                     "--quiet"};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    const int spawned = posix_spawn(&pid, exe.c_str(), &quiet, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&quiet);
-    ASSERT_EQ(spawned, 0);
-    int status = 0;
-    waitpid(pid, &status, 0);
+    const pid_t pid =
+        Spawn("tacpush",
+              {"record", "c:\\Tacmon\\pars\\tmpSavedData.bin", "--seconds", std::to_string(seconds),
+               "--port", "3", "--device", "5", "--format", "1", "--quiet"},
+              "/dev/null");
+    ASSERT_GT(pid, 0);
+    const int status = WaitForEnd(pid);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
-
-  pid_t probe_ = -1;
 };
 
 TEST_F(Passports, CreatedEditedCheckedAndUncheckedInTheDialog) {
@@ -174,10 +109,7 @@ TEST_F(Passports, CreatedEditedCheckedAndUncheckedInTheDialog) {
   ASSERT_EQ(WriteDvp(Win("pasp7_v1.dvp"), other), 0);
   const std::string pasp7 = ReadFile(Dvp("pasp7.dvp"));
 
-  // $TACMON_SNAPSHOT_DIR keeps the pictures of the dialog for a person to see.
-  const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-  const fs::path pictures = keep && *keep ? fs::path(keep) : dir_;
-  auto snapshot = [&](const char* name) { return "snapshot " + (pictures / name).string() + "\n"; };
+  auto snapshot = [&](const char* name) { return "snapshot " + Picture(name) + "\n"; };
   // Rows at the start: 70, 71 (in the order of the files); then 3, 5 and 7 are added from the
   // last row as template; 5 gets another health string and reference shift (text rewritten),
   // 3 another reference slope with the text file kept; 70 and 5 are unchecked.
@@ -239,16 +171,12 @@ TEST_F(Passports, CreatedEditedCheckedAndUncheckedInTheDialog) {
   EXPECT_EQ(ReadFile(Dvp("pasp7_v2Add.bin")), AddBin(0));
   EXPECT_EQ(ReadFile(Dvp("pasp3Add.bin")), AddBin(1));
   EXPECT_EQ(ReadFile(Dvp("pasp5Add.bin")), AddBin(0));
-  const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  const std::string log = Log();
   EXPECT_EQ(log.find("\"Паспорта устройств\" пока не встроено"), std::string::npos) << log;
 }
 
 TEST_F(Passports, DraftsFromAPushRecordedOnTheSimulatedProbe) {
-  DevicePassport probe;
-  probe.deviceNumber = 5;
-  ParseDeviceId("0a1b2c3d4e5f", probe.deviceId);
-  probe.format = 1;
-  ASSERT_EQ(WriteDvp(Win("probe5.dvp"), probe), 0);
+  InstallProbePassport();
   StartProbe("rest:0.5,press:0.6:0.8,hold:0.4,release:0.5");
   fs::create_directories(Root() / "pars");
   RecordLastPush(3);
@@ -312,19 +240,17 @@ TEST_F(Passports, DraftsFromAPushRecordedOnTheSimulatedProbe) {
 // The recording view's three protocols ("/p" shows their buttons) print one page each, here
 // into a PDF file, and leave their dated folders; the probe streams so the map shows pressure.
 TEST_F(Passports, RecordingViewProtocolsPrintOnePage) {
-  DevicePassport probe;
-  probe.deviceNumber = 5;
-  ParseDeviceId("0a1b2c3d4e5f", probe.deviceId);
-  probe.format = 1;
+  DevicePassport probe = e2e::ProbePassport();
   probe.diameter = 12.5;
-  ASSERT_EQ(WriteDvp(Win("probe5.dvp"), probe), 0);
-  fs::create_directories(Root() / "pars");
-  std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary)
-      << "d NumCOMPort\r\n3\r\nd NumDevice\r\n5\r\nd set_autoconnect\r\n0\r\n"
-         "d set_use_MechDisplay\r\n0\r\nd SetAutoRecord\r\n0\r\nd receptor_data_format\r\n1\r\n";
+  InstallProbePassport(probe);
+  WriteSettingsFile(e2e::SettingsText({{"d NumCOMPort", "3"},
+                                       {"d NumDevice", "5"},
+                                       {"d set_autoconnect", "0"},
+                                       {"d set_use_MechDisplay", "0"},
+                                       {"d SetAutoRecord", "0"},
+                                       {"d receptor_data_format", "1"}}));
   StartProbe("rest:1,press:0.5:0.8,hold:30");
-  const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-  const fs::path pictures = keep && *keep ? fs::path(keep) : dir_;
+  const fs::path pictures = Pictures();
   for (int kind : {0, 2}) {
     SCOPED_TRACE(kind);
     const fs::path pdf = pictures / ("recording_protocol" + std::to_string(kind) + ".pdf");
@@ -339,11 +265,7 @@ TEST_F(Passports, RecordingViewProtocolsPrintOnePage) {
     unsetenv("TACMON_PRINT_PDF");
     const std::string bytes = ReadFile(pdf);
     ASSERT_EQ(bytes.substr(0, 5), "%PDF-");
-    size_t pages = 0;
-    for (size_t at = bytes.find("/Type /Page\n"); at != std::string::npos;
-         at = bytes.find("/Type /Page\n", at + 1))
-      ++pages;
-    EXPECT_EQ(pages, 1u);
+    EXPECT_EQ(e2e::Count(bytes, "/Type /Page\n"), 1u);
     const std::string cmd = "command -v pdftoppm >/dev/null && pdftoppm -r 60 -png -singlefile " +
                             pdf.string() + " " + (pictures / pdf.stem()).string();
     (void)std::system(cmd.c_str());

@@ -5,21 +5,13 @@
 // elapsed times are exact; after the operation window closes no call reaches the library.
 // The library's call log ("call_log 1" in vigil.txt) shows what reached it.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <regex>
 #include <sstream>
 
-#include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
-#include "e2e/tacmon_run.h"
-#include "platform/cp1251.h"
-#include "platform/paths.h"
-
-extern char** environ;
+#include "e2e/sim_process.h"
 
 namespace {
 
@@ -29,80 +21,35 @@ std::string FirstTwoLines(const std::string& text) {
 
 namespace fs = std::filesystem;
 using e2e::ReadFile;
-using e2e::RunResult;
-using e2e::TacmonRun;
 
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
-
-class Recognition : public TacmonRun {
+class Recognition : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
-    std::string settings;
-    for (const auto& [head, value] : std::vector<std::pair<const char*, const char*>>{
-             {"l DtShowVideo", "0.05"},
-             {"d NumCOMPort", "3"},
-             {"d NumDevice", "5"},
-             {"d set_use_MechDisplay", "0"},
-             {"d set_autoconnect", "0"},
-             {"d set_connect2", "0"},
-             {"d set_use_file_instead_COM_port", "0"},
-             {"d SetAutoRecord", "0"},
-             {"d set_output_all_data_into_text_file", "0"},
-             {"d set_use_second_receptor_window", "0"},
-             {"d receptor_data_format", "1"},
-             {"d set_use_recognition_library", "1"},
-         })
-      settings += std::string(head) + "\r\n" + value + "\r\n";
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << settings;
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    fs::create_directories(Root() / "DVP");
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
+    SimRun::SetUp();
+    WriteSettingsFile(e2e::SettingsText({
+        {"l DtShowVideo", "0.05"},
+        {"d NumCOMPort", "3"},
+        {"d NumDevice", "5"},
+        {"d set_use_MechDisplay", "0"},
+        {"d set_autoconnect", "0"},
+        {"d set_connect2", "0"},
+        {"d set_use_file_instead_COM_port", "0"},
+        {"d SetAutoRecord", "0"},
+        {"d set_output_all_data_into_text_file", "0"},
+        {"d set_use_second_receptor_window", "0"},
+        {"d receptor_data_format", "1"},
+        {"d set_use_recognition_library", "1"},
+    }));
+    InstallProbePassport();
     std::ofstream(Root() / "vigil.txt") << "call_log 1\nlog_level 2\n";
-    snapshots_ = [&] {
-      const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-      return keep && *keep ? fs::path(keep) : dir_;
-    }();
-  }
-  void TearDown() override {
-    StopProbe();
-    TacmonRun::TearDown();
   }
 
-  // tacprobe on COM3 (direct, format 1) with a press script and further options.
-  void StartProbe(const std::string& script, const std::vector<std::string>& more = {}) {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {exe,        "--com", "3",       "--direct", "--format", "1",
-                                     "--script", script,  "--quiet", "--id",     kProbeId};
+  // tacprobe on COM3 (direct, format 1, its default noise) with a press script and more options.
+  void StartNoisyProbe(const std::string& script, const std::vector<std::string>& more = {}) {
+    std::vector<std::string> args = {"--com",    "3",    "--direct", "--format", "1",
+                                     "--script", script, "--quiet",  "--id",     e2e::kProbeId};
     args.insert(args.end(), more.begin(), more.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&probe_, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const fs::path link = dir_ / "ports" / "COM3";
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-  }
-  void StopProbe() {
-    if (probe_ <= 0) return;
-    kill(probe_, SIGTERM);
-    int status = 0;
-    waitpid(probe_, &status, 0);
-    probe_ = -1;
-  }
-  void RunOk(const std::string& script) {
-    RunResult r = Run(script);
-    ASSERT_EQ(r.status, 0) << r.err;
+    probe_ = StartOn(3, "tacprobe", std::move(args));
   }
 
   struct Alert {
@@ -132,15 +79,11 @@ class Recognition : public TacmonRun {
   }
   std::vector<fs::path> Pushes() {
     std::vector<fs::path> out;
-    for (const auto& op : fs::directory_iterator(Root() / "OPERATIONS"))
-      for (const auto& e : fs::directory_iterator(op.path()))
-        if (e.path().extension() == ".psh") out.push_back(e.path());
+    for (const fs::path& op : Operations())
+      for (const fs::path& p : e2e::Files(op, ".psh")) out.push_back(p);
     std::sort(out.begin(), out.end());
     return out;
   }
-
-  pid_t probe_ = -1;
-  fs::path snapshots_;
 };
 
 // One push in the operation window: connect, start in the rest before the press (the zero
@@ -159,11 +102,11 @@ std::string PushScript(const std::string& live, const std::string& final,
 constexpr const char* kPress = "rest:6,press:0.6:0.8,hold:3,release:0.6,rest:600";
 
 TEST_F(Recognition, APushOverTheInclusionAlertsAndACleanPushDoesNot) {
-  StartProbe(kPress);
-  RunOk(PushScript("live.txt", "final.txt", (snapshots_ / "recognition-alert.png").string()));
+  StartNoisyProbe(kPress);
+  RunOk(PushScript("live.txt", "final.txt", Picture("recognition-alert.png")));
   StopProbe();
   const Alert live = ReadAlert("live.txt"), final = ReadAlert("final.txt");
-  const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  const std::string log = Log();
   for (const Alert* a : {&live, &final}) {
     EXPECT_EQ(FirstTwoLines(a->text), "Уплотнение\nСенсоры 5, 6, 10, 11") << a->text << "\n" << log;
     ASSERT_EQ(a->values.size(), 19u);
@@ -178,9 +121,8 @@ TEST_F(Recognition, APushOverTheInclusionAlertsAndACleanPushDoesNot) {
 
   // The same press on tissue without an inclusion.
   fs::remove_all(dir_ / "ports" / "COM3");
-  StartProbe(kPress, {"--inclusion-gain", "1"});
-  RunOk(PushScript("live-clean.txt", "final-clean.txt",
-                   (snapshots_ / "recognition-clean.png").string()));
+  StartNoisyProbe(kPress, {"--inclusion-gain", "1"});
+  RunOk(PushScript("live-clean.txt", "final-clean.txt", Picture("recognition-clean.png")));
   EXPECT_EQ(ReadFile(dir_ / "live-clean.txt").substr(0, 6), "values");
   const Alert clean = ReadAlert("final-clean.txt");
   EXPECT_EQ(clean.text, "Уплотнений\nне обнаружено\nНажатие 1");
@@ -190,7 +132,7 @@ TEST_F(Recognition, APushOverTheInclusionAlertsAndACleanPushDoesNot) {
 }
 
 TEST_F(Recognition, PauseAndResumeTheViewersTimesAndNothingAfterTheWindowCloses) {
-  StartProbe("rest:600");
+  StartNoisyProbe("rest:600");
   RunOk(
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\nactivate 144\nclick 1012\nwait 1500\n"
       "click 1010\nwait 2500\nclick 1010\nwait 500\nclick 1010\nwait 3000\nclick 1011\n"

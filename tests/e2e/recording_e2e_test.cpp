@@ -4,132 +4,42 @@
 // block, the operation and its pushes saved into the stationary database, and the operation
 // opened again from there into "GL_..." folders.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 
-#include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
-#include "e2e/tacmon_run.h"
+#include "e2e/sim_process.h"
 #include "platform/cp1251.h"
-#include "platform/paths.h"
 #include "recording/operation_files.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
+using e2e::Count;
+using e2e::Files;
 using e2e::ReadFile;
 using e2e::RunResult;
-using e2e::TacmonRun;
 
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
-
-class Recording : public TacmonRun {
+class Recording : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
+    SimRun::SetUp();
     // A fixed port and device, no automatic recording: the buttons decide.
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << Settings();
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    fs::create_directories(Root() / "DVP");
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
-  }
-  void TearDown() override {
-    StopProbe();
-    TacmonRun::TearDown();
+    WriteSettingsFile(Settings());
+    InstallProbePassport();
   }
 
   static std::string Settings() {
-    const std::pair<const char*, const char*> values[] = {
-        {"l DtShowVideo", "0.05"},
-        {"d NAddSensorRectDomainMinUsed", "1000"},
-        {"d NumCOMPort", "3"},
-        {"d NumCOMPort2", "4"},
-        {"d NumDevice", "5"},
-        {"d NumDevice2", "3"},
-        {"d NumCOMPortDisp", "4"},
-        {"d set_use_MechDisplay", "0"},
-        {"d set_disp_autoconnect", "0"},
-        {"d set_autoconnect", "0"},
-        {"d set_connect2", "0"},
-        {"d set_correspond_mech_receptor_sensor_to_display_sensor", "0"},
-        {"s file_instead_COM_port", "C:\\Tacmon\\pars\\test.bin"},
-        {"d set_use_file_instead_COM_port", "0"},
-        {"d iSensor", "1"},
-        {"d set_use_db_autosave", "1"},
-        {"d dt_autosave", "10"},
-        {"d CMechDisplay__SensibilityV0", "6"},
-        {"d CMechDisplay__SensibilityV1", "10"},
-        {"d SetAutoRecord", "0"},
-        {"d set_output_all_data_into_text_file", "1"},
-        {"d set_output_sensors_numbers", "1"},
-        {"l SensibilityReceptorV", "1"},
-        {"l SensibilitySecondReceptorV", "1"},
-        {"d set_use_second_receptor_window", "0"},
-        {"d receptor_data_format", "1"},
-        {"d set_use_recognition_library", "0"},
-    };
-    std::string out;
-    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
-    return out;
+    return e2e::DefaultSettingsText({{"NAddSensorRectDomainMinUsed", "1000"},
+                                     {"set_use_MechDisplay", "0"},
+                                     {"set_disp_autoconnect", "0"},
+                                     {"set_autoconnect", "0"},
+                                     {"SetAutoRecord", "0"},
+                                     {"set_output_all_data_into_text_file", "1"},
+                                     {"set_use_second_receptor_window", "0"},
+                                     {"receptor_data_format", "1"}});
   }
 
-  // tacprobe on COM3: format 1, no noise, at rest all the time.
-  void StartProbe(const std::vector<std::string>& faults = {}) {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {exe,       "--com",   "3",     "--direct", "--format",
-                                     "1",       "--noise", "0",     "--script", "rest:600",
-                                     "--quiet", "--id",    kProbeId};
-    args.insert(args.end(), faults.begin(), faults.end());
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&probe_, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const fs::path link = dir_ / "ports" / "COM3";
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-  }
-  void StopProbe() {
-    if (probe_ <= 0) return;
-    kill(probe_, SIGTERM);
-    int status = 0;
-    waitpid(probe_, &status, 0);
-    probe_ = -1;
-  }
-
-  void RunOk(const std::string& script) {
-    RunResult r = Run(script);
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
-
-  std::vector<fs::path> Operations() const {
-    std::vector<fs::path> out;
-    if (fs::exists(Root() / "OPERATIONS"))
-      for (const auto& e : fs::directory_iterator(Root() / "OPERATIONS")) out.push_back(e.path());
-    std::sort(out.begin(), out.end());
-    return out;
-  }
-  static std::vector<fs::path> Files(const fs::path& folder, const std::string& ext) {
-    std::vector<fs::path> out;
-    for (const auto& e : fs::directory_iterator(folder))
-      if (e.path().extension() == ext) out.push_back(e.path());
-    std::sort(out.begin(), out.end());
-    return out;
-  }
   static Push Read(const fs::path& file) {
     Push p;
     PushFileInfo info;
@@ -137,15 +47,10 @@ class Recording : public TacmonRun {
     EXPECT_TRUE(info.passportBlock) << file;
     return p;
   }
-
-  static size_t Count(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
-  }
-
-  pid_t probe_ = -1;
 };
+
+// tacprobe at rest all the time.
+constexpr const char* kRest = "rest:600";
 
 // The probe at rest: every recorded value is the rest value and the zero point in the passport
 // block brings each sensor to 0 there.
@@ -161,11 +66,9 @@ void ExpectRestPush(const Push& push, const std::string& what) {
 }
 
 TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
-  StartProbe();
-  // $TACMON_SNAPSHOT_DIR keeps the picture of the window while recording for a person to see.
-  const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-  const std::string snapshot = (keep && *keep ? fs::path(keep) : dir_) / "recording.png";
-  const std::string zeroSnapshot = (keep && *keep ? fs::path(keep) : dir_) / "zero-phase.png";
+  StartProbe(kRest);
+  const std::string snapshot = Picture("recording.png");
+  const std::string zeroSnapshot = Picture("zero-phase.png");
   // Push 1: 2.5 s; push 2: 1.5 s, paused 1 s, resumed 1.5 s. The zero phase is 20 frames
   // (1 s at 0.05 s) after every start.
   RunOk(
@@ -229,7 +132,7 @@ TEST_F(Recording, PushesFromTheButtonsAreStoredSavedAndOpenedAgain) {
       if (text.find("OperationID: 1\r\n") != std::string::npos) ++stored;
     }
   }
-  EXPECT_EQ(stored, 2) << Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  EXPECT_EQ(stored, 2) << Log();
 
   // Opened again from the stationary database: a "GL_..." folder with the same frames ...
   RunOk(
@@ -267,7 +170,7 @@ TEST_F(Recording, AReconnectionStoresThePushAndAFolderWithPushesIsNeverDeleted) 
   // tries again at once, fails, and reconnects after its 10 s pause (the script waits 3 s
   // longer than that, for a loaded machine). The push being recorded
   // is stored although stop was never pressed.
-  StartProbe({"--hangup-after", "6", "--hangup-for", "0.3"});
+  StartProbe(kRest, {"--hangup-after", "6", "--hangup-for", "0.3"});
   RunOk(
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
       "activate 144\nclick 1012\nwait 2500\nclick 1010\nwait 19000\ndump view.json\n"
@@ -277,7 +180,7 @@ TEST_F(Recording, AReconnectionStoresThePushAndAFolderWithPushesIsNeverDeleted) 
       "click 1000\ntext 1001 Сидоров\nclick 1\nwait 300\nactivate 143\nclose\nwait 200\n"
       "click 1\n");
   StopProbe();
-  const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  const std::string log = Log();
   EXPECT_GE(Count(log, "соединение установлено на порт COM3"), 2u) << log;
   const auto view = e2e::Controls(ReadFile(dir_ / "view.json"), "CtacmonDlgRecord");
   EXPECT_FALSE(view.at(1011).visible) << "not recording after the reconnection";
@@ -297,7 +200,7 @@ TEST_F(Recording, AReconnectionStoresThePushAndAFolderWithPushesIsNeverDeleted) 
 TEST_F(Recording, APushThatCannotBeWrittenIsReportedKeptAsDamagedAndNotListed) {
   // A full disk: no file may grow past 12 KB, about two seconds of a push stream.
   fileSizeLimit_ = 12 * 1024;
-  StartProbe();
+  StartProbe(kRest);
   RunOk(
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
       // Stop: the message box that tells it is answered (the run would wait for it forever).
@@ -306,7 +209,7 @@ TEST_F(Recording, APushThatCannotBeWrittenIsReportedKeptAsDamagedAndNotListed) {
       // With nothing listed the window closes without asking.
       "activate 143\nclick 1\nwait 200\nclick 1\n");
   StopProbe();
-  const std::string log = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log"));
+  const std::string log = Log();
   EXPECT_NE(log.find("Запись нажатия повреждена при записи на диск"), std::string::npos) << log;
 
   // Nothing is listed: no push file, no description; the bytes written are kept aside.
@@ -327,7 +230,7 @@ TEST_F(Recording, TheRecordingViewPrintsItsThreeProtocols) {
   // Printing goes to a PDF file; the buttons are there in the extended main window (/p).
   const fs::path pdf = dir_ / "protocol.pdf";
   setenv("TACMON_PRINT_PDF", pdf.c_str(), 1);
-  StartProbe();
+  StartProbe(kRest);
   std::string script =
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\nactivate 144\n"
       "click 1012\nwait 1500\n";
@@ -398,8 +301,8 @@ TEST_F(Recording, OpenOperationListsTheFoldersNewestFirstAndOpensTheChosenOne) {
 TEST_F(Recording, WithAutomaticRecordingTheConnectionStartsAPush) {
   std::string settings = Settings();
   settings.replace(settings.find("SetAutoRecord\r\n0"), 18, "SetAutoRecord\r\n1");
-  std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << settings;
-  StartProbe();
+  WriteSettingsFile(settings);
+  StartProbe(kRest);
   RunOk(
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
       "activate 144\nclick 1012\nwait 3000\ndump view.json\nclick 1013\nwait 300\n"
@@ -415,7 +318,7 @@ TEST_F(Recording, WithAutomaticRecordingTheConnectionStartsAPush) {
 }
 
 TEST_F(Recording, LeavingTheHubWhileRecordingStoresThePushAndEndsCleanly) {
-  StartProbe();
+  StartProbe(kRest);
   RunOk(
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\n"
       "activate 144\nclick 1012\nwait 2000\nclick 1010\nwait 2000\nactivate 142\nclick 1\n");

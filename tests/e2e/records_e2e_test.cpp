@@ -12,22 +12,12 @@ namespace {
 namespace fs = std::filesystem;
 using e2e::Controls;
 using e2e::ReadFile;
-using e2e::RunResult;
 using e2e::TacmonRun;
 
 class Records : public TacmonRun {
  protected:
-  void RunOk(const std::string& script) {
-    RunResult r = Run(script);
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
   std::string Record(const char* db, const char* file) {
     return ReadFile(Data() / db / "1" / file);
-  }
-  size_t Count(const std::string& text, const std::string& piece) {
-    size_t n = 0;
-    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
-    return n;
   }
 };
 

@@ -1,12 +1,10 @@
 // The start after a recording that never closed: the hub keeps the interrupted push in its
 // operation folder, tells the user and writes it into the message log.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include "acquisition/push_recovery.h"
 #include "e2e/tacmon_run.h"
 #include "platform/cp1251.h"
-#include "platform/paths.h"
 
 namespace {
 
@@ -20,9 +18,7 @@ TEST_F(Recovery, TheHubKeepsAnInterruptedPushAndSaysSo) {
   // A recording of five frames, left as a killed program leaves it.
   fs::create_directories(Root() / "pars");
   fs::create_directories(Root() / "OPERATIONS" / "2026-12-11_06-00");
-  setenv("TACMON_ROOT", Root().c_str(), 1);
-  setenv("TACMON_DATA", Data().c_str(), 1);
-  winpath::ReloadRoots();
+  UseScratchRoots();
   {
     Push p = CreatePush();
     ASSERT_EQ(OpenOperationPushStream(p, "c:\\Tacmon\\OPERATIONS\\2026-12-11_06-00"), 0);

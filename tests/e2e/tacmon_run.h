@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/cp1251.h"
+#include "platform/paths.h"
+
 namespace e2e {
 
 namespace fs = std::filesystem;
@@ -28,6 +32,71 @@ inline std::string ReadFile(const fs::path& p) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// How often piece stands in text, overlapping places included.
+inline size_t Count(const std::string& text, const std::string& piece) {
+  size_t n = 0;
+  for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++n;
+  return n;
+}
+
+// The files of folder with the extension ext (".psh"), in name order.
+inline std::vector<fs::path> Files(const fs::path& folder, const std::string& ext) {
+  std::vector<fs::path> out;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().extension() == ext) out.push_back(e.path());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+// The text of a settings file such as "pars\KCDMain.par": each head line ("d NumCOMPort") and
+// its value line, in the order given, ended by \r\n.
+using SettingValues = std::vector<std::pair<std::string, std::string>>;
+inline std::string SettingsText(const SettingValues& values) {
+  std::string out;
+  for (const auto& [head, value] : values) out += head + "\r\n" + value + "\r\n";
+  return out;
+}
+
+// The whole settings file in the fixed order the program writes it: its default values but for
+// those changed (named without their type letter, "NumCOMPort"); "%lg" for the doubles.
+inline std::string DefaultSettingsText(const std::map<std::string, std::string>& changed = {}) {
+  static const std::pair<const char*, const char*> kDefaults[] = {
+      {"l DtShowVideo", "0.05"},
+      {"d NAddSensorRectDomainMinUsed", "1"},
+      {"d NumCOMPort", "3"},
+      {"d NumCOMPort2", "4"},
+      {"d NumDevice", "5"},
+      {"d NumDevice2", "3"},
+      {"d NumCOMPortDisp", "4"},
+      {"d set_use_MechDisplay", "1"},
+      {"d set_disp_autoconnect", "1"},
+      {"d set_autoconnect", "1"},
+      {"d set_connect2", "0"},
+      {"d set_correspond_mech_receptor_sensor_to_display_sensor", "0"},
+      {"s file_instead_COM_port", "C:\\Tacmon\\pars\\test.bin"},
+      {"d set_use_file_instead_COM_port", "0"},
+      {"d iSensor", "1"},
+      {"d set_use_db_autosave", "1"},
+      {"d dt_autosave", "10"},
+      {"d CMechDisplay__SensibilityV0", "6"},
+      {"d CMechDisplay__SensibilityV1", "10"},
+      {"d SetAutoRecord", "1"},
+      {"d set_output_all_data_into_text_file", "0"},
+      {"d set_output_sensors_numbers", "1"},
+      {"l SensibilityReceptorV", "1"},
+      {"l SensibilitySecondReceptorV", "1"},
+      {"d set_use_second_receptor_window", "1"},
+      {"d receptor_data_format", "0"},
+      {"d set_use_recognition_library", "0"},
+  };
+  SettingValues values;
+  for (const auto& [head, value] : kDefaults) {
+    auto it = changed.find(head + 2);
+    values.emplace_back(head, it == changed.end() ? value : it->second);
+  }
+  return SettingsText(values);
 }
 
 struct RunResult {
@@ -100,6 +169,47 @@ class TacmonRun : public ::testing::Test {
     r.err = ReadFile(errPath);
     return r;
   }
+
+  // Runs tacmon as Run does; a run that does not end with status 0 fails the test.
+  void RunOk(const std::string& script, std::vector<std::string> args = {}) {
+    const RunResult r = Run(script, std::move(args));
+    ASSERT_EQ(r.status, 0) << r.err;
+  }
+
+  // Points this process at the scratch roots and ports folder the runs use, so that paths such
+  // as "c:\\Tacmon\\DVP\\probe5.dvp" written or read here are theirs.
+  void UseScratchRoots() {
+    setenv("TACMON_ROOT", Root().c_str(), 1);
+    setenv("TACMON_DATA", Data().c_str(), 1);
+    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
+    winpath::ReloadRoots();
+  }
+
+  // Writes "pars\KCDMain.par" (the folder made when missing).
+  void WriteSettingsFile(const std::string& text) const {
+    fs::create_directories(Root() / "pars");
+    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << text;
+  }
+
+  // The message log, in UTF-8.
+  std::string Log() const { return Cp1251ToUtf8(ReadFile(Root() / "Logs" / "LogFile2.log")); }
+
+  // The operation folders below "OPERATIONS", in name order (none when it is missing).
+  std::vector<fs::path> Operations() const {
+    std::vector<fs::path> out;
+    if (fs::exists(Root() / "OPERATIONS"))
+      for (const auto& e : fs::directory_iterator(Root() / "OPERATIONS")) out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+  // Where snapshots and printed pages go: $TACMON_SNAPSHOT_DIR, kept for a person to look at,
+  // else the scratch folder.
+  fs::path Pictures() const {
+    const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
+    return keep && *keep ? fs::path(keep) : dir_;
+  }
+  std::string Picture(const std::string& name) const { return (Pictures() / name).string(); }
 
   // Every entry below both roots with its content (folders as "<dir>") and modification time,
   // except the message log's folder.

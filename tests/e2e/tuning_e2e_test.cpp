@@ -4,26 +4,14 @@
 // shown before, and OK keeps the change (the sensitivity in "KCDMain", the coefficients in the
 // DVP file written by "Save").
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
-#include "e2e/tacmon_run.h"
-#include "platform/cp1251.h"
-#include "platform/paths.h"
-
-extern char** environ;
+#include "e2e/sim_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using e2e::ReadFile;
-using e2e::RunResult;
-using e2e::TacmonRun;
-
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
 
 // What "map-values" wrote: the 19 colour indices of the main map and the highlighted sensor.
 struct MapValues {
@@ -43,34 +31,16 @@ MapValues ReadValues(const fs::path& file) {
   return m;
 }
 
-class Tuning : public TacmonRun {
+class Tuning : public e2e::SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << Settings();
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    fs::create_directories(Root() / "DVP");
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
-    // Snapshots go to $TACMON_SNAPSHOT_DIR for a person to look at, else into the scratch.
-    const char* keep = std::getenv("TACMON_SNAPSHOT_DIR");
-    shots_ = keep && *keep ? fs::path(keep) : dir_;
-  }
-  void TearDown() override {
-    StopProbe();
-    TacmonRun::TearDown();
+    SimRun::SetUp();
+    WriteSettingsFile(Settings());
+    InstallProbePassport();
   }
 
   static std::string Settings() {
-    const std::pair<const char*, const char*> values[] = {
+    return e2e::SettingsText({
         {"l DtShowVideo", "0.05"},
         {"d NumCOMPort", "3"},
         {"d NumDevice", "5"},
@@ -83,49 +53,17 @@ class Tuning : public TacmonRun {
         {"l SensibilityReceptorV", "1"},
         {"l SensibilitySecondReceptorV", "1"},
         {"d receptor_data_format", "1"},
-    };
-    std::string out;
-    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
-    return out;
+    });
   }
 
-  // tacprobe on COM3, format 1, no noise: at rest for the zero point, then pressing steadily.
-  void StartProbe() {
-    const std::string exe = fs::path(TACMON_EXE).parent_path() / "tacprobe";
-    std::vector<std::string> args = {
-        exe,       "--com",   "3",     "--direct", "--format",
-        "1",       "--noise", "0",     "--script", "rest:2.5,press:0.5:0.5,hold:600",
-        "--quiet", "--id",    kProbeId};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&probe_, exe.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    const fs::path link = dir_ / "ports" / "COM3";
-    for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(fs::is_symlink(fs::symlink_status(link)));
-  }
-  void StopProbe() {
-    if (probe_ <= 0) return;
-    kill(probe_, SIGTERM);
-    int status = 0;
-    waitpid(probe_, &status, 0);
-    probe_ = -1;
-  }
-
-  void RunOk(const std::string& script) {
-    RunResult r = Run(script);
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
   MapValues Values(const std::string& name) const { return ReadValues(dir_ / name); }
-  std::string Shot(const std::string& name) const { return (shots_ / name).string(); }
-
-  pid_t probe_ = -1;
-  fs::path shots_;
 };
 
+// tacprobe at rest for the zero point, then pressing steadily.
+constexpr const char* kPressSteadily = "rest:2.5,press:0.5:0.5,hold:600";
+
 TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
-  StartProbe();
+  StartProbe(kPressSteadily);
   const std::string dvp = (dir_ / "edited.dvp").string();
   RunOk(
       // A new operation, connected; the probe presses after the zero point.
@@ -136,7 +74,7 @@ TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
       "text 1001 0.5\nwait 400\nmap-values 144 typed.txt\n"
       "text 1001 nan\nwait 200\ntext 1001 inf\nwait 400\nmap-values 144 nan.txt\n"
       "dump sensitivity.json\nscreenshot " +
-      Shot("sensitivity-live.png") + "\nsnapshot " + Shot("sensitivity-dialog.png") +
+      Picture("sensitivity-live.png") + "\nsnapshot " + Picture("sensitivity-dialog.png") +
       // Beyond the scale: the slider at its end; "=1": the value at opening.
       "\ntext 1001 150\nwait 200\ndump beyond.json\nclick 1000\nwait 400\n"
       "map-values 144 reset.txt\ndump reset.json\nselect 1009 100\n"
@@ -147,7 +85,7 @@ TEST_F(Tuning, TheLiveMapFollowsBothDialogsAndCancelRestoresItExactly) {
       "map-values 144 arrows.txt\ndump arrows.json\n"
       "text 1003 nan\nwait 200\nmap-values 144 chars-nan.txt\n"
       "text 1001 3\ntext 1003 2000\nwait 400\nmap-values 144 typed-b.txt\nscreenshot " +
-      Shot("characteristics-live.png") + "\nsnapshot " + Shot("characteristics-dialog.png") +
+      Picture("characteristics-live.png") + "\nsnapshot " + Picture("characteristics-dialog.png") +
       "\nclick 2\nwait 400\nmap-values 144 chars-cancelled.txt\n"
       // OK keeps: the sensitivity written into "KCDMain", the coefficients saved by "Save".
       "activate 143\nmenu 32858\ntext 1001 2\nclick 1\nwait 400\nmap-values 144 sens-ok.txt\n"
@@ -236,7 +174,7 @@ TEST_F(Tuning, TheViewerMapFollowsBothDialogsAndCancelRestoresItExactly) {
         "map-values 102 sensitivity-cancelled.txt\n"
         "menu 32862\ntext 1001 19\nspin 1138 up\nspin 1141 down\nwait 300\n"
         "map-values 102 arrows.txt\nscreenshot " +
-        Shot("characteristics-viewer.png") +
+        Picture("characteristics-viewer.png") +
         // Closed by its frame: as Cancel.
         "\nclose\nwait 300\nmap-values 102 chars-cancelled.txt\n"
         // A push loaded from a file has no source entry: the command does nothing.
