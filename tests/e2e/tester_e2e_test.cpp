@@ -472,8 +472,10 @@ TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
        false,
        "write refused",
        true},
+      // Here also a report whose printer dialog is cancelled.
       {{"--no-frame4"},
-       "click 1000\nwait 1500\n" + points + "dump knee.json\nclick 1\nwait 500\nquit\n",
+       "click 1000\nwait 1500\n" + points +
+           "click 1048\nanswer Cancel\nanswer OK\ndump knee.json\nclick 1\nwait 500\nquit\n",
        "",
        false,
        nullptr,
@@ -506,6 +508,22 @@ TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
       EXPECT_EQ(instrument.find("frame 4"), std::string::npos);
       EXPECT_NE(knee.at(1001).text.find("tester= 0 "), std::string::npos) << knee.at(1001).text;
       EXPECT_EQ(Figures(dir_ / "figures.txt")["count"], "0");
+      // The cancelled printer still left both logs and all pictures.
+      EXPECT_NE(dump.find("Результаты измерения выведены:"), std::string::npos) << dump;
+      EXPECT_NE(
+          Cp1251ToUtf8(ReadFile(Root() / "Logs" / "log.txt")).find("Использовано 0 измерений.\r\n"),
+          std::string::npos);
+      int folders = 0;
+      for (const auto& e : fs::directory_iterator(Root() / "Logs")) {
+        if (!e.is_directory()) continue;
+        ++folders;
+        int pictures = 0;
+        for (const auto& f : fs::directory_iterator(e.path()))
+          pictures += f.path().extension() == ".bmp";
+        EXPECT_EQ(pictures, 20);
+        EXPECT_TRUE(fs::exists(e.path() / "log.txt"));
+      }
+      EXPECT_EQ(folders, 1);
     }
     Stop(probe_);
     Stop(instrument_);
