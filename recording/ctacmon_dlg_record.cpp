@@ -17,8 +17,8 @@
 #include "platform/report.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
-#include "recording/operation_commands.h"
 #include "recognition/vigil_binding.h"
+#include "recording/operation_commands.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "view/ui_map_canvas.h"
@@ -205,6 +205,11 @@ void CtacmonDlgRecord::SetPassportCoefficients(int sensor, double slope, double 
     p->slopes[sensor] = slope;
     p->shifts[sensor] = shift;
   }
+}
+
+void CtacmonDlgRecord::UsePassport(const DevicePassport& p) {
+  passport_ = p;
+  live_.passport = p;
 }
 
 void CtacmonDlgRecord::BeginZeroPhase() {

@@ -795,6 +795,8 @@ void KCDKnee::CreatePassportFromPoints(const Text1251& file, bool automatic) {
     }
     current = host_.hub->Passports().current;
   }
+  // Live values use the new passport at once.
+  if (host_.record) host_.record->UsePassport(current);
   Visibility visible{};
   const auto shown = Visible();
   for (int i = 0; i < kKneeSensors; ++i) visible[i] = shown[i];

@@ -337,7 +337,13 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
       "check 1020 0\nclick 1010\nwait 300\nknee-figures standard.txt\n"
       // Its report ("Log"), printed into the first PDF.
       "click 1048\nanswer OK\nwait 2500\n"
-      "check 1020 1\nclick 1016\nwait 1500\nclick 1010\nwait 3000\n"
+      // "Создать паспорт" from these points; the new run starts with an empty table and its
+      // figures are read before its stop (the automatic passport then recomputes the points).
+      "click 1021\nfile " +
+      (Root() / "DVP" / "calib.dvp").string() +
+      "\nwait 300\nclick 1006\n"
+      "check 1020 1\nclick 1016\nwait 7000\nknee-figures renormalized.txt\nclick 1010\n"
+      "wait 3000\n"
       // Manometer mode: points at 20, 40, 60 and 80 with the stand pressing further each time.
       "click 1029\n"
       "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1030\n"
@@ -405,6 +411,19 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   EXPECT_NEAR(std::stod(standard["a"]), 1 / perForce, 0.03 / perForce);
   // No noise on either simulator: what is left is the rounding of display values.
   EXPECT_LT(std::stod(standard["meanError"]), 1.0);
+  // The passport made from the run normalizes the probe onto the stand's force: a new push
+  // reads the force within 2 %.
+  EXPECT_TRUE(fs::exists(Root() / "DVP" / "calib.dvp"));
+  auto renormalized = Figures(dir_ / "renormalized.txt");
+  std::printf("after the new passport:\n%s", ReadFile(dir_ / "renormalized.txt").c_str());
+  ASSERT_EQ(renormalized["fit"], "1") << ReadFile(dir_ / "renormalized.txt");
+  EXPECT_GT(std::stoi(renormalized["count"]), 50);
+  EXPECT_NEAR(std::stod(renormalized["a"]), 1.0, 0.02);
+  for (double force : {50.0, 100.0, 150.0}) {
+    // The receptor value the fitted line gives at this force.
+    const double read = (force - std::stod(renormalized["b"])) / std::stod(renormalized["a"]);
+    EXPECT_NEAR(read, force, 0.02 * force) << force;
+  }
   // The automatic passport after "W".
   EXPECT_TRUE(fs::exists(Root() / "DVP" / "tmp" / "tmp_saved.dvp"));
 
