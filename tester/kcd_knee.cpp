@@ -402,6 +402,8 @@ bool KCDKnee::OnInitDialog() {
     SetClientSize(c.Width(), c.Height() + DialogUnitsToPixelsY(12));
   }
   RefreshCaption();
+  // Words published for an earlier dialog are no force of this one.
+  publishAtStart_ = PublishCount();
   ready_ = true;
   SetTimer(kTickTimer, 10);
   return true;
