@@ -1011,7 +1011,10 @@ void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& area, const KneeGraphSt
     std::snprintf(tick, sizeof tick, "%g", std::round(yMax * k / 5));
     dc.TextOut(r.left + S(2), plot.bottom - plot.Height() * k / 5 - S(6), tick);
     std::snprintf(tick, sizeof tick, "%g", std::round(xMax * k / 5));
-    dc.TextOut(plot.left + plot.Width() * k / 5 - S(6), plot.bottom + S(2), tick);
+    // The last label ends inside the graph area.
+    const int x = std::min(plot.left + plot.Width() * k / 5 - S(6),
+                           area.right - S(2) - dc.TextExtent(tick).cx);
+    dc.TextOut(x, plot.bottom + S(2), tick);
   }
   const char* yCaption = o.mode == KneeMode::kManometer
                              ? (o.largeScale ? "давление (КПа)"_cp : "давление (мм.рт.ст.)"_cp)
