@@ -207,6 +207,11 @@ void CtacmonDlgRecord::SetPassportCoefficients(int sensor, double slope, double 
   }
 }
 
+void CtacmonDlgRecord::UsePassport(const DevicePassport& p) {
+  passport_ = p;
+  live_.passport = p;
+}
+
 void CtacmonDlgRecord::BeginZeroPhase() {
   sinceZero_ = 0;
   // The phase length is fixed now; a later change of the period does not move its end.

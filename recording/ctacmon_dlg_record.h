@@ -92,6 +92,9 @@ class CtacmonDlgRecord : public CDialogK {
   // A slope and shift of the first passport edited while the view runs: the maps and frames
   // from now on use them.
   void SetPassportCoefficients(int sensor, double slope, double shift);
+  // A new first passport made current while the view runs (a passport from calibration
+  // points): the maps and frames from now on use it.
+  void UsePassport(const DevicePassport& p);
   // Colour indices of the main map's last paint (0 for sensors it did not draw).
   const std::array<int, kSensorCount>& LastMainIndices() const { return lastMain_; }
 

@@ -22,7 +22,7 @@ if(TACMON_BUILD_GUI)
     ${CMAKE_CURRENT_LIST_DIR}/tester_windows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/tester_windows.h
   )
-  target_link_libraries(tacmon_tester PUBLIC tacmon_tester_core tacmon_recording tacmon_hub
-                                             tacmon_kit tacmon_ui tacmon_params tacmon_log
-                                             Qt6::Widgets)
+  target_link_libraries(tacmon_tester PUBLIC tacmon_tester_core tacmon_passports
+                                             tacmon_recording tacmon_hub tacmon_kit tacmon_ui
+                                             tacmon_params tacmon_log Qt6::Widgets)
 endif()

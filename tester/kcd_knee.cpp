@@ -1,5 +1,8 @@
 #include "tester/kcd_knee.h"
 
+#include <QFontInfo>
+#include <QPainter>
+#include <QWidget>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -13,10 +16,13 @@
 #include "platform/paths.h"
 #include "platform/report.h"
 #include "platform/ui/message_box.h"
+#include "platform/ui/qt_text.h"
 #include "platform/ui/resources.h"
 #include "recording/ctacmon_dlg_record.h"
 #include "tester/cdavav_boiler_thread.h"
 #include "tester/passport_fit.h"
+#include "tester/protocol_print.h"
+#include "tester/report_writer.h"
 #include "tester/tdodezori_tester.h"
 
 namespace tester {
@@ -257,11 +263,7 @@ void KCDKnee::RegisterHandlers() {
     if (weight_ && weight_->HasWindow()) weight_->DestroyWindow();
     EndWeight();
   });
-  OnCommand(1048, [this] {
-    // The report with pictures and the printed protocol are not in the program yet; the
-    // figures go to the message log.
-    AddLogMessage(ResultsLine(Results(), Options()).c_str());
-  });
+  OnCommand(1048, [this] { WriteReport(); });
   OnCommand(1006, [this] {
     if (TimedLock l(pointLock_, 1000); l) points_.Clear();
     Invalidate(false);
@@ -400,6 +402,8 @@ bool KCDKnee::OnInitDialog() {
     SetClientSize(c.Width(), c.Height() + DialogUnitsToPixelsY(12));
   }
   RefreshCaption();
+  // Words published for an earlier dialog are no force of this one.
+  publishAtStart_ = PublishCount();
   ready_ = true;
   SetTimer(kTickTimer, 10);
   return true;
@@ -793,6 +797,8 @@ void KCDKnee::CreatePassportFromPoints(const Text1251& file, bool automatic) {
     }
     current = host_.hub->Passports().current;
   }
+  // Live values use the new passport at once.
+  if (host_.record) host_.record->UsePassport(current);
   Visibility visible{};
   const auto shown = Visible();
   for (int i = 0; i < kKneeSensors; ++i) visible[i] = shown[i];
@@ -903,18 +909,78 @@ CalibrationResults KCDKnee::Results() { return ComputeCalibration(Points(), Opti
 
 void KCDKnee::OnPaint(ui::Canvas& canvas) {
   CDialogK::OnPaint(canvas);
-  PaintGraph(canvas, ItemRect(1011));
+  if (printFlag_ != 2) PaintGraph(canvas, ItemRect(1011));
 }
 
-void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& r) {
+Text1251 KCDKnee::GraphTitle() {
+  const KneeMode mode = Mode();
+  if (mode == KneeMode::kWeights)
+    return "Проверки отклонения крутизны характеристики \nдатчика усилия лабораторного прибора "
+           "от линейности"_cp;
+  double diameter = DevicePassport{}.diameter;
+  if (host_.hub) {
+    TimedLock pl(host_.hub->PassportLock(), 1000);
+    if (pl) diameter = host_.hub->Passports().current.diameter;
+  }
+  char d[64];
+  std::snprintf(d, sizeof d, "%g", diameter);
+  const char* head = mode == KneeMode::kManometer
+                         ? "Протокол проверки чувствительности и отклонения крутизны "
+                           "характеристик \nдатчиков давления между собой в Зонде D="_cp
+                         : "Протокол проверки чувствительности и откл.крутизны хар-к датчиков "
+                           "давления \nЛабораторного прибора между собой в Зонде D="_cp;
+  return Text1251(head) + d + " мм."_cp;
+}
+
+void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& area, const KneeGraphStyle& st) {
   const FitOptions o = Options();
   const std::vector<KneePoint> pts = Points();
   const CalibrationResults res = ComputeCalibration(pts, o);
-  const Text1251 line = ResultsLine(res, o);
-  if (ItemText(1005) != line && !closePending_) SetItemText(1005, line);
+  if (st.screen) {
+    const Text1251 line = ResultsLine(res, o);
+    if (ItemText(1005) != line && !closePending_) SetItemText(1005, line);
+  }
+  auto S = [&](int v) { return static_cast<int>(std::lround(v * st.scale)); };
 
-  dc.FillRect(r, ui::Rgb(255, 255, 255));
-  dc.FrameRect(r, ui::Rgb(0, 0, 0));
+  dc.FillRect(area, ui::Rgb(255, 255, 255));
+  if (st.thin <= 1) {
+    dc.FrameRect(area, ui::Rgb(0, 0, 0));
+  } else {
+    dc.SelectPen({ui::Rgb(0, 0, 0), st.thin});
+    dc.SelectBrush(ui::Brush::Hollow());
+    dc.Rectangle(area);
+  }
+  ui::Rect r = area;
+  if (st.title && GetCheck(1049) == 1) {
+    // The title's lines centred over the graph, the font made smaller until they fit.
+    QPainter& p = dc.Painter();
+    p.save();
+    QFont font = p.font();
+    font.setBold(true);
+    const Text1251 title = GraphTitle();
+    std::vector<QString> lines;
+    for (size_t from = 0;;) {
+      const size_t at = title.find('\n', from);
+      lines.push_back(ui::ToQString(title.substr(from, at == Text1251::npos ? at : at - from)));
+      if (at == Text1251::npos) break;
+      from = at + 1;
+    }
+    const int room = std::max(1, r.Width() - S(8));
+    int widest = 0;
+    for (const QString& l : lines)
+      widest = std::max(widest, QFontMetrics(font).horizontalAdvance(l));
+    if (widest > room) font.setPixelSize(std::max(6, QFontInfo(font).pixelSize() * room / widest));
+    p.setFont(font);
+    p.setPen(Qt::black);
+    const int step = QFontMetrics(font).lineSpacing();
+    int y = r.top + S(3);
+    for (const QString& l : lines) {
+      p.drawText(QRect(r.left, y, r.Width(), step), Qt::AlignHCenter | Qt::AlignVCenter, l);
+      y += step;
+    }
+    p.restore();
+    r.top = y;
+  }
   const bool weights = o.mode == KneeMode::kWeights;
   double xMax = o.largeScale ? 250 : 200;  // receptor axis
   double yMax = weights ? (o.largeScale ? 250 : 200) : (o.largeScale ? 400 : 200);
@@ -926,33 +992,36 @@ void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& r) {
     }
     xMax = std::max(xMax, 1.0);
   }
-  const ui::Rect plot{r.left + 34, r.top + 8, r.right - 10, r.bottom - 30};
+  const ui::Rect plot{r.left + S(34), r.top + S(8), r.right - S(10), r.bottom - S(30)};
   auto X = [&](double x) { return plot.left + static_cast<int>(x / xMax * plot.Width()); };
   auto Y = [&](double y) { return plot.bottom - static_cast<int>(y / yMax * plot.Height()); };
   dc.SetBkTransparent(true);
-  dc.SelectPen({ui::Rgb(180, 180, 180), 1});
+  dc.SelectPen({ui::Rgb(180, 180, 180), st.thin});
   for (int k = 1; k < 5; ++k) {
     dc.Line(plot.left + plot.Width() * k / 5, plot.top, plot.left + plot.Width() * k / 5,
             plot.bottom);
     dc.Line(plot.left, plot.bottom - plot.Height() * k / 5, plot.right,
             plot.bottom - plot.Height() * k / 5);
   }
-  dc.SelectPen({ui::Rgb(0, 0, 0), 1});
+  dc.SelectPen({ui::Rgb(0, 0, 0), st.thin});
   dc.Line(plot.left, plot.top, plot.left, plot.bottom);
   dc.Line(plot.left, plot.bottom, plot.right, plot.bottom);
   char tick[32];
   for (int k = 0; k <= 5; ++k) {
     std::snprintf(tick, sizeof tick, "%g", std::round(yMax * k / 5));
-    dc.TextOut(r.left + 2, plot.bottom - plot.Height() * k / 5 - 6, tick);
+    dc.TextOut(r.left + S(2), plot.bottom - plot.Height() * k / 5 - S(6), tick);
     std::snprintf(tick, sizeof tick, "%g", std::round(xMax * k / 5));
-    dc.TextOut(plot.left + plot.Width() * k / 5 - 6, plot.bottom + 2, tick);
+    // The last label ends inside the graph area.
+    const int x = std::min(plot.left + plot.Width() * k / 5 - S(6),
+                           area.right - S(2) - dc.TextExtent(tick).cx);
+    dc.TextOut(x, plot.bottom + S(2), tick);
   }
   const char* yCaption = o.mode == KneeMode::kManometer
                              ? (o.largeScale ? "давление (КПа)"_cp : "давление (мм.рт.ст.)"_cp)
                              : "на чашечке"_cp;
-  dc.TextOut(plot.left + 4, plot.top, yCaption);
+  dc.TextOut(plot.left + S(4), plot.top, yCaption);
   const char* xCaption = weights ? "вес (гр)"_cp : "механорецептор"_cp;
-  dc.TextOut(plot.right - dc.TextExtent(xCaption).cx, plot.bottom - 16, xCaption);
+  dc.TextOut(plot.right - dc.TextExtent(xCaption).cx, plot.bottom - S(16), xCaption);
 
   // Group means (or runs of one step with averaging by steps), joined when asked.
   std::vector<ui::Point> marks;
@@ -988,11 +1057,11 @@ void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& r) {
     m.y = std::clamp(m.y, plot.top, plot.bottom);
   }
   if (GetCheck(1026) == 1 && marks.size() > 1) {
-    dc.SelectPen({ui::Rgb(0, 0, 0), 1});
+    dc.SelectPen({ui::Rgb(0, 0, 0), st.thin});
     dc.Polyline(marks);
   }
   if (res.fit) {
-    dc.SelectPen({ui::Rgb(0, 0, 255), 3});
+    dc.SelectPen({ui::Rgb(0, 0, 255), st.thick});
     // The part of the line inside the axes' ranges.
     double lo = 0, hi = xMax;
     if (res.a != 0) {
@@ -1003,12 +1072,123 @@ void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& r) {
       hi = -1;
     }
     if (lo < hi) dc.Line(X(lo), Y(res.a * lo + res.b), X(hi), Y(res.a * hi + res.b));
-    dc.TextOut(plot.left + 40, plot.top + 14, ErrorCaption(res));
-    dc.TextOut(plot.left + 40, plot.top + 28, SensitivityCaption(res, o));
+    // On white, so the line and the points do not cross them.
+    dc.SetBkColour(ui::Rgb(255, 255, 255));
+    dc.SetBkTransparent(false);
+    dc.TextOut(plot.left + S(40), plot.top + S(14), ErrorCaption(res));
+    dc.TextOut(plot.left + S(40), plot.top + S(28), SensitivityCaption(res, o));
+    dc.SetBkTransparent(true);
   }
-  dc.SelectPen({ui::Rgb(0, 0, 0), 1});
+  dc.SelectPen({ui::Rgb(0, 0, 0), st.thin});
   dc.SelectBrush(ui::Brush::Solid(ui::Rgb(255, 0, 255)));
-  for (const ui::Point& m : marks) dc.Ellipse({m.x - 3, m.y - 3, m.x + 4, m.y + 4});
+  for (const ui::Point& m : marks) dc.Ellipse({m.x - S(3), m.y - S(3), m.x + S(4), m.y + S(4)});
+}
+
+// ---- report -----------------------------------------------------------------------------------
+
+QImage KCDKnee::GraphPicture() {
+  const ui::Rect r = ItemRect(1011);
+  QImage image(std::max(1, r.Width()), std::max(1, r.Height()), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  ui::Canvas canvas(&image);
+  canvas.Painter().setFont(Widget()->font());  // the dialog's font, as on screen
+  PaintGraph(canvas, {0, 0, image.width(), image.height()}, {.screen = false});
+  return image;
+}
+
+void KCDKnee::PrintProtocol(const std::vector<Text1251>& lines) {
+  reportLines_ = lines;
+  printFlag_ = 2;
+  ShowWindow(0);
+  ProtocolPage page;
+  page.docName = "Knee";
+  page.title = GraphTitle();
+  page.lines = lines;
+  const ui::Rect screen = ItemRect(1011);
+  page.drawingSize = QSize(screen.Width(), screen.Height());
+  const int screenFont = QFontInfo(Widget()->font()).pixelSize();
+  page.drawing = [this, screen, screenFont](ui::Canvas& c, const QRect& target, double pxPerMm) {
+    KneeGraphStyle st;
+    st.scale = double(target.width()) / std::max(1, screen.Width());
+    // 0.25 mm and three times that: thicker than the screen's pixels on a page.
+    st.thin = std::max(2, static_cast<int>(std::lround(0.25 * pxPerMm)));
+    st.thick = 3 * st.thin;
+    st.screen = false;
+    st.title = false;  // the page carries it
+    QFont font = Widget()->font();
+    font.setPixelSize(std::max(4, static_cast<int>(std::lround(screenFont * st.scale))));
+    c.Painter().setFont(font);
+    PaintGraph(c, {target.left(), target.top(), target.right() + 1, target.bottom() + 1}, st);
+  };
+  // The page shows the graph of all sensors (the field is left at the last single sensor by
+  // the report's pass); the weights graph as it is.
+  const Text1251 field = ItemText(1009);
+  if (Mode() != KneeMode::kWeights) SetItemText(1009, "");
+  PrintProtocolPage(this, page, kTestProtocolTexts);
+  SetItemText(1009, field);
+  printFlag_ = 0;
+  ShowWindow(1);
+}
+
+void KCDKnee::WriteReport() {
+  if (printFlag_) return;
+  ReadStepTime();
+  ReadISensor();
+  const int savedSensor = iSensor_;
+  const Text1251 savedField = ItemText(1009);
+  const int savedText = GetCheck(1049);
+  SetCheck(1049, 1);
+
+  TestReportInput in;
+  const KneeMode mode = Mode();
+  in.mode = mode == KneeMode::kWeights     ? TestMode::kWeights
+            : mode == KneeMode::kManometer ? TestMode::kManometer
+                                           : TestMode::kStandard;
+  in.start = FrameTime::Now();
+  in.points = static_cast<int>(Points().size());
+  if (host_.hub) {
+    TimedLock pl(host_.hub->PassportLock(), 1000);
+    if (pl) {
+      in.deviceId = DeviceIdText(host_.hub->Passports().current);
+      in.deviceNumber = host_.hub->Passports().current.deviceNumber;
+    } else {
+      ReportCantLock("235339");
+    }
+  }
+  in.coefficient = manometerK_.k;
+  in.nav = ParseInt(ItemText(1017), 1);
+  in.stepMs = dtShift_;
+  in.testerId = CurrentTesterPassport().ID;
+  in.bigScale = GetCheck(1051) == 1;
+
+  TestReportHooks hooks;
+  hooks.graph = [this](int sensor) {
+    if (sensor < 0) {
+      iSensor_ = 0;
+      SetItemText(1009, "");
+    } else if (sensor > 0) {
+      iSensor_ = sensor;
+      SetItemText(1009, std::to_string(sensor));
+    }
+    Invalidate(false);
+    UpdateWindow();
+    const CalibrationResults res = Results();
+    auto round1 = [](double x) { return std::round(x * 10) / 10 + 0.0; };
+    GraphResults g;
+    g.errors = {round1(res.meanError), round1(res.maxError), res.threshold, res.sensitivity};
+    g.picture = GraphPicture();
+    return g;
+  };
+  hooks.print = [this](const std::vector<Text1251>& lines) { PrintProtocol(lines); };
+  hooks.message = [this](const Text1251& text) { ui::MessageBox(this, text); };
+  hooks.finished = [&] {
+    iSensor_ = savedSensor;
+    SetItemText(1009, savedField);
+    SetCheck(1049, savedText);
+    Invalidate(false);
+    UpdateWindow();
+  };
+  reportLines_ = WriteTestReport(in, hooks).lines;
 }
 
 }  // namespace tester

@@ -6,9 +6,11 @@
 // counts its waiting time down; it never outlives the test dialog.
 #pragma once
 
+#include <QImage>
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/kit/dialog_k.h"
 #include "params/parameter_store.h"
@@ -59,6 +61,16 @@ struct KneeHost {
   KCDMain* hub = nullptr;
 };
 
+// How the graph is drawn: on screen (and its pictures) or scaled onto paper with thicker
+// lines, where the page carries the title.
+struct KneeGraphStyle {
+  double scale = 1;    // of the screen geometry
+  int thin = 1;        // black and grey pens
+  int thick = 3;       // the fitted line
+  bool screen = true;  // the results line of the dialog follows the drawing
+  bool title = true;   // the title while "выводить текст" is on
+};
+
 class KCDKnee : public CDialogK {
  public:
   explicit KCDKnee(KneeHost host);
@@ -73,6 +85,8 @@ class KCDKnee : public CDialogK {
   FitOptions Options();
   KneeMode Mode() const;
   KCDWeightSet* WeightDialog() const { return weight_.get(); }
+  // The text lines of the last report (the lines under the graph of its protocol).
+  const std::vector<Text1251>& ReportLines() const { return reportLines_; }
 
  protected:
   bool OnInitDialog() override;
@@ -108,7 +122,15 @@ class KCDKnee : public CDialogK {
   void AutomaticPassport();
   void Post(uint32_t message, intptr_t wParam = 0);
   std::array<bool, kKneeSensors> Visible() const;
-  void PaintGraph(ui::Canvas& canvas, const ui::Rect& r);
+  void PaintGraph(ui::Canvas& canvas, const ui::Rect& r,
+                  const KneeGraphStyle& style = KneeGraphStyle());
+  // The graph area (the hidden button 1011) drawn off screen.
+  QImage GraphPicture();
+  Text1251 GraphTitle();
+  // "Log": the report with its logs, pictures and printed protocol; the sensor field and
+  // "выводить текст" are restored afterwards.
+  void WriteReport();
+  void PrintProtocol(const std::vector<Text1251>& lines);
 
   KneeHost host_;
   ParameterSet settings_;
@@ -145,6 +167,8 @@ class KCDKnee : public CDialogK {
   PointTable points_;  // under pointLock_
   std::unique_ptr<KCDWeightSet> weight_;
   bool ready_ = false;
+  int printFlag_ = 0;  // 2 while a protocol prints: the graph is not drawn
+  std::vector<Text1251> reportLines_;
 };
 
 }  // namespace tester

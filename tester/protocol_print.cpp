@@ -58,7 +58,8 @@ void DrawLine(QPainter& p, const QRect& box, const Text1251& text, QFont font, i
 }
 
 // Draws the page into the printable area r (device pixels).
-void DrawPage(QPainter& p, const QRect& r, const ProtocolPage& page, double pxPerMm) {
+void DrawPage(ui::Canvas& canvas, const QRect& r, const ProtocolPage& page, double pxPerMm) {
+  QPainter& p = canvas.Painter();
   QFont font("DejaVu Sans");
   font.setPixelSize(std::max(8, int(4.2 * pxPerMm)));  // about 12 pt
   QFont titleFont = font;
@@ -66,8 +67,15 @@ void DrawPage(QPainter& p, const QRect& r, const ProtocolPage& page, double pxPe
   titleFont.setPixelSize(std::max(10, int(5.0 * pxPerMm)));
   p.setPen(Qt::black);
   int y = r.top();
+  // One size for all lines of the title: the widest fits the width.
+  const std::vector<Text1251> titleLines = SplitLines(page.title);
+  int widest = 0;
+  for (const Text1251& line : titleLines)
+    widest = std::max(widest, QFontMetrics(titleFont).horizontalAdvance(ui::ToQString(line)));
+  if (widest > r.width() && widest > 0)
+    titleFont.setPixelSize(std::max(4, titleFont.pixelSize() * r.width() / widest));
   const int titleStep = QFontMetrics(titleFont).lineSpacing();
-  for (const Text1251& line : SplitLines(page.title)) {
+  for (const Text1251& line : titleLines) {
     DrawLine(p, QRect(r.left(), y, r.width(), titleStep), line, titleFont, Qt::AlignHCenter);
     y += titleStep;
   }
@@ -87,6 +95,14 @@ void DrawPage(QPainter& p, const QRect& r, const ProtocolPage& page, double pxPe
   const int cellW = (r.width() - gap * (n - 1)) / n;
   const int cellH = std::max(0, r.bottom() - y - linesHeight - step - (captions ? step : 0));
   int pictureBottom = y;
+  if (page.drawing && !page.drawingSize.isEmpty() && r.width() > 0 && cellH > 0) {
+    const QSize size = page.drawingSize.scaled(r.width(), cellH, Qt::KeepAspectRatio);
+    const QRect target(r.left() + (r.width() - size.width()) / 2, y, size.width(), size.height());
+    p.save();
+    page.drawing(canvas, target, pxPerMm);
+    p.restore();
+    pictureBottom = target.bottom();
+  }
   for (size_t i = 0; i < page.pictures.size(); ++i) {
     const QImage& img = page.pictures[i];
     const int x = r.left() + int(i) * (cellW + gap);
@@ -124,7 +140,7 @@ int PrintProtocolPage(ui::Dialog* owner, const ProtocolPage& page, const PrintTe
   const double pxPerMm = job.DpiX() / 25.4;
   const int margin = int(10 * pxPerMm + 0.5);
   const QRect area(margin, margin, job.PageWidth() - 2 * margin, job.PageHeight() - 2 * margin);
-  DrawPage(job.Page()->Painter(), area, page, pxPerMm);
+  DrawPage(*job.Page(), area, page, pxPerMm);
   int result = 0;
   if (const int r = job.EndPage(); r < 0) {
     ui::MessageBox(owner, texts.endPage[r >= -5 ? -r - 1 : 5]);

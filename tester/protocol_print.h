@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -11,8 +13,9 @@
 #include "platform/cp1251.h"
 
 namespace ui {
+class Canvas;
 class Dialog;
-}
+}  // namespace ui
 
 namespace tester {
 
@@ -33,6 +36,10 @@ struct ProtocolPage {
   std::vector<QImage> pictures;     // side by side, scaled to fit
   std::vector<Text1251> captions;   // one per picture (may be empty)
   std::vector<Text1251> lines;      // under the pictures, one per line
+  // A drawing in place of the pictures: drawn straight onto the page into target, a rectangle
+  // of drawingSize's proportions fitted into the space left (device pixels, pixels per mm).
+  std::function<void(ui::Canvas& page, const QRect& target, double pxPerMm)> drawing;
+  QSize drawingSize;
 };
 
 // Shows the printer dialog and prints the page within 10 mm margins. 1 printed, 0 cancelled,

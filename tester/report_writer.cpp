@@ -63,6 +63,7 @@ TestReportResult WriteTestReport(const TestReportInput& in, const TestReportHook
     file.Close();
     if (common && hooks.print) hooks.print(r.lines);
   }
+  if (hooks.finished) hooks.finished();
   hooks.message(
       "Результаты измерения выведены:\n в конец файла C:\\Tacmon\\Logs\\log.txt\n в папку "_cp +
       r.folder);

@@ -39,6 +39,9 @@ struct TestReportHooks {
   std::function<void(const std::vector<Text1251>& lines)> print;
   // Message boxes.
   std::function<void(const Text1251& text)> message;
+  // Called once the logs are written, before the closing message (the dialog's state is
+  // restored there). May be empty.
+  std::function<void()> finished;
 };
 
 struct TestReportResult {

@@ -8,6 +8,7 @@
 #include <QPrinter>
 #include <QWidget>
 #include <cstdlib>
+#include <string>
 
 #include "platform/file.h"
 #include "platform/ui/qt_text.h"
@@ -335,7 +336,12 @@ PrintJob::~PrintJob() {
 
 bool PrintJob::ChooseInDialog(QWidget* parent) {
   if (const char* pdf = std::getenv("TACMON_PRINT_PDF"); pdf && *pdf) {
-    UsePdfFile(pdf);
+    // "{n}" in the name numbers the jobs of the process (1, 2, ...), each its own file.
+    static int jobs = 0;
+    std::string name = pdf;
+    if (const size_t at = name.find("{n}"); at != std::string::npos)
+      name.replace(at, 3, std::to_string(++jobs));
+    UsePdfFile(name);
     return true;
   }
   QPrintDialog dlg(printer_.get(), parent);

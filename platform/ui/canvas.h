@@ -160,7 +160,7 @@ int SaveImageBmp(const QImage& image, std::string_view winPath);
 
 // One print job on a printer chosen in the print dialog, or on a PDF file. When the
 // environment names $TACMON_PRINT_PDF, no dialog is shown and every job goes to that file
-// (headless runs and tests).
+// (headless runs and tests); "{n}" in the name is replaced by the job's number in the process.
 class PrintJob {
  public:
   PrintJob();

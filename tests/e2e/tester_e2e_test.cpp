@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <cstring>
+#include <set>
 
 #include "acquisition/device_passport.h"
 #include "e2e/tacmon_run.h"
@@ -163,6 +165,154 @@ class Tester : public TacmonRun {
     return out;
   }
 
+  // The three reports ("Log" in the standard, manometer and weights modes, in that order): each
+  // leaves its dated folder with its log and pictures, the same text appended to the common
+  // log, and a one-page protocol.
+  void CheckReports(const fs::path& shots, std::map<std::string, std::string>& standard,
+                    std::map<std::string, std::string>& manometer) {
+    const std::string common = Cp1251ToUtf8(ReadFile(Root() / "Logs" / "log.txt"));
+    std::map<std::string, fs::path> folders;  // by mode
+    static const std::regex kFolder(R"(\d+-\d+-\d{4}--\d+-\d+-\d+(_\d+)?)");
+    const std::pair<const char*, const char*> titles[] = {
+        {"weights",
+         "Результаты работы с прибором тестирования механорецептора с помощью "
+         "калибровочных гирь.\r\n"},
+        {"manometer", "Результаты тестирования механорецептора с помощью манометра.\r\n"},
+        {"standard",
+         "Результаты тестирования механорецептора прибором тестирования механорецептора.\r\n"}};
+    for (const auto& e : fs::directory_iterator(Root() / "Logs")) {
+      if (!e.is_directory()) continue;
+      const std::string name = e.path().filename().string();
+      ASSERT_TRUE(std::regex_match(name, kFolder)) << name;
+      const std::string own = Cp1251ToUtf8(ReadFile(e.path() / "log.txt"));
+      for (const auto& [mode, title] : titles)
+        if (own.find(title) != std::string::npos) folders[mode] = e.path();
+      // The common log holds the folder's text with the line naming the folder after the
+      // header (a dashed line, date and time, the title).
+      size_t head = 0;
+      for (int i = 0; i < 3 && head != std::string::npos; ++i) head = own.find('\n', head + 1);
+      ASSERT_NE(head, std::string::npos) << own;
+      const std::string section = own.substr(0, head + 1) +
+                                  "Изображения скопированы в папку C:\\Tacmon\\Logs\\" + name +
+                                  "\r\n" + own.substr(head + 1);
+      EXPECT_NE(common.find(section), std::string::npos) << own << "\n---\n" << common;
+    }
+    ASSERT_EQ(folders.size(), 3u) << common;
+    // Pictures kept beside the snapshots for a person to look at.
+    for (const auto& [mode, picture] :
+         {std::pair{"standard", "total.png"}, {"manometer", "sensor7.png"}, {"weights", "pic.png"}})
+      fs::copy_file(folders[mode] / picture, shots / ("knee-report-" + std::string(mode) + ".png"),
+                    fs::copy_options::overwrite_existing);
+
+    auto files = [](const fs::path& dir) {
+      std::set<std::string> out;
+      for (const auto& e : fs::directory_iterator(dir)) out.insert(e.path().filename().string());
+      return out;
+    };
+    std::set<std::string> twenty = {"log.txt", "total.bmp", "total.png"};
+    for (int s = 1; s <= 19; ++s)
+      for (const char* ext : {".bmp", ".png"}) twenty.insert("sensor" + std::to_string(s) + ext);
+    EXPECT_EQ(files(folders["standard"]), twenty);
+    EXPECT_EQ(files(folders["manometer"]), twenty);
+    EXPECT_EQ(files(folders["weights"]), (std::set<std::string>{"log.txt", "pic.bmp", "pic.png"}));
+    // A picture is the graph area of the dialog as a 24-bit BMP.
+    const std::string bmp = ReadFile(folders["standard"] / "sensor7.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp.substr(0, 2), "BM");
+    int32_t width = 0, height = 0;
+    std::memcpy(&width, bmp.data() + 18, 4);
+    std::memcpy(&height, bmp.data() + 22, 4);
+    EXPECT_GT(width, 300);
+    EXPECT_GT(std::abs(height), 200);
+
+    auto count = [](const std::string& text, const std::string& piece) {
+      size_t n = 0;
+      for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++n;
+      return n;
+    };
+    auto fmt = [](const char* f, double v) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, f, v);
+      return std::string(buf);
+    };
+    auto round1 = [](const std::string& v) { return std::round(std::stod(v) * 10) / 10 + 0.0; };
+    // Standard: the parameters of the run, the probe, the stand, the count of the figures, and
+    // the results for all sensors as the dialog showed them.
+    const std::string own = Cp1251ToUtf8(ReadFile(folders["standard"] / "log.txt"));
+    EXPECT_NE(own.find("Параметры: к-во шагов осреднения=10, время движения механорецептора="
+                       "15мсек на 500мсек неподвижности\r\nИспользуется механорецептор #5.\r\n"
+                       "Используется прибор тестирования механорецептора с ID=777\r\n"
+                       "Использовано " +
+                       standard["count"] + " измерени"),
+              std::string::npos)
+        << own;
+    EXPECT_NE(
+        own.find("по всем сенсорам: Ср.ошибка=" + fmt("%3.3lg", round1(standard["meanError"])) +
+                 "%,  Макс.ошибка=" + fmt("%3.3lg", round1(standard["maxError"])) + "%"),
+        std::string::npos)
+        << own;
+    EXPECT_NE(own.find("Чувств.=" + fmt("%lf", std::stod(standard["sensitivity"])) + "Н/емр\r\n"),
+              std::string::npos)
+        << own;
+    EXPECT_EQ(count(own, "Откл.силы на сен. #"), 19u);
+    const std::string mano = Cp1251ToUtf8(ReadFile(folders["manometer"] / "log.txt"));
+    EXPECT_NE(mano.find("Использовано 4 измерения.\r\nКоэффициент зависимости давления на "
+                        "механорецепторе от давления на манометре="),
+              std::string::npos)
+        << mano;
+    EXPECT_NE(mano.find("Используется механорецептор #5.\r\n\r\n"), std::string::npos) << mano;
+    EXPECT_NE(mano.find("по всем сенсорам: Ср.ошибка=" +
+                        fmt("%3.3lg", round1(manometer["meanError"])) + "%"),
+              std::string::npos)
+        << mano;
+    EXPECT_EQ(count(mano, "Откл.силы на сен. #"), 19u);
+    EXPECT_NE(mano.find("Откл.силы на сен. # 7:  Ср.ошибка="), std::string::npos) << mano;
+    const std::string weights = Cp1251ToUtf8(ReadFile(folders["weights"] / "log.txt"));
+    EXPECT_NE(weights.find(
+                  "Используется прибор тестирования механорецептора с ID=" + std::string(kProbeId) +
+                  "\r\nИспользовано 1 калибровочная гиря.\r\n\r\nОтклонение от "
+                  "линейной зависимости: Ср.ошибка="),
+              std::string::npos)
+        << weights;
+
+    // The sensor field and "выводить текст" are back as they were; every report ended in its
+    // message naming its folder.
+    const auto after = e2e::Controls(ReadFile(dir_ / "after-report.json"), "KCDKnee");
+    ASSERT_TRUE(after.count(1009));
+    EXPECT_EQ(after.at(1009).text, "7");
+    EXPECT_FALSE(after.at(1049).checked);
+    const std::string dump = ReadFile(dir_ / "knee.json");
+    EXPECT_EQ(count(dump, "Результаты измерения выведены:"), 3u) << dump;
+    EXPECT_NE(dump.find(folders["weights"].filename().string()), std::string::npos);
+
+    // One page each, its text readable: the title, the date and the lines of the report.
+    const char* protocolTitles[] = {"Лабораторного прибора между собой в Зонде D=20 мм.",
+                                    "датчиков давления между собой в Зонде D=20 мм.",
+                                    "датчика усилия лабораторного прибора от линейности"};
+    const char* protocolLines[] = {"Используется прибор тестирования механорецептора с ID=777",
+                                   "Коэффициент зависимости давления на механорецепторе",
+                                   "Использовано 1 калибровочная гиря."};
+    for (int n = 1; n <= 3; ++n) {
+      SCOPED_TRACE(n);
+      const fs::path pdf = shots / ("knee-protocol-" + std::to_string(n) + ".pdf");
+      const std::string bytes = ReadFile(pdf);
+      ASSERT_EQ(bytes.substr(0, 5), "%PDF-");
+      EXPECT_EQ(count(bytes, "/Type /Page\n"), 1u);
+      (void)std::system(("command -v pdftoppm >/dev/null && pdftoppm -r 60 -png -singlefile " +
+                         pdf.string() + " " + (shots / pdf.stem()).string())
+                            .c_str());
+      const fs::path text = dir_ / "protocol.txt";
+      if (std::system(("pdftotext -layout " + pdf.string() + " " + text.string() + " 2>/dev/null")
+                          .c_str()) != 0)
+        continue;  // no pdftotext here
+      const std::string t = ReadFile(text);
+      EXPECT_NE(t.find(protocolTitles[n - 1]), std::string::npos) << t;
+      EXPECT_NE(t.find(protocolLines[n - 1]), std::string::npos) << t;
+      EXPECT_NE(t.find("Дата: "), std::string::npos) << t;
+    }
+  }
+
   fs::path socket_, forceFile_;
   pid_t probe_ = -1, instrument_ = -1;
 };
@@ -184,8 +334,16 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
       "\nwait 9000\n"
       // Stopped without the automatic passport, which would recompute the points; then a
       // short run ends with it.
-      "check 1020 0\nclick 1010\nwait 300\nknee-figures standard.txt\nwait 2500\n"
-      "check 1020 1\nclick 1016\nwait 1500\nclick 1010\nwait 3000\n"
+      "check 1020 0\nclick 1010\nwait 300\nknee-figures standard.txt\n"
+      // Its report ("Log"), printed into the first PDF.
+      "click 1048\nanswer OK\nwait 2500\n"
+      // "Создать паспорт" from these points; the new run starts with an empty table and its
+      // figures are read before its stop (the automatic passport then recomputes the points).
+      "click 1021\nfile " +
+      (Root() / "DVP" / "calib.dvp").string() +
+      "\nwait 300\nclick 1006\n"
+      "check 1020 1\nclick 1016\nwait 7000\nknee-figures renormalized.txt\nclick 1010\n"
+      "wait 3000\n"
       // Manometer mode: points at 20, 40, 60 and 80 with the stand pressing further each time.
       "click 1029\n"
       "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1030\n"
@@ -194,14 +352,22 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
       "click 1003\nwait 400\nclick 1010\nwait 300\nclick 1033\n"
       "knee-figures manometer.txt\nsnapshot " +
       (shots / "knee-manometer.png").string() +
-      "\nclick 1029\n"
+      // Its report with sensor 7 in the field and "выводить текст" off, which the report
+      // restores.
+      "\ncheck 1049 0\ntext 1009 7\nclick 1048\nanswer OK\ndump after-report.json\nclick 1024\n"
+      "click 1029\n"
       // Weights mode: one weight of 500 g held for 1 s.
       "click 1045\nclick 1046\nwait 200\nactivate 173\ntext 1001 500\ntext 1002 1\nclick 1\n"
-      "wait 1800\nactivate 163\nknee-figures weights.txt\ndump knee.json\n"
+      "wait 1800\nactivate 163\nknee-figures weights.txt\nclick 1048\nanswer OK\n"
+      "dump knee.json\n"
       // A push recorded while the dialog is open carries its force in the text dump.
       "activate 144\nclick 1010\nwait 1500\nclick 1011\nwait 300\nactivate 163\n"
       "click 1\nwait 500\nquit\n";
+  // The protocols of the three reports, one PDF each.
+  for (int n = 1; n <= 3; ++n) fs::remove(shots / ("knee-protocol-" + std::to_string(n) + ".pdf"));
+  setenv("TACMON_PRINT_PDF", (shots / "knee-protocol-{n}.pdf").c_str(), 1);
   RunResult r = Run(script);
+  unsetenv("TACMON_PRINT_PDF");
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string log = ReadFile(dir_ / "instrument.log");
 
@@ -245,6 +411,19 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   EXPECT_NEAR(std::stod(standard["a"]), 1 / perForce, 0.03 / perForce);
   // No noise on either simulator: what is left is the rounding of display values.
   EXPECT_LT(std::stod(standard["meanError"]), 1.0);
+  // The passport made from the run normalizes the probe onto the stand's force: a new push
+  // reads the force within 2 %.
+  EXPECT_TRUE(fs::exists(Root() / "DVP" / "calib.dvp"));
+  auto renormalized = Figures(dir_ / "renormalized.txt");
+  std::printf("after the new passport:\n%s", ReadFile(dir_ / "renormalized.txt").c_str());
+  ASSERT_EQ(renormalized["fit"], "1") << ReadFile(dir_ / "renormalized.txt");
+  EXPECT_GT(std::stoi(renormalized["count"]), 50);
+  EXPECT_NEAR(std::stod(renormalized["a"]), 1.0, 0.02);
+  for (double force : {50.0, 100.0, 150.0}) {
+    // The receptor value the fitted line gives at this force.
+    const double read = (force - std::stod(renormalized["b"])) / std::stod(renormalized["a"]);
+    EXPECT_NEAR(read, force, 0.02 * force) << force;
+  }
   // The automatic passport after "W".
   EXPECT_TRUE(fs::exists(Root() / "DVP" / "tmp" / "tmp_saved.dvp"));
 
@@ -270,6 +449,8 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   std::smatch m;
   ASSERT_TRUE(std::regex_search(dump, m, kTesterLine)) << dump.substr(0, 600);
   EXPECT_GE(std::stoi(m[1]), 0);
+
+  CheckReports(shots, standard, manometer);
 }
 
 // Faults of the instrument: each ends in its message (a message box for a failed opening, the
@@ -310,8 +491,10 @@ TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
        false,
        "write refused",
        true},
+      // Here also a report whose printer dialog is cancelled.
       {{"--no-frame4"},
-       "click 1000\nwait 1500\n" + points + "dump knee.json\nclick 1\nwait 500\nquit\n",
+       "click 1000\nwait 1500\n" + points +
+           "click 1048\nanswer Cancel\nanswer OK\ndump knee.json\nclick 1\nwait 500\nquit\n",
        "",
        false,
        nullptr,
@@ -344,6 +527,22 @@ TEST_F(Tester, FaultsOfTheInstrumentEndInTheirMessages) {
       EXPECT_EQ(instrument.find("frame 4"), std::string::npos);
       EXPECT_NE(knee.at(1001).text.find("tester= 0 "), std::string::npos) << knee.at(1001).text;
       EXPECT_EQ(Figures(dir_ / "figures.txt")["count"], "0");
+      // The cancelled printer still left both logs and all pictures.
+      EXPECT_NE(dump.find("Результаты измерения выведены:"), std::string::npos) << dump;
+      EXPECT_NE(
+          Cp1251ToUtf8(ReadFile(Root() / "Logs" / "log.txt")).find("Использовано 0 измерений.\r\n"),
+          std::string::npos);
+      int folders = 0;
+      for (const auto& e : fs::directory_iterator(Root() / "Logs")) {
+        if (!e.is_directory()) continue;
+        ++folders;
+        int pictures = 0;
+        for (const auto& f : fs::directory_iterator(e.path()))
+          pictures += f.path().extension() == ".bmp";
+        EXPECT_EQ(pictures, 20);
+        EXPECT_TRUE(fs::exists(e.path() / "log.txt"));
+      }
+      EXPECT_EQ(folders, 1);
     }
     Stop(probe_);
     Stop(instrument_);
