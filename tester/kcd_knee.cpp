@@ -1062,7 +1062,8 @@ void KCDKnee::PaintGraph(ui::Canvas& dc, const ui::Rect& area, const KneeGraphSt
   }
   if (res.fit) {
     dc.SelectPen({ui::Rgb(0, 0, 255), st.thick});
-    // The part of the line inside the axes' ranges.
+    // The fitted line is clipped to the x range where its y stays between 0 and yMax, so it
+    // never runs outside the axes.
     double lo = 0, hi = xMax;
     if (res.a != 0) {
       const double xa = -res.b / res.a, xb = (yMax - res.b) / res.a;
