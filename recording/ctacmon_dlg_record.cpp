@@ -17,8 +17,8 @@
 #include "platform/report.h"
 #include "platform/ui/message_box.h"
 #include "platform/ui/resources.h"
-#include "recording/operation_commands.h"
 #include "recognition/vigil_binding.h"
+#include "recording/operation_commands.h"
 #include "recording/operation_files.h"
 #include "recording/recording_resources.h"
 #include "view/ui_map_canvas.h"
@@ -65,24 +65,10 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
 
 CtacmonDlgRecord::~CtacmonDlgRecord() = default;
 
-// The tactile display is closed with the view (1044). $TACMON_PAINT_STATS names a file that
-// receives the paint figures of the view (for the benchmarks).
+// The tactile display is closed with the view (1044).
 void CtacmonDlgRecord::OnDestroy() {
   if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestClose();
-  const char* stats = std::getenv("TACMON_PAINT_STATS");
-  if (stats && *stats) {
-    if (std::FILE* f = std::fopen(stats, "w")) {
-      const PaintStats& p = paintStats_;
-      std::fprintf(f,
-                   "paints %llu\nmax_paint_ms %.3f\nover_50ms %llu\nlatencies %llu\n"
-                   "mean_latency_ms %.3f\nmax_latency_ms %.3f\n",
-                   static_cast<unsigned long long>(p.paints), p.maxPaint * 1000,
-                   static_cast<unsigned long long>(p.over50ms),
-                   static_cast<unsigned long long>(p.latencies),
-                   p.latencies ? p.latencySum / p.latencies * 1000 : 0.0, p.maxLatency * 1000);
-      std::fclose(f);
-    }
-  }
+  paintMetrics_.WriteStats();
   CDialogK::OnDestroy();
 }
 
@@ -235,7 +221,7 @@ void CtacmonDlgRecord::FramesArrived() {
     any = true;
   }
   if (any) {
-    if (paintStats_.arrived == 0) paintStats_.arrived = MonotonicSeconds();
+    paintMetrics_.FramesTaken(MonotonicSeconds());
     RefreshStatusText();
     Invalidate(false);
   }
@@ -466,20 +452,10 @@ void CtacmonDlgRecord::DrawIcons(ui::Canvas& canvas) {
 }
 
 void CtacmonDlgRecord::OnPaint(ui::Canvas& canvas) {
-  const double t0 = MonotonicSeconds();
+  const double start = MonotonicSeconds();
   PaintPictureAndIcons(canvas);
-  const double t1 = MonotonicSeconds();
-  PaintStats& p = paintStats_;
-  ++p.paints;
-  p.maxPaint = std::max(p.maxPaint, t1 - t0);
-  if (t1 - t0 > 0.05) ++p.over50ms;
-  if (p.arrived > 0) {
-    const double latency = t1 - p.arrived;
-    p.latencySum += latency;
-    p.maxLatency = std::max(p.maxLatency, latency);
-    ++p.latencies;
-    p.arrived = 0;
-  }
+  const bool shown = buffer_.Valid() && protocolMode_ != 2 && hasLive_ && !live_.frames.empty();
+  paintMetrics_.Painted(start, MonotonicSeconds(), shown ? &live_.frames[0] : nullptr);
 }
 
 void CtacmonDlgRecord::PaintPictureAndIcons(ui::Canvas& canvas) {
@@ -503,22 +479,6 @@ void CtacmonDlgRecord::PaintPictureAndIcons(ui::Canvas& canvas) {
     recognition::FramePainted(recognition::FrameSource::kRecordingView, normalized, f,
                               recognition::ElapsedMs(f.captureTime, recordStartTime_));
   }
-  if (hasLive_ && !live_.frames.empty()) TracePaint(live_.frames[0]);
-}
-
-void CtacmonDlgRecord::TracePaint(const SensorFrame& frame) {
-  // $TACMON_PAINT_TRACE: a line "seconds index extra0 extra1 extra2 extra3" (monotonic clock,
-  // the frame's extra words) for every paint that shows a new live frame, for measuring the
-  // time from the probe to the screen. Opened on the first paint; UI thread only.
-  static std::FILE* trace = [] {
-    const char* path = std::getenv("TACMON_PAINT_TRACE");
-    return path && *path ? std::fopen(path, "w") : nullptr;
-  }();
-  if (!trace || frame.index == tracedIndex_) return;
-  tracedIndex_ = frame.index;
-  std::fprintf(trace, "%.6f %d %d %d %d %d\n", MonotonicSeconds(), frame.index, frame.extraWords[0],
-               frame.extraWords[1], frame.extraWords[2], frame.extraWords[3]);
-  std::fflush(trace);
 }
 
 void CtacmonDlgRecord::CheckDisplayIcon() {

@@ -17,6 +17,7 @@
 #include "app/kit/dialog_k.h"
 #include "platform/cp1251.h"
 #include "platform/ui/canvas.h"
+#include "recording/paint_metrics.h"
 #include "view/push_viewer_model.h"
 #include "view/sensor_map.h"
 
@@ -111,28 +112,19 @@ class CtacmonDlgRecord : public CDialogK {
   void BeginZeroPhase();
   void TakeFrame(const PacketImage& image, int32_t index, const PacketImage* second);
   void RefreshStatusText();
-  void TracePaint(const SensorFrame& frame);
   void PaintPicture(view::MapCanvas& canvas);
   void DrawIcons(ui::Canvas& canvas);
   int PrintProtocolPage(ui::PrintJob& job, int kind);
   void PaintPictureAndIcons(ui::Canvas& canvas);
 
-  // Paint durations and the time from frames taken to their paint (seconds).
-  struct PaintStats {
-    uint64_t paints = 0, over50ms = 0, latencies = 0;
-    double maxPaint = 0, latencySum = 0, maxLatency = 0;
-    double arrived = 0;  // the first frame taken since the last paint, 0 when none
-  };
-  PaintStats paintStats_;
+  PaintMetrics paintMetrics_;   // $TACMON_PAINT_TRACE, $TACMON_PAINT_STATS
   bool iconDisplayOn_ = false;  // the display icon drawn last
 
   RecordViewHost host_;
   bool connected_ = false;
   RecordState state_ = RecordState::kStopped;
   bool hasLive_ = false;
-  int32_t tracedIndex_ = -1;
-  int protocolMode_ = 0;  // 1 while a protocol is asked for, 2 while it prints (no paints)  //
-                          // newest live frame written to the paint trace
+  int protocolMode_ = 0;  // 2 while a protocol prints (no paints)
   Push live_;
   Push reference_;  // statistics of the control push
   DevicePassport passport_;
