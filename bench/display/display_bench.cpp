@@ -33,36 +33,15 @@
 
 #include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
+#include "bench/bench_process.h"
 #include "display/com_write_thread.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/report.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
-
-int RunSeconds() {
-  const char* env = std::getenv("TACMON_BENCH_SECONDS");
-  return env && std::atoi(env) > 0 ? std::atoi(env) : 60;
-}
-
-pid_t Spawn(const std::vector<std::string>& args, const fs::path& out) {
-  std::vector<char*> argv;
-  std::vector<std::string> copy = args;
-  for (auto& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&fa, 1, 2);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, copy[0].c_str(), &fa, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&fa);
-  return pid;
-}
 
 void Stop(pid_t pid, int sig = SIGTERM) {
   if (pid <= 0) return;
@@ -113,10 +92,10 @@ void Quiet(const char*) {}
 void BM_Relay(benchmark::State& state) {
   SetLogSink(&Quiet);  // the search's messages are not the figures
   const int rate = static_cast<int>(state.range(0));
-  const int seconds = RunSeconds();
+  const int seconds = bench::RunSeconds();
   for (auto _ : state) {
     const fs::path dir = ScratchRoots();
-    const pid_t sim = Spawn({TACDISPLAY_EXE, "--com", "4", "--quiet"}, dir / "display.txt");
+    const pid_t sim = bench::Spawn({TACDISPLAY_EXE, "--com", "4", "--quiet"}, dir / "display.txt");
     WaitForLink(dir / "ports" / "COM4");
     display::SimpleDisplayHost host;
     display::CCOMWriteThread thread(host);
@@ -166,7 +145,7 @@ std::map<std::string, double> ReadStats(const fs::path& file) {
 
 void BM_RecordingWindow(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
-  const int seconds = RunSeconds();
+  const int seconds = bench::RunSeconds();
   for (auto _ : state) {
     const fs::path dir = ScratchRoots();
     const fs::path root = dir / "root";
@@ -192,18 +171,18 @@ void BM_RecordingWindow(benchmark::State& state) {
     setenv("TACMON_SCRIPT", script.c_str(), 1);
     setenv("TACMON_PAINT_STATS", (dir / "paint.txt").c_str(), 1);
 
-    const pid_t probe = Spawn({TACPROBE_EXE, "--com", "3", "--direct", "--format", "1", "--quiet"},
-                              dir / "probe.txt");
+    const pid_t probe = bench::Spawn(
+        {TACPROBE_EXE, "--com", "3", "--direct", "--format", "1", "--quiet"}, dir / "probe.txt");
     WaitForLink(dir / "ports" / "COM3");
     pid_t sim = -1;
     if (mode) {
-      sim =
-          Spawn({TACDISPLAY_EXE, "--com", "4", "--quiet", "--log", (dir / "display.log").string()},
-                dir / "display.txt");
+      sim = bench::Spawn(
+          {TACDISPLAY_EXE, "--com", "4", "--quiet", "--log", (dir / "display.log").string()},
+          dir / "display.txt");
       WaitForLink(dir / "ports" / "COM4");
     }
     const auto t0 = std::chrono::steady_clock::now();
-    const pid_t tacmon = Spawn({TACMON_EXE}, dir / "tacmon.txt");
+    const pid_t tacmon = bench::Spawn({TACMON_EXE}, dir / "tacmon.txt");
     if (mode == 2) {
       std::this_thread::sleep_for(std::chrono::milliseconds(3300 + seconds * 500));
       Stop(sim, SIGKILL);

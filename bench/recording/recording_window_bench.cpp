@@ -26,29 +26,13 @@
 
 #include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
+#include "bench/bench_process.h"
 #include "platform/paths.h"
 #include "sim/probe_sim.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-
-pid_t Spawn(const std::vector<std::string>& args, const fs::path& out) {
-  std::vector<char*> argv;
-  std::vector<std::string> copy = args;
-  for (auto& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t fa;
-  posix_spawn_file_actions_init(&fa);
-  posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&fa, 1, 2);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, copy[0].c_str(), &fa, nullptr, argv.data(), environ) != 0) pid = -1;
-  posix_spawn_file_actions_destroy(&fa);
-  return pid;
-}
 
 struct Latency {
   double p50 = 0, p99 = 0, max = 0, samples = 0, lost = 0;
@@ -93,8 +77,7 @@ Latency MatchMarks(const std::vector<double>& marks, const fs::path& trace) {
 }
 
 void BM_RecordingWindow(benchmark::State& state) {
-  const char* env = std::getenv("TACMON_BENCH_SECONDS");
-  const int seconds = env && std::atoi(env) > 0 ? std::atoi(env) : 60;
+  const int seconds = bench::RunSeconds();
   for (auto _ : state) {
     char tmpl[] = "/tmp/tacmon_benchXXXXXX";
     const fs::path dir = mkdtemp(tmpl);
@@ -146,7 +129,7 @@ void BM_RecordingWindow(benchmark::State& state) {
     const fs::path trace = dir / "paint.trace";
     setenv("TACMON_PAINT_TRACE", trace.c_str(), 1);
     const auto t0 = std::chrono::steady_clock::now();
-    const pid_t tacmon = Spawn({TACMON_EXE}, dir / "tacmon.txt");
+    const pid_t tacmon = bench::Spawn({TACMON_EXE}, dir / "tacmon.txt");
     int status = 0;
     rusage usage{};
     wait4(tacmon, &status, 0, &usage);
