@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "sim/sim_program.h"
 #include "usbcan.h"
 #include "usbcan_sim_protocol.h"
 
@@ -280,30 +281,9 @@ bool ParseInstrumentArgs(int argc, char** argv, InstrumentOptions* o, double* ru
   *runSeconds = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    auto number = [&](double* out) {
-      if (i + 1 >= argc) {
-        *error = a + " needs a number";
-        return false;
-      }
-      const char* v = argv[++i];
-      char* end = nullptr;
-      *out = std::strtod(v, &end);
-      if (*end || end == v) {
-        *error = a + ": not a number: " + v;
-        return false;
-      }
-      return true;
-    };
-    auto integer = [&](int* out, int lo, int hi) {
-      double d = 0;
-      if (!number(&d)) return false;
-      if (d != std::floor(d) || d < lo || d > hi) {
-        *error = a + ": out of range";
-        return false;
-      }
-      *out = static_cast<int>(d);
-      return true;
-    };
+    OptionValue next(argc, argv, i, error);
+    auto number = [&](double* out) { return next.Number(out); };
+    auto integer = [&](int* out, int lo, int hi) { return next.Integer(out, lo, hi); };
     int n = 0;
     if (a == "--help" || a == "-h") {
       *help = true;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/clock.h"
+#include "sim/sim_program.h"
 
 namespace sim {
 
@@ -387,34 +388,10 @@ bool ParseProbeArgs(int argc, char** argv, ProbeOptions* o, double* runSeconds, 
   bool haveCom = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
-    auto value = [&](const char* what) -> const char* {
-      if (i + 1 >= argc) {
-        *error = a + " needs " + what;
-        return nullptr;
-      }
-      return argv[++i];
-    };
-    auto number = [&](double* out) {
-      const char* v = value("a number");
-      if (!v) return false;
-      char* end = nullptr;
-      *out = std::strtod(v, &end);
-      if (*end || v == end) {
-        *error = a + ": not a number: " + v;
-        return false;
-      }
-      return true;
-    };
-    auto integer = [&](int* out, int lo, int hi) {
-      double d = 0;
-      if (!number(&d)) return false;
-      if (d != std::floor(d) || d < lo || d > hi) {
-        *error = a + ": out of range";
-        return false;
-      }
-      *out = static_cast<int>(d);
-      return true;
-    };
+    OptionValue next(argc, argv, i, error);
+    auto value = [&](const char* what) { return next.Text(what); };
+    auto number = [&](double* out) { return next.Number(out); };
+    auto integer = [&](int* out, int lo, int hi) { return next.Integer(out, lo, hi); };
     if (a == "--help" || a == "-h") {
       *help = true;
       return true;
