@@ -416,9 +416,12 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
               ReadFile(dir_ / "standard.txt").c_str());
   ASSERT_EQ(standard["fit"], "1") << ReadFile(dir_ / "standard.txt");
   EXPECT_GT(std::stoi(standard["count"]), 300);
-  EXPECT_NEAR(std::stod(standard["sensitivity"]), expected, 0.02 * expected)
-      << ReadFile(dir_ / "standard.txt");
+  // The line's slope comes from every group; the sensitivity from the two extreme points only,
+  // each pairing a force and a display value read at slightly different moments, so a slow
+  // machine moves it more.
   EXPECT_NEAR(std::stod(standard["a"]), 1 / perForce, 0.03 / perForce);
+  EXPECT_NEAR(std::stod(standard["sensitivity"]), expected, 0.05 * expected)
+      << ReadFile(dir_ / "standard.txt");
   // No noise on either simulator: what is left is the rounding of display values.
   EXPECT_LT(std::stod(standard["meanError"]), 1.0);
   // The passport made from the run normalizes the probe onto the stand's force: a new push
