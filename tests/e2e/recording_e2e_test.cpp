@@ -227,21 +227,27 @@ TEST_F(Recording, APushThatCannotBeWrittenIsReportedKeptAsDamagedAndNotListed) {
 }
 
 TEST_F(Recording, TheRecordingViewPrintsItsThreeProtocols) {
-  // Printing goes to a PDF file; the buttons are there in the extended main window (/p).
-  const fs::path pdf = dir_ / "protocol.pdf";
-  setenv("TACMON_PRINT_PDF", pdf.c_str(), 1);
+  // Printing goes to PDF files "<n>/protocol.pdf" by job number; the buttons are there in the
+  // extended main window (/p). Job 4 has no folder: that printer cannot start a document.
+  for (int job = 1; job <= 3; ++job) fs::create_directories(dir_ / std::to_string(job));
+  setenv("TACMON_PRINT_PDF", (dir_ / "{n}" / "protocol.pdf").c_str(), 1);
   StartProbe(kRest);
   std::string script =
       "click 1000\ntext 1001 Петров\nclick 1\nwait 300\nactivate 144\n"
       "click 1012\nwait 1500\n";
   for (int kind = 0; kind < 3; ++kind)
     script += "click " + std::to_string(1014 + kind) + "\nwait 1100\n";
+  script += "click 1014\nanswer OK\nwait 200\ndump failed.json\n";
   script += "click 1013\nwait 300\nactivate 143\nclick 1\nwait 200\nclick 1\n";
   const RunResult r = Run(script, {"/p"});
   unsetenv("TACMON_PRINT_PDF");
   StopProbe();
   ASSERT_EQ(r.status, 0) << r.err;
-  // The last job is in the file: one page.
+  const std::string failed = ReadFile(dir_ / "failed.json");
+  EXPECT_NE(failed.find(R"x("text":"Can't print(171114)","answer":"OK")x"), std::string::npos)
+      << failed;
+  // The display protocol (job 3): one page.
+  const fs::path pdf = dir_ / "3" / "protocol.pdf";
   const std::string bytes = ReadFile(pdf);
   ASSERT_EQ(bytes.rfind("%PDF", 0), 0u) << pdf;
   EXPECT_EQ(Count(bytes, "/Type /Page\n") + Count(bytes, "/Type /Page\r") +
@@ -255,8 +261,10 @@ TEST_F(Recording, TheRecordingViewPrintsItsThreeProtocols) {
     if (std::regex_match(name, std::regex(R"(Tacmon-\d+-\d+-\d{4}--\d+-\d+-\d+)"))) ++plain;
     if (std::regex_match(name, std::regex(R"(Tacmon2-\d+-\d+-\d{4}--\d+-\d+-\d+)"))) ++display;
   }
-  EXPECT_EQ(plain, 2);
+  EXPECT_EQ(plain, 3);  // the failed job's folder is made before the printer is asked
   EXPECT_EQ(display, 1);
+  for (int job = 1; job <= 2; ++job)
+    EXPECT_EQ(ReadFile(dir_ / std::to_string(job) / "protocol.pdf").rfind("%PDF", 0), 0u) << job;
   // $TACMON_SNAPSHOT_DIR keeps the page as a picture for a person to see.
   if (const char* keep = std::getenv("TACMON_SNAPSHOT_DIR"); keep && *keep)
     fs::copy_file(pdf, fs::path(keep) / "protocol-display.pdf",

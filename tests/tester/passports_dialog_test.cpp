@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "platform/sync.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/message_box.h"
 #include "support/scratch_roots.h"
 #include "tester/kcd_pasports.h"
 #include "tester/protocol_print.h"
@@ -203,6 +204,23 @@ TEST(Protocols, OnePageProtocolPrintsToPdf) {
   for (const auto& piece : {tester::ManometerHead(20, 1.25, 7), tester::ManometerAll(e, false)})
     for (const Text1251& line : piece.lines) page.lines.push_back(line);
   PrintToPdf(page, "protocol");
+}
+
+// A printer that cannot start the document: the box says so and the page counts as failed.
+TEST(Protocols, APrinterThatCannotStartSaysSo) {
+  ScratchRoots roots;
+  setenv("TACMON_PRINT_PDF", (roots.base() / "no" / "such" / "p.pdf").c_str(), 1);
+  tester::ProtocolPage page;
+  page.docName = "Knee";
+  page.lines = {"line"};
+  uitest::AnswerNextBox(ui::IDOK);
+  EXPECT_EQ(tester::PrintProtocolPage(nullptr, page, tester::kTestProtocolTexts), -1);
+  unsetenv("TACMON_PRINT_PDF");
+  const auto boxes = ui::MessageBoxHistory();
+  ASSERT_FALSE(boxes.empty());
+  EXPECT_EQ(boxes.back().text, "Can't print(171114)");
+  EXPECT_EQ(boxes.back().answer, ui::IDOK);
+  EXPECT_FALSE(fs::exists(roots.base() / "no"));
 }
 
 // A manometer report whose printer dialog was cancelled: both logs, the 20 pictures, the lines.

@@ -23,24 +23,8 @@
 
 namespace {
 
+using uitest::AnswerNextBox;
 using uitest::PumpFor;
-
-// Answers the next message box that opens with the button of `answer`.
-void AnswerNextBox(int answer) {
-  auto* timer = new QTimer;
-  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box) return;
-    for (QAbstractButton* b : box->buttons())
-      if (b->property("tacmonAnswer").toInt() == answer) {
-        timer->stop();
-        timer->deleteLater();
-        b->click();
-        return;
-      }
-  });
-  timer->start(10);
-}
 
 class TestViewer : public view::CtacmonDlg {
  public:
