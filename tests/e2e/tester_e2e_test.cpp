@@ -3,34 +3,26 @@
 // adapter's ".cfp" passport with its timing, the motion buttons move the head, a standard run
 // gives back the probe's sensitivity, manometer and weights modes give their figures, the
 // automatic passport is written, and the instrument's faults end in their messages.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
-#include <algorithm>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <set>
 
-#include "acquisition/device_passport.h"
-#include "e2e/tacmon_run.h"
+#include "e2e/sim_process.h"
 #include "platform/cp1251.h"
 #include "platform/paths.h"
 #include "sim/push_model.h"
-
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
 using e2e::ReadFile;
 using e2e::RunResult;
-using e2e::TacmonRun;
+using e2e::kProbeId;
+using e2e::SimRun;
 
-constexpr const char* kProbeId = "0a1b2c3d4e5f";
 constexpr double kForceFull = 140;  // tacprobe: this force presses the probe fully
 constexpr double kSens = 0.05;      // SENS of the stand's passport
 constexpr int kSerial = 777;
@@ -46,23 +38,12 @@ std::map<std::string, std::string> Figures(const fs::path& file) {
   return out;
 }
 
-class Tester : public TacmonRun {
+class Tester : public SimRun {
  protected:
   void SetUp() override {
-    TacmonRun::SetUp();
-    setenv("TACMON_ROOT", Root().c_str(), 1);
-    setenv("TACMON_DATA", Data().c_str(), 1);
-    setenv("TACMON_PORTS", (dir_ / "ports").c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(dir_ / "ports");
-    fs::create_directories(Root() / "pars");
-    std::ofstream(Root() / "pars" / "KCDMain.par", std::ios::binary) << Settings();
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId(kProbeId, p.deviceId);
-    p.format = 1;
-    fs::create_directories(Root() / "DVP");
-    ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p), 0);
+    SimRun::SetUp();
+    WriteSettingsFile(Settings());
+    InstallProbePassport();
     std::ofstream(Root() / "DVP" / "stand.cfp", std::ios::binary)
         << "ID=" << kSerial
         << "\r\nMINUS=0\r\nP1=1 2 3 4 5 6\r\nP2=7 8 9 10 11 12\r\nP3=13 14 15 16 17 18\r\n"
@@ -72,10 +53,8 @@ class Tester : public TacmonRun {
     setenv("USBCAN_SIM", socket_.c_str(), 1);
   }
   void TearDown() override {
-    Stop(probe_);
-    Stop(instrument_);
     unsetenv("USBCAN_SIM");
-    TacmonRun::TearDown();
+    SimRun::TearDown();
   }
 
   static std::string Settings() {
@@ -100,25 +79,6 @@ class Tester : public TacmonRun {
     return out;
   }
 
-  pid_t Spawn(std::vector<std::string> args, const fs::path& out) {
-    posix_spawn_file_actions_t fa;
-    posix_spawn_file_actions_init(&fa);
-    posix_spawn_file_actions_addopen(&fa, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    EXPECT_EQ(posix_spawn(&pid, args[0].c_str(), &fa, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&fa);
-    return pid;
-  }
-  static void Stop(pid_t& pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    pid = -1;
-  }
   static void WaitFor(const fs::path& p) {
     for (int i = 0; i < 250 && !fs::exists(fs::symlink_status(p)); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -127,29 +87,22 @@ class Tester : public TacmonRun {
 
   // tacinstrument (its event log in instrument.log) and tacprobe following its force.
   void StartSimulators(const std::vector<std::string>& faults = {}) {
-    const fs::path bin = fs::path(TACMON_EXE).parent_path();
-    std::vector<std::string> inst = {(bin / "tacinstrument").string(),
-                                     "--socket",
-                                     socket_.string(),
-                                     "--force-file",
-                                     forceFile_.string(),
-                                     "--serial",
-                                     std::to_string(kSerial),
-                                     "--gap",
-                                     "10",
-                                     "--speed-unit",
-                                     "33",
-                                     "--stiffness",
-                                     "0.6"};
+    std::vector<std::string> inst = {"--socket",      socket_.string(),
+                                     "--force-file",  forceFile_.string(),
+                                     "--serial",      std::to_string(kSerial),
+                                     "--gap",         "10",
+                                     "--speed-unit",  "33",
+                                     "--stiffness",   "0.6"};
     inst.insert(inst.end(), faults.begin(), faults.end());
-    instrument_ = Spawn(inst, dir_ / "instrument.log");
+    instrument_ = Spawn("tacinstrument", inst, dir_ / "instrument.log");
     WaitFor(socket_);
     WaitFor(forceFile_);
-    probe_ = Spawn({(bin / "tacprobe").string(), "--com", "3", "--direct", "--format", "1",
-                    "--noise", "0", "--id", kProbeId, "--quiet", "--force-file",
-                    forceFile_.string(), "--force-full", std::to_string(kForceFull)},
+    probe_ = Spawn("tacprobe",
+                   {"--com", "3", "--direct", "--format", "1", "--noise", "0", "--id", kProbeId,
+                    "--quiet", "--force-file", forceFile_.string(), "--force-full",
+                    std::to_string(kForceFull)},
                    dir_ / "probe.log");
-    WaitFor(dir_ / "ports" / "COM3");
+    WaitForLink(3);
   }
 
   // A new operation, connected, with the test dialog open.
@@ -316,7 +269,7 @@ class Tester : public TacmonRun {
   }
 
   fs::path socket_, forceFile_;
-  pid_t probe_ = -1, instrument_ = -1;
+  pid_t instrument_ = -1;
 };
 
 TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
