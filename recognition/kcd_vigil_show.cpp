@@ -1,8 +1,6 @@
 #include "recognition/kcd_vigil_show.h"
 
-#include <QEvent>
 #include <QFontDatabase>
-#include <QPointer>
 #include <QWidget>
 #include <algorithm>
 
@@ -19,26 +17,6 @@ namespace recognition {
 namespace {
 
 KCDVigilShow* current = nullptr;  // UI thread
-
-// Watches the owner's window: its deferred deletion (how dialog windows go) tears the pane
-// down while both windows still exist.
-class PaneGuard : public QObject {
- public:
-  PaneGuard(ui::Dialog& pane, QWidget* owner) : QObject(pane.Widget()), pane_(pane), owner_(owner) {
-    owner_->installEventFilter(this);
-  }
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == owner_ && event->type() == QEvent::DeferredDelete && pane_.HasWindow()) {
-      owner_->removeEventFilter(this);
-      pane_.DestroyWindow();  // deletes this guard with the pane's window
-    }
-    return false;
-  }
-
- private:
-  ui::Dialog& pane_;
-  QPointer<QWidget> owner_;
-};
 
 bool FamilyExists(const Text1251& face) {
   if (face.empty()) return false;
@@ -64,15 +42,7 @@ KCDVigilShow::~KCDVigilShow() {
   if (current == this) current = nullptr;
 }
 
-bool KCDVigilShow::CreatePane(ui::Dialog& owner) {
-  if (!Create(&owner)) return false;
-  if (QWidget* w = Widget(); w && owner.ClientWidget() && owner.Widget()) {
-    w->setParent(owner.ClientWidget(), Qt::Widget);
-    new PaneGuard(*this, owner.Widget());
-    w->show();
-  }
-  return true;
-}
+bool KCDVigilShow::CreatePane(ui::Dialog& owner) { return kit::CreateEmbeddedPane(*this, owner); }
 
 bool KCDVigilShow::OnInitDialog() {
   brushes_.MakeBrushes(7.0);

@@ -163,7 +163,7 @@ void KCDOperationWindow::BuildPanes() {
   const HubSettings settings = hub_.WorkstationSettings();
   if (settings.set_use_second_receptor_window && settings.set_connect2) {
     second_ = std::make_unique<view::KCDSecondReceptorShow>([this] { return SecondValues(); });
-    if (CreateEmbeddedPane(*second_, *this)) place(*second_, secondPane_);
+    if (kit::CreateEmbeddedPane(*second_, *this)) place(*second_, secondPane_);
   }
   if (settings.set_use_recognition_library) {
     alerts_ = std::make_unique<recognition::KCDVigilShow>(static_cast<void*>(this), hub_.UiFont());

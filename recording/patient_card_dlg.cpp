@@ -8,7 +8,7 @@ namespace recording {
 CtacmonDlgInfo::CtacmonDlgInfo(OperationPanesHost& host)
     : CDialogK(kPatientCardDialogId), host_(host) {}
 
-bool CtacmonDlgInfo::CreatePane(ui::Dialog& owner) { return CreateEmbeddedPane(*this, owner); }
+bool CtacmonDlgInfo::CreatePane(ui::Dialog& owner) { return kit::CreateEmbeddedPane(*this, owner); }
 
 void CtacmonDlgInfo::Repaint() {
   if (HasWindow()) Invalidate(false);

@@ -1,9 +1,5 @@
 #include "recording/pushes_list_dlg.h"
 
-#include <QEvent>
-#include <QObject>
-#include <QPointer>
-#include <QWidget>
 #include <algorithm>
 
 #include "acquisition/push_file.h"
@@ -20,41 +16,6 @@ static_assert(PushesListModel::kLineUp == ui::SB_LINEUP &&
               PushesListModel::kThumbPosition == ui::SB_THUMBPOSITION &&
               PushesListModel::kThumbTrack == ui::SB_THUMBTRACK &&
               PushesListModel::kTop == ui::SB_TOP && PushesListModel::kBottom == ui::SB_BOTTOM);
-
-namespace {
-
-// Watches the owner's window: its deferred deletion (how dialog windows go) tears the pane
-// down while both windows still exist.
-class PaneGuard : public QObject {
- public:
-  PaneGuard(ui::Dialog& pane, QWidget* ownerWindow)
-      : QObject(pane.Widget()), pane_(pane), owner_(ownerWindow) {
-    owner_->installEventFilter(this);
-  }
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == owner_ && event->type() == QEvent::DeferredDelete && pane_.HasWindow()) {
-      owner_->removeEventFilter(this);
-      pane_.DestroyWindow();  // deletes this guard with the pane's window
-    }
-    return false;
-  }
-
- private:
-  ui::Dialog& pane_;
-  QPointer<QWidget> owner_;
-};
-
-}  // namespace
-
-bool CreateEmbeddedPane(ui::Dialog& pane, ui::Dialog& owner) {
-  if (!pane.Create(&owner)) return false;
-  QWidget* w = pane.Widget();
-  if (!w || !owner.ClientWidget() || !owner.Widget()) return true;
-  w->setParent(owner.ClientWidget(), Qt::Widget);
-  new PaneGuard(pane, owner.Widget());
-  w->show();
-  return true;
-}
 
 CtacmonDlgPushesList::CtacmonDlgPushesList(OperationPanesHost& host)
     : CDialogK(kPushesListDialogId), host_(host) {
@@ -80,7 +41,7 @@ CtacmonDlgPushesList::CtacmonDlgPushesList(OperationPanesHost& host)
 }
 
 bool CtacmonDlgPushesList::CreatePane(ui::Dialog& owner) {
-  return CreateEmbeddedPane(*this, owner);
+  return kit::CreateEmbeddedPane(*this, owner);
 }
 
 bool CtacmonDlgPushesList::OnInitDialog() {

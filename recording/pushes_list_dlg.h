@@ -22,11 +22,6 @@ inline constexpr int kPushesListEdgeButton = 1000;
 // Posted by a viewer opened from the list after it saved the labels of its push.
 inline constexpr uint32_t kViewerSavedMessage = 0x0400 + 160;
 
-// Creates pane (a dialog of its own) as a child window of owner's client area. When the
-// owner's window goes, the pane's window is destroyed first, so the pane never keeps a window
-// its owner has deleted.
-bool CreateEmbeddedPane(ui::Dialog& pane, ui::Dialog& owner);
-
 class CtacmonDlgPushesList : public CDialogK {
  public:
   explicit CtacmonDlgPushesList(OperationPanesHost& host);

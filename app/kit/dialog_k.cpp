@@ -1,6 +1,8 @@
 #include "app/kit/dialog_k.h"
 
 #include <QCursor>
+#include <QEvent>
+#include <QObject>
 #include <cstdio>
 
 #include "platform/ui/message_box.h"
@@ -18,6 +20,41 @@ void ShowInternalError(const char* module, int line) {
   char text[256];
   std::snprintf(text, sizeof text, "Internal error\nFile'%s'\nString #%d", module, line);
   ui::MessageBox(nullptr, text, "");
+}
+
+namespace {
+
+// Watches the owner's window: its deferred deletion (how dialog windows go) tears the pane
+// down while both windows still exist.
+class PaneGuard : public QObject {
+ public:
+  PaneGuard(ui::Dialog& pane, QWidget* ownerWindow)
+      : QObject(pane.Widget()), pane_(pane), owner_(ownerWindow) {
+    owner_->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == owner_ && event->type() == QEvent::DeferredDelete && pane_.HasWindow()) {
+      owner_->removeEventFilter(this);
+      pane_.DestroyWindow();  // deletes this guard with the pane's window
+    }
+    return false;
+  }
+
+ private:
+  ui::Dialog& pane_;
+  QPointer<QWidget> owner_;
+};
+
+}  // namespace
+
+bool CreateEmbeddedPane(ui::Dialog& pane, ui::Dialog& owner) {
+  if (!pane.Create(&owner)) return false;
+  QWidget* w = pane.Widget();
+  if (!w || !owner.ClientWidget() || !owner.Widget()) return true;
+  w->setParent(owner.ClientWidget(), Qt::Widget);
+  new PaneGuard(pane, owner.Widget());
+  w->show();
+  return true;
 }
 
 }  // namespace kit

@@ -1,7 +1,8 @@
 // The dialog kit's windows on the UI framework:
 //  - CDialogK: double-buffered dialog base with a chain of splitter panes (pane_layout.h);
 //  - ArrangeControls: anchored layout of a dialog's controls (anchor_layout.h);
-//  - WidgetPane: a child widget as the window of a pane.
+//  - WidgetPane: a child widget as the window of a pane;
+//  - CreateEmbeddedPane: a dialog of its own as a child window of another's client area.
 // UI thread only.
 #pragma once
 
@@ -31,6 +32,11 @@ class WidgetPane : public PaneWindow {
 
 // "Internal error\nFile'%s'\nString #%d" in a modal box without owner and caption.
 void ShowInternalError(const char* module, int line);
+
+// Creates pane (a dialog of its own) as a child window of owner's client area. When the
+// owner's window goes, the pane's window is destroyed first, so the pane never keeps a window
+// its owner has deleted.
+bool CreateEmbeddedPane(ui::Dialog& pane, ui::Dialog& owner);
 
 }  // namespace kit
 
