@@ -44,6 +44,27 @@ class LinkE2E : public ::testing::Test {
     link->Start();
     pump.Start(*link);
   }
+  // Makes the link with s, runs it and asks it to connect.
+  void Connect(const LinkSettings& s) {
+    Make(s);
+    Run();
+    link->PostThreadMessage(kLinkMsgConnectRead);
+  }
+  // Probe 5 on COM5, no autoconnection; with TwoFixedPorts probe 6 on COM6 as the second.
+  static LinkSettings FixedPort() {
+    LinkSettings s;
+    s.autoconnect = 0;
+    s.comPort = 5;
+    s.device = 5;
+    return s;
+  }
+  static LinkSettings TwoFixedPorts() {
+    LinkSettings s = FixedPort();
+    s.connect2 = 1;
+    s.comPort2 = 6;
+    s.device2 = 6;
+    return s;
+  }
   std::unique_ptr<ProbeProcess> Probe(std::vector<std::string> args, int com = 5) {
     auto p = std::make_unique<ProbeProcess>(args, (roots.base() / "probe.txt").string());
     if (p->Ready(com)) return p;
@@ -70,13 +91,7 @@ TEST_F(LinkE2E, FixedPortConnectsReadsAtTheDisplayRateAndDisconnects) {
   auto probe =
       Probe({"--com", "5", "--direct", "--format", "1", "--noise", "0", "--script", "rest:60"});
   ASSERT_TRUE(probe);
-  LinkSettings s;
-  s.autoconnect = 0;
-  s.comPort = 5;
-  s.device = 5;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(FixedPort());
   ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
   ASSERT_TRUE(pump.WaitImages(5, 3000));
 
@@ -123,9 +138,7 @@ TEST_F(LinkE2E, AutoconnectTriesOnlyFlaggedPassportsAndRemembersThePort) {
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
 
   EXPECT_TRUE(log.Contains("Механорецептор: автосоединение..."));
@@ -170,9 +183,7 @@ TEST_F(LinkE2E, Format2PassportSwitchesTheFormatAndSendsNoConnectCommand) {
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
   EXPECT_EQ(ReceptorDataFormat(), 2);
   EXPECT_TRUE(log.Contains("Test ICom=5 Device=21"));
@@ -207,9 +218,7 @@ TEST_F(LinkE2E, SlowAdapterAndStrayOrCorruptBytesStillConnectAndRead) {
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(pump.WaitConnected(1, 15000)) << probe->Output();
   EXPECT_EQ(ReceptorDataFormat(), 1);
   int before = pump.ImageCount();
@@ -234,9 +243,7 @@ TEST_F(LinkE2E, SilenceOfTwoSecondsReconnectsAfterTellingTheHub) {
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(pump.WaitConnected(1, 15000));
   ASSERT_TRUE(pump.WaitConnected(2, 15000)) << probe->Output();
   auto msgs = hub.Messages();
@@ -261,9 +268,7 @@ TEST_F(LinkE2E, PowerButtonSessionOfTwoPushesGivesTwoConnectionsAndTwoLosses) {
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(pump.WaitConnected(2, 20000)) << probe->Output();
   // The second loss: the probe is off for good and the link goes back to connecting.
   auto count = [&](const std::string& text) {
@@ -316,13 +321,7 @@ TEST_F(LinkE2E, SilenceIsNoticedTwoSecondsAfterTheLastPacketNotLater) {
   WritePassportFile("p5", 5, kId, 1, true);
   auto probe = Probe({"--com", "5", "--direct", "--format", "1", "--silence-after", "1"});
   ASSERT_TRUE(probe);
-  LinkSettings s;
-  s.autoconnect = 0;
-  s.comPort = 5;
-  s.device = 5;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(FixedPort());
   ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
   const int closedBefore = hub.Count(kLinkMsgPortClosed);
   // The moment the last packet was read, and the moment the hub hears of the closed port.
@@ -353,10 +352,7 @@ TEST_F(LinkE2E, DisconnectKeepsTheLinkLockOnlyBrieflyThoughTheAdapterPauses) {
   WritePassportFile("p5", 5, kId, 1, true);
   auto probe = Probe({"--com", "5", "--direct", "--format", "1"});
   ASSERT_TRUE(probe);
-  LinkSettings s;
-  s.autoconnect = 0;
-  s.comPort = 5;
-  s.device = 5;
+  LinkSettings s = FixedPort();
   Make(s);
   ASSERT_TRUE(link->Connect());  // on this thread; the reading thread is not started
   // Another thread keeps taking the link lock, as the window's timers do, and notes its
@@ -389,9 +385,7 @@ TEST_F(LinkE2E, HangUpIsNoticedAtOnceAndTheProbeIsReconnected) {
   ASSERT_TRUE(probe);
   LinkSettings s;
   s.autoconnect = 1;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(pump.WaitConnected(1, 15000));
   ASSERT_TRUE(pump.WaitConnected(2, 15000)) << probe->Output();
   EXPECT_GE(hub.Count(kLinkMsgPortClosed), 2);
@@ -449,16 +443,7 @@ TEST_F(LinkE2E, TwoProbesDeliverBothImages) {
   auto probe = Probe(
       {"--com", "5", "--second-com", "6", "--format", "1", "--noise", "0", "--script", "rest:60"});
   ASSERT_TRUE(probe);
-  LinkSettings s;
-  s.autoconnect = 0;
-  s.connect2 = 1;
-  s.comPort = 5;
-  s.comPort2 = 6;
-  s.device = 5;
-  s.device2 = 6;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(TwoFixedPorts());
   ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
   ASSERT_TRUE(pump.WaitImages(5, 3000));
   EXPECT_EQ(Cp1251ToUtf8(host.StatusText()),
@@ -486,16 +471,7 @@ TEST_F(LinkE2E, AQuietSecondPortNeitherThrottlesTheFirstNorGoesUnnoticed) {
   std::string err;
   auto quiet = sim::PtyLink::Create(6, &err);
   ASSERT_TRUE(quiet) << err;
-  LinkSettings s;
-  s.autoconnect = 0;
-  s.connect2 = 1;
-  s.comPort = 5;
-  s.comPort2 = 6;
-  s.device = 5;
-  s.device2 = 6;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(TwoFixedPorts());
   ASSERT_TRUE(pump.WaitConnected(1, 10000)) << probe->Output();
   uint64_t before = link->PacketsRead();
   SleepMs(1000);
@@ -518,10 +494,7 @@ TEST_F(LinkE2E, PollTimerInPortModeDeliversWithoutEverWaiting) {
   WritePassportFile("p5", 5, kId, 0, true);
   auto probe = Probe({"--com", "5", "--direct", "--format", "0", "--silence-after", "1"});
   ASSERT_TRUE(probe);
-  LinkSettings s;
-  s.autoconnect = 0;
-  s.comPort = 5;
-  s.device = 5;
+  LinkSettings s = FixedPort();
   Make(s);
   // Connect on this thread (the thread is not started): the poll timer runs after it.
   ASSERT_TRUE(link->Connect());
@@ -572,9 +545,7 @@ TEST_F(LinkE2E, QuitEndsTheThreadAtOnceEvenDuringARetryPause) {
   s.autoconnect = 0;
   s.comPort = 5;  // nothing there: a 10 s pause follows every try
   s.device = 5;
-  Make(s);
-  Run();
-  link->PostThreadMessage(kLinkMsgConnectRead);
+  Connect(s);
   ASSERT_TRUE(log.WaitFor("MechReceptor: Can't connect", 3000));
   double t0 = MonotonicSeconds();
   EXPECT_EQ(link->Quit(), 1);
