@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/db_folders.h"
 #include "medstore/medstore.h"
 
 namespace {
@@ -22,32 +23,6 @@ namespace {
 const std::string kRoot = "/tmp/medstore_bench";
 
 void Quiet(const char*) {}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) std::abort();
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
-// Builds the folder once; a marker file says it is complete.
-template <class Make>
-std::string Fixture(const std::string& name, int n, const char* file, Make&& make) {
-  std::string dir = kRoot + "/" + name;
-  std::string marker = dir + ".complete";
-  if (access(marker.c_str(), F_OK) == 0) return dir;
-  mkdir(kRoot.c_str(), 0777);
-  std::string cmd = "rm -rf '" + dir + "'";
-  if (std::system(cmd.c_str()) != 0) std::abort();
-  mkdir(dir.c_str(), 0777);
-  for (int id = 1; id <= n; ++id) {
-    std::string rec = dir + "/" + std::to_string(id);
-    mkdir(rec.c_str(), 0777);
-    WriteFile(rec + "/" + file, make(id));
-  }
-  WriteFile(marker, "");
-  return dir;
-}
 
 std::string PatientText(int id) {
   std::string s = "FIO: Family" + std::to_string(id) +
@@ -104,10 +79,14 @@ std::string PushText(int id) {
 }
 
 std::string Patients(int n) {
-  return Fixture("DB_" + std::to_string(n), n, "UserData", PatientText);
+  return bench::DatabaseFolder(kRoot, "DB_" + std::to_string(n), n, "UserData", PatientText);
 }
-std::string Operations() { return Fixture("DB_op_100000", 100000, "OperationData", OperationText); }
-std::string Pushes() { return Fixture("DB_push_1000", 1000, "PushData", PushText); }
+std::string Operations() {
+  return bench::DatabaseFolder(kRoot, "DB_op_100000", 100000, "OperationData", OperationText);
+}
+std::string Pushes() {
+  return bench::DatabaseFolder(kRoot, "DB_push_1000", 1000, "PushData", PushText);
+}
 
 // The baseline: enumerate the folder and read every record file, nothing parsed.
 size_t PlainRead(const std::string& dir, const char* file) {

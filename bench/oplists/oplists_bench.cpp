@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/db_folders.h"
 #include "medstore/medstore.h"
 #include "platform/ui/app_loop.h"
 #include "records/kcd_operation_lists.h"
@@ -22,13 +23,6 @@ namespace {
 
 constexpr int kCount = 100000;
 const std::string kRoot = "/tmp/oplists_bench";
-
-void WriteFile(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) std::abort();
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
 
 std::string PatientText(int id) {
   const std::string n = std::to_string(id);
@@ -52,26 +46,12 @@ std::string OperationText(int id) {
          std::to_string(1 + id % 5) + "\r\nOrgan: Liver\r\nidDiagnosis: 2\r\nDiagnosis: d\r\n";
 }
 
-// A database folder, built once; a marker file says it is complete.
-template <class Make>
-std::string Fixture(const std::string& name, const char* file, Make&& make) {
-  const std::string dir = kRoot + "/" + name;
-  const std::string marker = dir + ".complete";
-  if (access(marker.c_str(), F_OK) == 0) return dir;
-  mkdir(kRoot.c_str(), 0777);
-  if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) std::abort();
-  mkdir(dir.c_str(), 0777);
-  for (int id = 1; id <= kCount; ++id) {
-    const std::string rec = dir + "/" + std::to_string(id);
-    mkdir(rec.c_str(), 0777);
-    WriteFile(rec + "/" + file, make(id));
-  }
-  WriteFile(marker, "");
-  return dir;
+std::string PatientsFolder() {
+  return bench::DatabaseFolder(kRoot, "DB", kCount, "UserData", PatientText);
 }
-
-std::string PatientsFolder() { return Fixture("DB", "UserData", PatientText); }
-std::string OperationsFolder() { return Fixture("DB_op", "OperationData", OperationText); }
+std::string OperationsFolder() {
+  return bench::DatabaseFolder(kRoot, "DB_op", kCount, "OperationData", OperationText);
+}
 
 void Quiet(const char*) {}
 

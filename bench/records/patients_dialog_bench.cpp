@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/db_folders.h"
 #include "medstore/medstore.h"
 #include "platform/ui/app_loop.h"
 #include "platform/ui/dialog.h"
@@ -24,13 +25,6 @@ namespace {
 constexpr int kPatients = 100000;
 const std::string kRoot = "/tmp/records_bench";
 
-void WriteFile(const std::string& path, const std::string& text) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) std::abort();
-  std::fwrite(text.data(), 1, text.size(), f);
-  std::fclose(f);
-}
-
 std::string PatientText(int id) {
   const std::string n = std::to_string(id);
   return "FIO: Family" + n + " Name Patronymic\r\nidFIO: " + n +
@@ -41,21 +35,10 @@ std::string PatientText(int id) {
          "Notes: Admitted for a scheduled operation\r\n";
 }
 
-// The database folder, built once; a marker file says it is complete.
+// The database folder, built once.
 std::string Database() {
-  const std::string dir = kRoot + "/DB_" + std::to_string(kPatients);
-  const std::string marker = dir + ".complete";
-  if (access(marker.c_str(), F_OK) == 0) return dir;
-  mkdir(kRoot.c_str(), 0777);
-  if (std::system(("rm -rf '" + dir + "'").c_str()) != 0) std::abort();
-  mkdir(dir.c_str(), 0777);
-  for (int id = 1; id <= kPatients; ++id) {
-    const std::string rec = dir + "/" + std::to_string(id);
-    mkdir(rec.c_str(), 0777);
-    WriteFile(rec + "/UserData", PatientText(id));
-  }
-  WriteFile(marker, "");
-  return dir;
+  return bench::DatabaseFolder(kRoot, "DB_" + std::to_string(kPatients), kPatients, "UserData",
+                               PatientText);
 }
 
 void Quiet(const char*) {}
