@@ -34,6 +34,7 @@
 #include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
 #include "bench/bench_process.h"
+#include "bench/tacmon_run.h"
 #include "display/com_write_thread.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -54,20 +55,6 @@ bool WaitForLink(const fs::path& link) {
   for (int i = 0; i < 250 && !fs::is_symlink(fs::symlink_status(link)); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   return fs::is_symlink(fs::symlink_status(link));
-}
-
-fs::path ScratchRoots() {
-  char tmpl[] = "/tmp/tacmon_benchXXXXXX";
-  const fs::path dir = mkdtemp(tmpl);
-  setenv("TACMON_ROOT", (dir / "root").c_str(), 1);
-  setenv("TACMON_DATA", (dir / "data").c_str(), 1);
-  setenv("TACMON_PORTS", (dir / "ports").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-  winpath::ReloadRoots();
-  fs::create_directories(dir / "root" / "pars");
-  fs::create_directories(dir / "ports");
-  return dir;
 }
 
 // Frames relayed per second by a tacdisplay command log ("12.345 k19=..."): lines for display
@@ -94,7 +81,7 @@ void BM_Relay(benchmark::State& state) {
   const int rate = static_cast<int>(state.range(0));
   const int seconds = bench::RunSeconds();
   for (auto _ : state) {
-    const fs::path dir = ScratchRoots();
+    const fs::path dir = bench::ScratchRoots();
     const pid_t sim = bench::Spawn({TACDISPLAY_EXE, "--com", "4", "--quiet"}, dir / "display.txt");
     WaitForLink(dir / "ports" / "COM4");
     display::SimpleDisplayHost host;
@@ -147,7 +134,7 @@ void BM_RecordingWindow(benchmark::State& state) {
   const int mode = static_cast<int>(state.range(0));
   const int seconds = bench::RunSeconds();
   for (auto _ : state) {
-    const fs::path dir = ScratchRoots();
+    const fs::path dir = bench::ScratchRoots();
     const fs::path root = dir / "root";
     std::ofstream(root / "pars" / "KCDMain.par", std::ios::binary)
         << "d set_autoconnect\r\n0\r\nd SetAutoRecord\r\n0\r\nd NumDevice\r\n5\r\n"
@@ -156,19 +143,8 @@ void BM_RecordingWindow(benchmark::State& state) {
     // The display's port first, so the search does not try the probe's.
     std::ofstream(root / "pars" / "CMechDisplay_Com.par", std::ios::binary)
         << "d iComLast\r\n4\r\n";
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId("0a1b2c3d4e5f", p.deviceId);
-    p.format = 1;
-    fs::create_directories(root / "DVP");
-    WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p);
-    const fs::path script = dir / "run.tacmon";
-    std::ofstream(script) << "click 1000\nclick 1\nwait 300\nactivate 144\nclick 1012\n"
-                             "wait 2500\nclick 1010\nwait "
-                          << seconds * 1000 + 1000
-                          << "\nclick 1011\nclick 1013\nwait 300\nactivate 143\nclick 1\n"
-                             "answer OK\nwait 200\nclick 1\n";
-    setenv("TACMON_SCRIPT", script.c_str(), 1);
+    bench::InstallProbe5Passport(root);
+    bench::UseOnePushScript(dir / "run.tacmon", seconds);
     setenv("TACMON_PAINT_STATS", (dir / "paint.txt").c_str(), 1);
 
     const pid_t probe = bench::Spawn(

@@ -27,6 +27,7 @@
 #include "acquisition/device_passport.h"
 #include "acquisition/push_file.h"
 #include "bench/bench_process.h"
+#include "bench/tacmon_run.h"
 #include "platform/paths.h"
 #include "sim/probe_sim.h"
 
@@ -79,33 +80,13 @@ Latency MatchMarks(const std::vector<double>& marks, const fs::path& trace) {
 void BM_RecordingWindow(benchmark::State& state) {
   const int seconds = bench::RunSeconds();
   for (auto _ : state) {
-    char tmpl[] = "/tmp/tacmon_benchXXXXXX";
-    const fs::path dir = mkdtemp(tmpl);
+    const fs::path dir = bench::ScratchRoots();
     const fs::path root = dir / "root";
-    setenv("TACMON_ROOT", root.c_str(), 1);
-    setenv("TACMON_DATA", (dir / "data").c_str(), 1);
-    setenv("TACMON_PORTS", (dir / "ports").c_str(), 1);
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
-    winpath::ReloadRoots();
-    fs::create_directories(root / "pars");
-    fs::create_directories(dir / "ports");
     std::ofstream(root / "pars" / "KCDMain.par", std::ios::binary)
         << "d set_autoconnect\r\n0\r\nd SetAutoRecord\r\n0\r\nd NumDevice\r\n5\r\n"
            "d NumCOMPort\r\n3\r\nd receptor_data_format\r\n1\r\nd set_use_MechDisplay\r\n0\r\n";
-    DevicePassport p;
-    p.deviceNumber = 5;
-    ParseDeviceId("0a1b2c3d4e5f", p.deviceId);
-    p.format = 1;
-    fs::create_directories(root / "DVP");
-    WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p);
-    const fs::path script = dir / "run.tacmon";
-    std::ofstream(script) << "click 1000\nclick 1\nwait 300\nactivate 144\nclick 1012\n"
-                             "wait 2500\nclick 1010\nwait "
-                          << seconds * 1000 + 1000
-                          << "\nclick 1011\nclick 1013\nwait 300\nactivate 143\nclick 1\n"
-                             "answer OK\nwait 200\nclick 1\n";
-    setenv("TACMON_SCRIPT", script.c_str(), 1);
+    bench::InstallProbe5Passport(root);
+    bench::UseOnePushScript(dir / "run.tacmon", seconds);
 
     sim::ProbeOptions o;
     o.com = 3;
