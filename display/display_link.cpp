@@ -25,6 +25,17 @@ Levels MapToDisplay(const std::array<int, kSensorCount>& receptor, bool oneToOne
   return out;
 }
 
+std::array<int, kSensorCount> LevelsOnReceptorMap(const Levels& levels, double v0, double v1) {
+  std::array<int, kSensorCount> out{};
+  const double span = v1 - v0;
+  for (int k = 0; k < kDisplaySensors; ++k) {
+    const double in = (levels[k] - v0) * 255.0 / span;
+    out[kDisplaySensorMap[k].first] =
+        std::isfinite(in) ? static_cast<int>(std::lround(std::clamp(in, 0.0, 255.0))) : 0;
+  }
+  return out;
+}
+
 int TransferLaw(double vIn, double v0, double v1) {
   const double v = 0.5 + v0 + vIn * (v1 - v0) / 255.0;
   if (std::isnan(v)) return 0;

@@ -49,6 +49,12 @@ extern const std::array<SensorPair, kDisplaySensors> kDisplaySensorMap;
 // oneToOne: "set_correspond_mech_receptor_sensor_to_display_sensor".
 Levels MapToDisplay(const std::array<int, kSensorCount>& receptor, bool oneToOne);
 
+// The display's levels back on the probe's map: display sensor k's level at the cell of its
+// first receptor sensor (one cell each), taken back through the transfer law to the colour
+// index that gives it (0..255; a level at a limit of the law gives the nearest index, a
+// passport with V0 = V1 gives 0).
+std::array<int, kSensorCount> LevelsOnReceptorMap(const Levels& levels, double v0, double v1);
+
 // The transfer law: 0.5 + v0 + vIn * (v1 - v0) / 255 in floating point, limited to 0..255 before
 // it is truncated (NaN gives 0, so no value of the passport or the input converts out of range).
 int TransferLaw(double vIn, double v0, double v1);

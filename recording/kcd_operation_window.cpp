@@ -9,6 +9,7 @@
 #include "app/log/message_log.h"
 #include "app/main/kcd_main.h"
 #include "display/com_write_thread.h"
+#include "display/display_link.h"
 #include "medstore/medstore.h"
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -212,9 +213,11 @@ bool KCDOperationWindow::OnInitDialog() {
 
   CreateOperationFolder();
   ShowWindow(ui::SW_SHOWMAXIMIZED);
-  // The tactile display connects (1043); the recognition library's instance opens.
+  // The tactile display connects (1043); the recognition library's instance opens; the
+  // display's transfer law comes from "DVP\display.dsp".
   if (display::CCOMWriteThread* d = display::CurrentDisplayThread()) d->RequestOpen();
   recognition::OpenLibrary(static_cast<void*>(this));
+  display::LoadDisplayPassport();
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <vector>
 
+#include "display/display_link.h"
 #include "platform/paths.h"
 #include "platform/ui/message_box.h"
 #include "recording/ctacmon_dlg_record.h"
@@ -128,7 +129,8 @@ int CtacmonDlgRecord::PrintProtocolPage(ui::PrintJob& job, int kind) {
   page.TextOut(area.left, y + 12, id);
   y += page.TextExtent(id).cy + 30;
 
-  // The map of the current frame as on screen; kind 2 adds the map the display was given.
+  // The map of the current frame as on screen; kind 2 adds the levels the tactile display was
+  // last given, on the same map and colour scale.
   view::UiMapCanvas canvas(page);
   view::MapDisplayState state;
   state.host = map_.host;
@@ -151,11 +153,19 @@ int CtacmonDlgRecord::PrintProtocolPage(ui::PrintJob& job, int kind) {
   const int side = std::min((area.Width() - (maps - 1) * gap) / maps, area.bottom - y - 30);
   const char* captions[2] = {"Данные механорецептора"_cp,
                              "Данные, полученные с тактильного дисплея"_cp};
+  const display::DisplayPassport law = display::CurrentDisplayPassport();
+  const std::array<int, kSensorCount> displayed =
+      display::LevelsOnReceptorMap(display::LastValuesSent(), law.v0, law.v1);
   for (int m = 0; m < maps; ++m) {
     const int left = area.left + m * (side + gap);
     if (maps == 2) page.TextOut(left, y, captions[m]);
     const int top = y + (maps == 2 ? 24 : 0);
     request.rect = {left, top, left + side, top + side};
+    if (m == 1) {
+      request.indices = &displayed;
+      request.decorations.curves = 0;
+      request.caption = false;
+    }
     view::DrawSensorMap(canvas, state, request);
   }
   page.Painter().restore();

@@ -266,7 +266,9 @@ double MapCurveFraction(const DevicePassport& passport, int sensor, int32_t raw)
 MapDrawResult DrawSensorMap(MapCanvas& canvas, MapDisplayState& state, const MapRequest& request) {
   MapDrawResult result;
   if (!state.brushes.built) state.brushes.MakeBrushes();
-  const Push* push = request.push && request.push->FrameCount() > 0 ? request.push : nullptr;
+  const Push* push = request.push && request.push->FrameCount() > 0 && !request.indices
+                         ? request.push
+                         : nullptr;
   int frame = -1;
   if (push) {
     frame = request.frame < 0 ? push->currentFrame : request.frame;
@@ -289,7 +291,11 @@ MapDrawResult DrawSensorMap(MapCanvas& canvas, MapDisplayState& state, const Map
   for (const CellSlot& cell : LayoutCells(mode, state.selected)) {
     int v = 0;
     std::optional<int32_t> raw;
-    if (cell.sensor >= 0 && push) {
+    if (cell.sensor >= 0 && request.indices) {
+      v = std::clamp((*request.indices)[cell.sensor], 0, 255);
+      raw = v;  // shown as its value text
+      result.indices[cell.sensor] = v;
+    } else if (cell.sensor >= 0 && push) {
       raw = push->frames[frame].values[cell.sensor];
       v = MapColourIndex(passport, cell.sensor, *raw);
       result.indices[cell.sensor] = v;

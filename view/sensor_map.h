@@ -91,6 +91,9 @@ struct MapRequest {
   bool forward = false;
   bool caption = false;
   ui::Rect rect;
+  // Colour indices (0..255, frame order) drawn instead of a frame, with their value texts but
+  // no curves; the push is not read then.
+  const std::array<int, kSensorCount>* indices = nullptr;
 };
 
 MapDrawResult DrawSensorMap(MapCanvas& canvas, MapDisplayState& state, const MapRequest& request);

@@ -45,6 +45,40 @@ TEST(SensorMap, OneToOneTakesTheFirstIndexAndOtherwiseTheMeanOfBoth) {
   EXPECT_EQ(MapToDisplay(in, false)[7], 3);
 }
 
+// The protocol's display map: a level goes back through the law to the cell of the display
+// sensor's first receptor sensor.
+TEST(SensorMap, LevelsGoBackThroughTheLawToTheirCells) {
+  std::array<int, kSensorCount> in{};
+  for (int i = 0; i < kSensorCount; ++i) in[i] = 13 * i;  // 0 .. 234
+  for (const auto& [v0, v1] : {std::pair{0.0, 255.0}, {25.0, 500.0}, {255.0, 0.0}, {10.0, 40.0}}) {
+    SCOPED_TRACE(std::to_string(v0) + " " + std::to_string(v1));
+    Levels levels{};
+    const Levels mapped = MapToDisplay(in, true);
+    for (int k = 0; k < 19; ++k) levels[k] = TransferLaw(mapped[k], v0, v1);
+    const std::array<int, kSensorCount> back = LevelsOnReceptorMap(levels, v0, v1);
+    // Below the law's limit each index comes back within the rounding of one level step.
+    const double step = 255.0 / std::fabs(v1 - v0);
+    for (int s = 0; s < kSensorCount; ++s) {
+      const double level = v0 + in[s] * (v1 - v0) / 255.0;
+      if (level < 0 || level > 255) {
+        EXPECT_LE(back[s], in[s]) << "a limited level gives at most the index " << s;
+        continue;
+      }
+      EXPECT_NEAR(back[s], in[s], std::max(1.0, step)) << s;
+    }
+  }
+  // The identity law gives every index back exactly.
+  Levels levels{};
+  const Levels mapped = MapToDisplay(in, true);
+  for (int k = 0; k < 19; ++k) levels[k] = TransferLaw(mapped[k], 0, 255);
+  EXPECT_EQ(LevelsOnReceptorMap(levels, 0, 255), in);
+  // V0 = V1 (no law to go back through) and values outside 0..255 stay on the scale.
+  levels.fill(200);
+  for (int v : LevelsOnReceptorMap(levels, 100, 100)) EXPECT_EQ(v, 0);
+  for (int v : LevelsOnReceptorMap(levels, 0, 100)) EXPECT_EQ(v, 255);
+  for (int v : LevelsOnReceptorMap(levels, 250, 255)) EXPECT_EQ(v, 0);
+}
+
 TEST(DisplayLevel, ConstantForceAndVisibilityOverTheLaw) {
   const DisplayPassport p{25, 500};
   struct Case {

@@ -247,4 +247,54 @@ TEST_F(DisplayRun, OneToOneMapConstantForceAndTheLastPortFirst) {
   EXPECT_EQ(frames.back(), rest);
 }
 
+// The display protocol (1016) prints the probe's map and, beside it, what the display was last
+// given, taken back to the probe's colour scale: with a one-to-one map, the identity law
+// (V0 0, V1 255, from "DVP\display.dsp") and a held press, both maps carry the same numbers.
+TEST_F(DisplayRun, TheDisplayProtocolShowsWhatTheDisplayWasGiven) {
+  WriteSettings(1);
+  std::ofstream(Root() / "pars" / "CMechDisplay_Com.par", std::ios::binary)
+      << "d iComLast\r\n4\r\n";
+  fs::create_directories(Root() / "DVP");
+  std::ofstream(Root() / "DVP" / "display.dsp", std::ios::binary) << "V0: 0\nV1: 255\n";
+  StartProbe("rest:3,press:1:0.9,hold:600");
+  StartOn(4, "tacdisplay", {"--com", "4", "--quiet"});
+  const fs::path pdf = dir_ / "protocol.pdf";
+  setenv("TACMON_PRINT_PDF", pdf.c_str(), 1);
+  const RunResult r = Run(
+      "click 1000\ntext 1001 Дисплеев\nclick 1\nwait 500\nactivate 144\nclick 1012\n"
+      "wait 6000\nclick 1016\nwait 500\nclick 1013\nwait 300\nactivate 143\nclick 1\n"
+      "wait 200\nclick 1\n",
+      {"/p"});
+  unsetenv("TACMON_PRINT_PDF");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const fs::path text = dir_ / "protocol.txt";
+  ASSERT_EQ(std::system(("pdftotext -raw " + pdf.string() + " " + text.string()).c_str()), 0)
+      << "pdftotext (poppler-utils) is installed by scripts/setup";
+  // The numbers of each map in drawing order: every cell's value and sensor number.
+  const std::string page = ReadFile(text);
+  const size_t probeMap = page.find("Данные механорецептора");
+  const size_t displayMap = page.find("Данные, полученные с тактильного дисплея");
+  ASSERT_NE(probeMap, std::string::npos) << page;
+  ASSERT_NE(displayMap, std::string::npos) << page;
+  auto numbers = [](const std::string& piece) {
+    std::vector<int> out;
+    std::istringstream in(piece);
+    for (std::string word; in >> word;)
+      if (std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        out.push_back(std::stoi(word));
+    return out;
+  };
+  const std::vector<int> probe = numbers(page.substr(probeMap, displayMap - probeMap));
+  const std::vector<int> shown = numbers(page.substr(displayMap));
+  ASSERT_EQ(probe.size(), 38u) << page;
+  EXPECT_EQ(shown, probe) << page;
+  // The press shows, past where the initial law (V0 25, V1 500) would have saturated: the
+  // operation window read the display passport.
+  EXPECT_GT(*std::max_element(probe.begin(), probe.end()), 124) << page;
+  // $TACMON_SNAPSHOT_DIR keeps the page for a person to see.
+  if (const char* keep = std::getenv("TACMON_SNAPSHOT_DIR"); keep && *keep)
+    fs::copy_file(pdf, fs::path(keep) / "protocol-display-levels.pdf",
+                  fs::copy_options::overwrite_existing);
+}
+
 }  // namespace

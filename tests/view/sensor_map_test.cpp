@@ -144,6 +144,34 @@ TEST_F(SensorMapTest, HiddenSensorIsColourZeroWithoutCurveButKeepsItsTexts) {
   EXPECT_EQ(std::count(texts.begin(), texts.end(), "rec=1"), 1);
 }
 
+// Given colour indices replace the push: their colours and value texts, no curves, no min/max,
+// no caption; indices outside the scale are limited to it.
+TEST_F(SensorMapTest, GivenIndicesAreDrawnInsteadOfThePush) {
+  Push push = MakePush(4, 181);
+  std::array<int, kSensorCount> given{};
+  for (int s = 0; s < kSensorCount; ++s) given[s] = 12 * s;
+  given[0] = -5;
+  given[18] = 300;
+  MapRequest r = Main(&push);
+  r.indices = &given;
+  state.hits.BeginPaint();
+  const view::MapDrawResult result = view::DrawSensorMap(canvas, state, r);
+  auto cells = canvas.Cells();
+  ASSERT_EQ(cells.size(), 19u);
+  for (int s = 1; s < 18; ++s) {
+    EXPECT_EQ(cells[s]->fill, Scale(12 * s)) << s;
+    EXPECT_EQ(result.indices[s], 12 * s) << s;
+  }
+  EXPECT_EQ(cells[0]->fill, Scale(0));
+  EXPECT_EQ(cells[18]->fill, Scale(255));
+  auto texts = canvas.Texts();
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "24"), 1);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "255"), 1);
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "181"), 0) << "nothing of the push";
+  EXPECT_EQ(std::count(texts.begin(), texts.end(), "rec=1"), 0);
+  for (int s = 0; s < kSensorCount; ++s) EXPECT_FALSE(state.hits.curveRects[s].has_value()) << s;
+}
+
 TEST_F(SensorMapTest, ValuesNeedTheSensorNumbersSetting) {
   Push push = MakePush(1, 42);
   view::CurrentMapSettings().outputSensorNumbers = false;
