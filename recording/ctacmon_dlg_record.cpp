@@ -53,6 +53,7 @@ CtacmonDlgRecord::CtacmonDlgRecord(RecordViewHost host)
   RegisterRecordingResources();
   map_.host = view::MapHost::kRecording;
   zeroSamples_.resize(kSensorCount);
+  secondZeroSamples_.resize(kSensorCount);
   OnCommand(1010, [this] { StartPause(); });
   OnCommand(32772, [this] { StartPause(); });
   OnCommand(1011, [this] { Stop(); });
@@ -204,6 +205,7 @@ void CtacmonDlgRecord::BeginZeroPhase() {
   const double period = host_.settings ? host_.settings().DtShowVideo : 0.05;
   zeroLength_ = ZeroPointFrameCount(period);
   for (auto& s : zeroSamples_) s.clear();
+  for (auto& s : secondZeroSamples_) s.clear();
 }
 
 // ---- frames ------------------------------------------------------------------------------------
@@ -251,15 +253,25 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
     previousExtra1_ = frame.extraWords[1];
   }
 
+  // With two probes both get their zero point from the same frames.
   const int n = zeroLength_;
+  if (second && sinceZero_ == 0 && host_.secondPassport) secondPassport_ = host_.secondPassport();
   if (sinceZero_ < n) {
-    for (int c = 0; c < kSensorCount; ++c)
+    for (int c = 0; c < kSensorCount; ++c) {
       zeroSamples_[c].push_back(Calibrate(passport_, c, frame.values[c]));
+      if (second)
+        secondZeroSamples_[c].push_back(Calibrate(secondPassport_, c, live_.secondValues[c]));
+    }
   } else if (sinceZero_ == n) {
     for (int c = 0; c < kSensorCount; ++c)
       ApplyZeroPoint(passport_, c, ZeroPointMedian(zeroSamples_[c]), format);
     live_.passport = passport_;
     if (host_.zeroPointSet) host_.zeroPointSet(passport_);
+    if (second && !secondZeroSamples_[0].empty()) {
+      for (int c = 0; c < kSensorCount; ++c)
+        ApplyZeroPoint(secondPassport_, c, ZeroPointMedian(secondZeroSamples_[c]), format, true);
+      if (host_.secondZeroPointSet) host_.secondZeroPointSet(secondPassport_);
+    }
     if (live_.stream.state == PushStream::State::kVersionWritten)
       WriteStreamPassport(live_, passport_);
   } else {
@@ -282,6 +294,12 @@ void CtacmonDlgRecord::TakeFrame(const PacketImage& image, int32_t index,
         d.display[c] = sent[c];
       }
       for (int k = 0; k < kAuxWordsInUse; ++k) d.aux[k] = frame.aux[k];
+      if (second) {
+        d.hasSecond = true;
+        d.secondRaw = live_.secondValues;
+        for (int c = 0; c < kSensorCount; ++c)
+          d.secondNormalized[c] = Calibrate(secondPassport_, c, live_.secondValues[c]);
+      }
       d.testerState = CurrentTesterValueForDump();
       AppendStreamTextDump(live_, d);
     }

@@ -36,6 +36,9 @@ struct RecordViewHost {
   std::function<HubSettings()> settings;
   std::function<DevicePassport()> currentPassport;
   std::function<void(const DevicePassport&)> zeroPointSet;  // the corrected passport
+  // The same two for the second mechanoreceptor's current passport (two probes in use).
+  std::function<DevicePassport()> secondPassport;
+  std::function<void(const DevicePassport&)> secondZeroPointSet;
   std::function<Text1251()> operationFolder;
   std::function<int()> sensorType;  // the description's: 1 wireless
   // A push was stored in the operation folder (file name, record start time).
@@ -131,6 +134,10 @@ class CtacmonDlgRecord : public CDialogK {
   int sinceZero_ = 0;
   int zeroLength_ = 20;
   std::vector<std::vector<double>> zeroSamples_;
+  // The second mechanoreceptor's passport, taken at the first frame of a zero phase and
+  // corrected with it, and its zero-phase samples.
+  DevicePassport secondPassport_;
+  std::vector<std::vector<double>> secondZeroSamples_;
   bool labelRequest_ = false;
   int previousExtra1_ = 0;
   int64_t recordStart_ = 0;

@@ -129,6 +129,13 @@ void KCDOperationWindow::BuildPanes() {
   h.zeroPointSet = [this](const DevicePassport& p) {
     if (TimedLock l(hub_.PassportLock(), 1000); l) hub_.Passports().current = p;
   };
+  h.secondPassport = [this] {
+    TimedLock l(hub_.PassportLock(), 1000);
+    return l ? hub_.Passports().second : DevicePassport{};
+  };
+  h.secondZeroPointSet = [this](const DevicePassport& p) {
+    if (TimedLock l(hub_.PassportLock(), 1000); l) hub_.Passports().second = p;
+  };
   h.operationFolder = [this] { return folder_; };
   h.sensorType = [this] { return description_.sensorType; };
   h.pushStored = [this](const Text1251& file, int64_t start) {

@@ -3,6 +3,9 @@
 // and the second receptor pane fed by a second probe, each tacprobe on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <sstream>
+
 #include "acquisition/push.h"
 #include "e2e/sim_process.h"
 
@@ -20,7 +23,7 @@ class Devices : public e2e::SimRun {
     InstallProbePassport();
   }
 
-  void WriteSettings(bool autoconnect, bool connect2, bool secondWindow) {
+  void WriteSettings(bool autoconnect, bool connect2, bool secondWindow, bool textDump = false) {
     WriteSettingsFile(e2e::SettingsText({
         {"l DtShowVideo", "0.05"},
         {"d NumCOMPort", "3"},
@@ -33,7 +36,7 @@ class Devices : public e2e::SimRun {
         {"d set_connect2", connect2 ? "1" : "0"},
         {"d set_use_file_instead_COM_port", "0"},
         {"d SetAutoRecord", "0"},
-        {"d set_output_all_data_into_text_file", "0"},
+        {"d set_output_all_data_into_text_file", textDump ? "1" : "0"},
         {"d set_use_second_receptor_window", secondWindow ? "1" : "0"},
         {"d receptor_data_format", "1"},
         {"l SensibilityReceptorV", "1"},
@@ -124,6 +127,7 @@ TEST_F(Devices, SearchListsTheSimulatedProbesAndConnectsToTheChosenOne) {
 
 TEST_F(Devices, SecondReceptorPaneFollowsTheSecondProbe) {
   // Probe 5 behind its adapter on COM3, probe 7 streaming on COM4: two tacprobe programs.
+  // Probe 7 rests for 6 s of its session, which begins with the connection, then is pressed.
   DevicePassport second;
   second.deviceNumber = 7;
   ParseDeviceId("070707070707", second.deviceId);
@@ -135,35 +139,74 @@ TEST_F(Devices, SecondReceptorPaneFollowsTheSecondProbe) {
   }
   ASSERT_EQ(WriteDvp("c:\\Tacmon\\DVP\\probe7.dvp", second), 0);
   StartProbeOn(3, {"--format", "1", "--id", kProbeId});
-  StartProbeOn(4, {"--format", "1", "--direct", "--rest", "1000"});
-  WriteSettings(false, true, true);
+  StartProbeOn(4, {"--format", "1", "--direct", "--rest", "1000", "--script",
+                   "rest:6,press:1:0.8,hold:600"});
+  WriteSettings(false, true, true, true);
   const std::string window = Picture("second-receptor.png");
+  // Connect; a push starts at about 1.5 s (a new zero point, both probes at rest) and is
+  // stopped while probe 7 is held pressed.
   RunResult r =
       Run("click 1000\ntext 1001 Двое\nclick 1\nwait 300\nactivate 143\n"
           "dump-second-receptor before.txt\n"
-          "activate 144\nclick 1012\nwait 3000\nactivate 143\nsnapshot " +
+          "activate 144\nclick 1012\nwait 1500\nclick 1010\nwait 7500\nactivate 143\nsnapshot " +
           window +
           "\ndump-second-receptor after.txt\ndump window.json\n"
-          "activate 144\nclick 1013\nwait 500\nactivate 143\nclick 1\nwait 200\nclick 1\n");
+          "activate 144\nclick 1011\nclick 1013\nwait 500\nactivate 143\nclick 1\nanswer OK\n"
+          "wait 200\nclick 1\n");
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(fs::exists(window));
   const std::string log = Log();
   EXPECT_NE(log.find("Механорецептор #2: соединение установлено на порт COM4"), std::string::npos)
       << log;
+  EXPECT_EQ(ReadFile(dir_ / "before.txt"), "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n")
+      << "before the first connection every cell shows colour 0";
 
-  // Before the first connection every cell shows colour 0; then the second probe's values
-  // through probe 7's passport.
-  EXPECT_EQ(ReadFile(dir_ / "before.txt"), "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n");
-  DevicePassport read;
-  ASSERT_EQ(ReadDvp(read, "c:\\Tacmon\\DVP\\probe7.dvp"), 0);
+  // The push's text dump: its last frame (eight lines) carries probe 7's raw values (line 6)
+  // and their normalized values (line 5) through probe 7's passport with the zero point of
+  // the rest values.
+  const auto ops = Operations();
+  ASSERT_EQ(ops.size(), 1u);
+  std::vector<fs::path> dumps;
+  for (const auto& e : fs::directory_iterator(ops[0]))
+    if (e.path().extension() == ".txt") dumps.push_back(e.path());
+  ASSERT_EQ(dumps.size(), 1u);
+  std::vector<std::string> lines;
+  {
+    std::istringstream in(ReadFile(dumps[0]));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+  }
+  ASSERT_GE(lines.size(), 8u);
+  auto numbers = [](const std::string& line) {
+    std::vector<int> out;
+    std::istringstream in(line);
+    for (int v; in >> v;) out.push_back(v);
+    return out;
+  };
+  const std::vector<int> normalized = numbers(lines[lines.size() - 4]);
+  const std::vector<int> raw = numbers(lines[lines.size() - 3]);
+  ASSERT_EQ(raw.size(), 19u);
+  ASSERT_EQ(normalized.size(), 19u);
+  DevicePassport zeroed;
+  ASSERT_EQ(ReadDvp(zeroed, "c:\\Tacmon\\DVP\\probe7.dvp"), 0);
+  for (int i = 0; i < kSensorCount; ++i)
+    ApplyZeroPoint(zeroed, i, Calibrate(zeroed, i, 1000 + 10 * i), 1, true);
   SetReceptorDataFormat(1);
   SetReceptorSensitivity(1, 1.0);
   std::string expected;
-  for (int i = 0; i < kSensorCount; ++i)
-    expected += (i ? " " : "") +
-                std::to_string(static_cast<int>(DisplayValue(read, i, 1000 + 10 * i, 1) + 0.5));
+  int pressed = 0;
+  for (int i = 0; i < kSensorCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_GT(raw[i], 1000 + 10 * i) << "probe 7 is pressed";
+    const double calibrated = Calibrate(zeroed, i, raw[i]);
+    EXPECT_EQ(normalized[i], calibrated > 0 ? static_cast<int>(std::floor(calibrated + 0.5)) : 0);
+    const int shown = static_cast<int>(DisplayValue(zeroed, i, raw[i], 1) + 0.5);
+    pressed += shown > 0;
+    expected += (i ? " " : "") + std::to_string(shown);
+  }
+  EXPECT_EQ(pressed, kSensorCount) << expected;
+  // The pane: the same values on the scale (probe 7 held the press from the dump's last frame
+  // to the pane's dump).
   EXPECT_EQ(ReadFile(dir_ / "after.txt"), expected + "\n");
-  EXPECT_NE(expected, "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0");
   // The pane is the window's fourth, below the patient card.
   EXPECT_NE(ReadFile(dir_ / "window.json").find("\"class\":\"KCDSecondReceptorShow\""),
             std::string::npos);
