@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "app/kit/edit_int.h"
 #include "display/com_write_thread.h"
 #include "display/display_link.h"
 #include "platform/report.h"
@@ -77,10 +78,6 @@ void KCDDisplayPassportSet::OnOK() {
 }
 
 KCDDisplaySetConstantForce::KCDDisplaySetConstantForce() : Dialog(kConstantForceDialogId) {
-  OnNotify(1001, ui::Notify::Change, [this](const ui::NotifyInfo&) {
-    SetConstantForceValue(-1);
-    SetConstantForceValue(ScanInt(ItemText(1001), -1));
-  });
   OnNotify(1002, ui::Notify::Change, [this](const ui::NotifyInfo&) {
     SetConstantForceSensor(-1);
     SetConstantForceSensor(ScanInt(ItemText(1002), -1));
@@ -107,6 +104,16 @@ KCDDisplaySetConstantForce* KCDDisplaySetConstantForce::Open(ui::Dialog* owner) 
 
 bool KCDDisplaySetConstantForce::OnInitDialog() {
   ShowItem(ui::IDCANCEL, false);
+  // The force value is an integer edit of -1..255 that starts empty (standard work).
+  auto* edit = new KCEditInt();
+  edit->valueMenu = 0;
+  edit->min = -1;
+  edit->max = 255;
+  ReplaceItem(1001, edit);
+  QObject::connect(edit, &QLineEdit::textChanged, edit, [this](const QString&) {
+    SetConstantForceValue(-1);
+    SetConstantForceValue(ScanInt(ItemText(1001), -1));
+  });
   return true;
 }
 
