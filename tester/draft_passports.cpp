@@ -37,7 +37,7 @@ void DraftSecondPassportFromLastPush(ui::Dialog& owner) {
   if (!file.empty()) WriteDraftPassport(file, true);
 }
 
-void LoadCurrentPassport(ui::Dialog& owner) {
+void LoadCurrentPassport(ui::Dialog& owner, recording::CtacmonDlgRecord* record) {
   const Text1251 file = AskFile(owner, true, "Имя файла с паспортом устройства"_cp);
   KCDMain* hub = TheMainDialog();
   if (file.empty() || !hub) return;
@@ -48,6 +48,8 @@ void LoadCurrentPassport(ui::Dialog& owner) {
     return;
   }
   hub->Passports().current = p;
+  l.Unlock();
+  if (record) record->UsePassport(p);
 }
 
 void InstallPassports() {
@@ -57,7 +59,7 @@ void InstallPassports() {
   recording::SetOperationCommand(recording::kCmdDraftPassport2,
                                  [](KCDOperationWindow& w) { DraftSecondPassportFromLastPush(w); });
   recording::SetOperationCommand(recording::kCmdDraftPassport3,
-                                 [](KCDOperationWindow& w) { LoadCurrentPassport(w); });
+                                 [](KCDOperationWindow& w) { LoadCurrentPassport(w, w.RecordView()); });
 
   namespace a = ui::automation;
   a::RegisterCommand("check-row", [](a::Context& c) {

@@ -237,6 +237,46 @@ TEST_F(Passports, DraftsFromAPushRecordedOnTheSimulatedProbe) {
   EXPECT_EQ(ReadFile(Dvp("second.MinMax")), minMax);
 }
 
+// "Загрузить паспорт устройства" (32800) while the probe is connected: the live map uses the
+// loaded passport at once. Its slopes are 0 and its shifts 16000, so every sensor shows the
+// middle of the scale, 128, whatever the probe reads.
+TEST_F(Passports, ALoadedPassportReachesTheLiveMapAtOnce) {
+  InstallProbePassport();
+  WriteSettingsFile(e2e::SettingsText({{"d NumCOMPort", "3"},
+                                       {"d NumDevice", "5"},
+                                       {"d set_autoconnect", "0"},
+                                       {"d set_use_MechDisplay", "0"},
+                                       {"d SetAutoRecord", "0"},
+                                       {"d receptor_data_format", "1"}}));
+  DevicePassport flat = e2e::ProbePassport();
+  for (int i = 0; i < kSensorCount; ++i) {
+    flat.slopes[i] = 0;
+    flat.shifts[i] = 16000;
+  }
+  // Outside "DVP\", where the registry would list it as a second probe 5.
+  ASSERT_EQ(WriteDvp("c:\\Tacmon\\pars\\flat.dvp", flat), 0);
+  StartProbe("rest:1.5,press:0.5:0.8,hold:600");
+  RunOk(
+      "click 1000\ntext 1001 Петров\nclick 1\nwait 300\nactivate 144\nclick 1012\n"
+      "wait 3500\nmap-values 144 before.txt\nactivate 143\nmenu 32800\nfile " +
+      (Root() / "pars" / "flat.dvp").string() +
+      "\nwait 500\nmap-values 144 after.txt\nactivate 144\nclick 1013\nwait 300\n"
+      "activate 143\nclose\nwait 200\nclick 1\n");
+  auto indices = [&](const char* file) {
+    std::istringstream in(ReadFile(dir_ / file));
+    std::string word;
+    in >> word;  // "indices:"
+    std::vector<int> out;
+    for (int i = 0, v = 0; i < kSensorCount && in >> v; ++i) out.push_back(v);
+    return out;
+  };
+  const std::vector<int> before = indices("before.txt");
+  const std::vector<int> after = indices("after.txt");
+  ASSERT_EQ(before.size(), 19u);
+  EXPECT_GT(*std::max_element(before.begin(), before.end()), 40) << "the probe presses";
+  EXPECT_EQ(after, std::vector<int>(19, 128));
+}
+
 // The recording view's three protocols ("/p" shows their buttons) print one page each, here
 // into a PDF file, and leave their dated folders; the probe streams so the map shows pressure.
 TEST_F(Passports, RecordingViewProtocolsPrintOnePage) {
