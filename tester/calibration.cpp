@@ -155,8 +155,9 @@ CalibrationResults ComputeCalibration(const std::vector<KneePoint>& points, cons
   r.range = range;
   const double rr = Floor1(range);
 
-  // A line needs two groups (a weight check one point: it goes through the origin).
-  bool fit = weights ? (count >= 1 && n >= 1) : (count > 3 && n >= 2);
+  // A line needs more than three points in two groups; a weight check two points (its line
+  // goes through the origin).
+  bool fit = weights ? (count > 1 && n >= 1) : (count > 3 && n >= 2);
   double a = 0, b = 0;
   if (fit) {
     if (weights) {
@@ -255,7 +256,7 @@ Text1251 ResultsLine(const CalibrationResults& r, const FitOptions& o) {
 Text1251 ErrorCaption(const CalibrationResults& r) {
   char buf[256];
   std::snprintf(buf, sizeof buf, "Ср.ош.=%3.3lg%%,  Макс.ош.=%3.3lg%% от разбр.знач."_cp,
-                r.meanError, r.maxError);
+                Round1(r.meanError), Round1(r.maxError));
   return buf;
 }
 

@@ -116,6 +116,7 @@ void CDavavBoilerThread::Connect() {
   if (error.empty()) {
     if (!Pause(200)) return;
     error = a->Write({1, 2, 0, 0, 0, 0, 0, 0});
+    if (error.empty() && !Pause(100)) return;
   }
   if (!error.empty()) {
     Show(error);

@@ -226,7 +226,7 @@ class Tester : public SimRun {
     const std::string weights = Cp1251ToUtf8(ReadFile(folders["weights"] / "log.txt"));
     EXPECT_NE(weights.find(
                   "Используется прибор тестирования механорецептора с ID=" + std::string(kProbeId) +
-                  "\r\nИспользовано 1 калибровочная гиря.\r\n\r\nОтклонение от "
+                  "\r\nИспользовано 2 калибровочные гири.\r\n\r\nОтклонение от "
                   "линейной зависимости: Ср.ошибка="),
               std::string::npos)
         << weights;
@@ -247,7 +247,7 @@ class Tester : public SimRun {
                                     "датчика усилия лабораторного прибора от линейности"};
     const char* protocolLines[] = {"Используется прибор тестирования механорецептора с ID=777",
                                    "Коэффициент зависимости давления на механорецепторе",
-                                   "Использовано 1 калибровочная гиря."};
+                                   "Использовано 2 калибровочные гири."};
     for (int n = 1; n <= 3; ++n) {
       SCOPED_TRACE(n);
       const fs::path pdf = shots / ("knee-protocol-" + std::to_string(n) + ".pdf");
@@ -311,9 +311,11 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
       // restores.
       "\ncheck 1049 0\ntext 1009 7\nclick 1048\nanswer OK\ndump after-report.json\nclick 1024\n"
       "click 1029\n"
-      // Weights mode: one weight of 500 g held for 1 s.
+      // Weights mode: weights of 500 g and 1000 g, each held for 1 s.
       "click 1045\nclick 1046\nwait 200\nactivate 173\ntext 1001 500\ntext 1002 1\nclick 1\n"
-      "wait 1800\nactivate 163\nknee-figures weights.txt\nclick 1048\nanswer OK\n"
+      "wait 1800\nactivate 163\nclick 1046\nwait 200\nactivate 173\ntext 1001 1000\n"
+      "text 1002 1\nclick 1\nwait 1800\nactivate 163\nknee-figures weights.txt\nclick 1048\n"
+      "answer OK\n"
       "dump knee.json\n"
       // A push recorded while the dialog is open carries its force in the text dump.
       "activate 144\nclick 1010\nwait 1500\nclick 1011\nwait 300\nactivate 163\n"
@@ -326,7 +328,8 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string log = ReadFile(dir_ / "instrument.log");
 
-  // Connect: command (1, 2), then the upload of stand.cfp and speed 0, spaced as sent.
+  // Connect: command (1, 2) and its 100 ms, then the upload of stand.cfp (200 ms before it)
+  // and speed 0, spaced as sent.
   const auto writes = InstrumentLines("write 2:");
   ASSERT_GE(writes.size(), 10u) << log;
   const char* bytes[10] = {"1 2 0 0 0 0 0 0",          "1 1 0 0 0 0 0 0",
@@ -334,7 +337,7 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
                            "0 3 13 14 15 16 17 18",    "0 4 19 20 21 22 23 24",
                            "0 5 92 150 150 87 90 150", "1 2 0 0 0 0 0 0",
                            "1 2 0 0 0 0 0 0",          "0 0 20 0 0 0 0 0"};
-  const double gaps[10] = {0, 200, 100, 20, 20, 20, 20, 20, 10, 100};
+  const double gaps[10] = {0, 300, 100, 20, 20, 20, 20, 20, 10, 100};
   static const std::regex kGap(R"( \+([0-9.]+)ms$)");
   // Every pause is kept (never shorter) and none is lost; a machine busy with other work may
   // wake the thread late now and then, so the 30 ms holds for the typical (median) pause.
@@ -398,8 +401,8 @@ TEST_F(Tester, StandardManometerAndWeightsRunsAgainstTheCoupledSimulators) {
   EXPECT_EQ(manometer["fit"], "1");
   EXPECT_NE(manometer["line"].find("Порог чувств."), std::string::npos) << manometer["line"];
   auto weights = Figures(dir_ / "weights.txt");
-  EXPECT_EQ(weights["count"], "1");
-  EXPECT_EQ(weights["fit"], "1") << "one weight is enough";
+  EXPECT_EQ(weights["count"], "2");
+  EXPECT_EQ(weights["fit"], "1");
   EXPECT_GT(std::stod(weights["a"]), 0);
   EXPECT_TRUE(fs::exists(shots / "knee-standard.png"));
   // Closing the dialog disconnected the adapter.

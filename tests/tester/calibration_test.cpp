@@ -93,9 +93,10 @@ TEST(Calibration, TooFewOrFlatPointsGiveNoFitAndNoNaN) {
       {"NAv 0 counts as 1", Line(4, 2, 0), 0, KneeMode::kStandard, true},
       {"NAv negative", Line(4, 2, 0), -5, KneeMode::kStandard, true},
       {"one receptor value", flat, 1, KneeMode::kStandard, false},
-      {"one weight", {Point(1000, 980)}, 1, KneeMode::kWeights, true},
+      {"one weight", {Point(1000, 980)}, 1, KneeMode::kWeights, false},
+      {"two weights", {Point(1000, 980), Point(500, 490)}, 1, KneeMode::kWeights, true},
       {"manometer, one point", {Point(10, 20)}, 1, KneeMode::kManometer, false},
-      {"weights at zero", {Point(0, 0)}, 1, KneeMode::kWeights, true},
+      {"weights at zero", {Point(0, 0), Point(0, 0)}, 1, KneeMode::kWeights, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
