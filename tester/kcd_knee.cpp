@@ -781,12 +781,13 @@ void KCDKnee::CreatePassportFromPoints(const Text1251& file, bool automatic) {
     request.zero = ZeroLevelsOf(host_.hub->Passports().current, request.wireFormat);
   }
   Text1251 message;
-  if (!PassportFromPoints(host_.hub->Passports(), &host_.hub->PassportLock(), request, file,
-                          &message)) {
+  const bool made =
+      PassportFromPoints(host_.hub->Passports(), &host_.hub->PassportLock(), request, file, &message);
+  if (!message.empty()) {
     AddLogMessageF("%s", message.c_str());
     if (!automatic) ui::MessageBox(this, message);
-    return;
   }
+  if (!made) return;
   // The points renormalized under the new passport.
   DevicePassport current;
   {

@@ -161,12 +161,14 @@ bool PassportFromPoints(PassportRegistry& registry, TimedMutex* lock, const FitR
   }
   DevicePassport made;
   if (!MakePassportFromPoints(base, request, made, message)) return false;
+  if (message) message->clear();
   fsw::MakeDirectories(winpath::FolderPart(fileName));
+  // A file that cannot be written leaves the passport current in memory, and says so.
   if (WriteDvp(fileName, made) != 0) {
     if (message) *message = "Не удалось записать файл "_cp + Text1251(fileName);
-    return false;
+  } else {
+    made.fileName = Text1251(fileName);
   }
-  made.fileName = Text1251(fileName);
   if (lock) {
     TimedLock l(*lock, 1000);
     if (!l) {

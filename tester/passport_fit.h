@@ -84,8 +84,8 @@ bool MakePassportFromPoints(const DevicePassport& base, const FitRequest& reques
                             DevicePassport& out, Text1251* message);
 // The whole operation: a copy of the registry's current passport fitted, written to fileName
 // with WriteDvp (its folder made when missing), and made current (under lock when given). False
-// with a message when refused or when the file cannot be written (the current passport is then left
-// as it was).
+// with a message when refused (the current passport is then left as it was). A file that cannot
+// be written still makes the passport current, in memory only: true with the message set.
 bool PassportFromPoints(PassportRegistry& registry, TimedMutex* lock, const FitRequest& request,
                         std::string_view fileName, Text1251* message);
 

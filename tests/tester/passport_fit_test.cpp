@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 
 #include "platform/sync.h"
 #include "support/scratch_roots.h"
@@ -192,6 +193,16 @@ TEST(PassportFromPointsTest, WritesTheFileAndMakesItCurrent) {
   EXPECT_NEAR(v.sensors[0], 127.5, 1e-9);
   EXPECT_NEAR(v.sensors[1], 255.0, 1e-9);
   EXPECT_NEAR(v.receptor, 191.25, 1e-9);
+
+  // A file that cannot be written: the passport is current all the same, and the message says
+  // that the file is not there.
+  const Text1251 blocked = "c:\\Tacmon\\DVP\\blocked\\p.dvp";
+  std::ofstream(roots.data() / "DVP" / "blocked") << "a file where the folder would be";
+  r.current.rangeHi[0] = 1000;
+  ASSERT_TRUE(tester::PassportFromPoints(r, &lock, req, blocked, &message));
+  EXPECT_EQ(message, "Не удалось записать файл "_cp + blocked);
+  EXPECT_EQ(r.current.rangeHi[0], 32000);
+  EXPECT_NE(r.current.fileName, blocked) << "no file holds it";
 
   // A refused fit leaves the current passport and the file alone.
   const DevicePassport before = r.current;
