@@ -134,7 +134,8 @@ std::optional<Birthday> ParseBirthday(std::string_view typed) {
   if (!ScanNumber(s, p, d.day) || !ScanSeparator(s, p) || !ScanNumber(s, p, d.month) ||
       !ScanSeparator(s, p) || !ScanNumber(s, p, d.year) || p != s.size())
     return std::nullopt;
-  if (d.day == 0 && d.month == 0 && d.year == 0) return d;
+  // No birthday: all zeros, or a fresh description's 0.0.1900.
+  if (d.day == 0 && d.month == 0 && (d.year == 0 || d.year == 1900)) return d;
   if (d.year < 1900 || d.year > 2999 || d.month < 1 || d.month > 12 || d.day < 1)
     return std::nullopt;
   int length = d.month == 12 ? 31 : kit::MonthLength(d.year, d.month);

@@ -43,7 +43,7 @@ struct Birthday {
   int day = 0, month = 0, year = 0;  // all 0: not known
 };
 // "d.m.yyyy", "d m yyyy" or "d-m-yyyy" with a real calendar date (years 1900..2999); an empty
-// text or 0.0.0 means not known. nullopt for anything else.
+// text, 0.0.0 or 0.0.1900 (a fresh description's) means not known. nullopt for anything else.
 std::optional<Birthday> ParseBirthday(std::string_view typed);
 Text1251 FormatBirthday(int day, int month, int year);  // "%d.%d.%d"
 // The message shown when ParseBirthday refuses a text.

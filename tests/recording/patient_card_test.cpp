@@ -109,7 +109,7 @@ TEST(PatientCard, IdsOutsideTheTablesGiveEmptyNames) {
     ASSERT_EQ(lines.size(), 16u);
     EXPECT_EQ(lines[5], c.organLine) << c.organ;
     EXPECT_EQ(lines[8], c.diagnosisLine) << c.organ << " " << c.diagnosis;
-    EXPECT_EQ(lines[4], "Дата рождения: 0   0г."_cp);
+    EXPECT_EQ(lines[4], "Дата рождения: 0   1900г."_cp);
     EXPECT_EQ(lines[3], "Пол: муж."_cp);
   }
 }

@@ -24,6 +24,7 @@ TEST(RecordForms, BirthdaysAreRealDatesInOneOfThreeSpellings) {
       {"31.12.2999", Birthday{31, 12, 2999}},
       {"", Birthday{}},  // not known
       {"0.0.0", Birthday{}},
+      {"0.0.1900", Birthday{0, 0, 1900}},  // a fresh description's, also not known
       {"31.02.2020", std::nullopt},
       {"29.2.1900", std::nullopt},
       {"31.4.1970", std::nullopt},
