@@ -68,6 +68,7 @@ void KCDOperationWindow::RegisterHandlers() {
   OnCommand(32792, [this] {
     showDeleted_ = !showDeleted_;
     CheckMenuItem(32792, showDeleted_);
+    if (pushes_) pushes_->Invalidate(false);
   });
   // Windows of other folders, installed by them (operation_commands.h).
   const std::pair<int, const char*> others[] = {
@@ -412,7 +413,8 @@ int KCDOperationWindow::SaveToDatabase() {
   }
   std::vector<FolderPush> all;
   if (pushes_) {
-    for (const PushEntry* e : pushes_->Entries()) all.push_back({e->fileName, e->comment});
+    for (const PushEntry* e : pushes_->Entries())
+      all.push_back({e->fileName, e->comment, e->startTime});
   } else {
     all = ListFolderPushes(folder_);
   }

@@ -250,6 +250,8 @@ bool StorePushInDatabase(push_list* pushes, int operationId, const FolderPush& p
     AddLogMessageF("Не удается прочитать нажатие %s"_cp, p.fileName.c_str());
     return false;
   }
+  // The record's time is the push's start; a file alone does not keep it.
+  if (p.startTime != 0) push.startTime = p.startTime;
   push_item record{};  // id 0: the database gives a new one
   PushToDatabase(record, push, operationId, p.comment);
   CopyFixed(record.DeviceIDTxt, sizeof record.DeviceIDTxt, DeviceIdText(push.passport));

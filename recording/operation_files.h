@@ -74,8 +74,9 @@ namespace recording {
 
 // One push of an operation folder as the window stores it.
 struct FolderPush {
-  Text1251 fileName;  // full Windows path of the ".psh"
-  Text1251 comment;   // empty: none
+  Text1251 fileName;      // full Windows path of the ".psh"
+  Text1251 comment;       // empty: none
+  int64_t startTime = 0;  // when its recording began (seconds since 1970); 0: not known
 };
 
 // The ".psh" files of a folder, oldest name first.

@@ -137,8 +137,8 @@ PushEntry& PushesListModel::AddRecordedPush(std::string_view fileName, int64_t s
   PushEntry& added = *e;
   MakeRoom();
   entries_.insert(entries_.begin(), std::move(e));
-  // The selection stays on the push it was on; an empty list selects the new one.
-  selected_ = selected_ >= 0 && Count() > 1 ? selected_ + 1 : 0;
+  // The newest push selected (or none) selects the new one; an older one stays selected.
+  selected_ = selected_ > 0 && Count() > 1 ? selected_ + 1 : 0;
   ClampIndices();
   return added;
 }

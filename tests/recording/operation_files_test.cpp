@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -250,6 +252,25 @@ TEST(OperationPushes, StoredWithTheOperationIdAndExportedBack) {
   int withId = 0;
   for (push_item* it = db->head; it; it = it->next) withId += it->OperationID == 42;
   EXPECT_EQ(withId, 2);
+  // With its start time known (the pushes list's), the record's time is that start.
+  FolderPush started = pushes[0];
+  started.startTime = 1741083630;
+  ASSERT_TRUE(StorePushInDatabase(db, 43, started));
+  std::tm tm{};
+  const std::time_t at = started.startTime;
+  ASSERT_NE(localtime_r(&at, &tm), nullptr);
+  const push_item* last = nullptr;
+  for (push_item* it = db->head; it; it = it->next)
+    if (it->OperationID == 43) last = it;
+  ASSERT_NE(last, nullptr);
+  const int16_t want[7] = {static_cast<int16_t>(tm.tm_year + 1900),
+                           static_cast<int16_t>(tm.tm_mon + 1),
+                           static_cast<int16_t>(tm.tm_mday),
+                           static_cast<int16_t>(tm.tm_hour),
+                           static_cast<int16_t>(tm.tm_min),
+                           static_cast<int16_t>(tm.tm_sec),
+                           0};
+  for (int k = 0; k < 7; ++k) EXPECT_EQ(last->Time[k], want[k]) << k;
 
   ASSERT_TRUE(fsw::MakeDirectories("c:\\Tacmon\\OPERATIONS\\GL"));
   EXPECT_EQ(ExportOperationPushes(db, 42, "c:\\Tacmon\\OPERATIONS\\GL"), 2);

@@ -237,7 +237,7 @@ TEST_F(PushesList, PushesOfTheSameSecondKeepAnEntryEach) {
   EXPECT_EQ(list.Entry(0).fileName, second);
   EXPECT_EQ(list.Entry(0).number, 1);
   EXPECT_EQ(list.Entry(1).number, 0);
-  EXPECT_EQ(list.SelectedIndex(), 1);  // still the first push
+  EXPECT_EQ(list.SelectedIndex(), 0) << "the newest was selected: the new push is";
   EXPECT_TRUE(fs::exists(folder / "10-00-00.dsc"));
   EXPECT_TRUE(fs::exists(folder / "10-00-00_2.dsc"));
   // The same file once more is read again, not listed twice.
@@ -251,6 +251,14 @@ TEST_F(PushesList, PushesOfTheSameSecondKeepAnEntryEach) {
   EXPECT_EQ(again.Entry(0).number, 1);
   EXPECT_EQ(again.Entry(1).number, 0);
   EXPECT_EQ(again.Entry(1).startTime, 1000);
+  // An older push selected stays selected when a new one comes.
+  list.Select(1);
+  ASSERT_EQ(list.SelectedIndex(), 1);
+  Text1251 third = CopyStoppedPush(kStreamFile, "", kFolder, 10, 0, 1);
+  list.AddRecordedPush(third, 1011, 1012);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.SelectedIndex(), 2);
+  EXPECT_EQ(list.Entry(2).fileName, first);
 }
 
 TEST_F(PushesList, ListGrowsPastItsFirstSlots) {
