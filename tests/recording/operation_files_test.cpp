@@ -6,10 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <ctime>
-
 #include <algorithm>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
