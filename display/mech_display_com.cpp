@@ -128,8 +128,8 @@ void CMechDisplay_Com::Autoconnect() {
     }
     if (IsOpen()) break;
     if (MonotonicSeconds() - t0 < 2) {
-      // A pass waits 2 s; a close waiting in the queue ends it at once.
-      const double until = t0 + 2;
+      // A short pass is followed by 2 s of rest; a close waiting in the queue ends it at once.
+      const double until = MonotonicSeconds() + 2;
       while (!SearchCancelled() && MonotonicSeconds() < until)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
