@@ -42,6 +42,16 @@ class Passports : public e2e::SimRun {
     fs::create_directories(Root() / "DVP");
   }
 
+  // Probe 5 on COM3 without autoconnection, no display, no automatic recording, format 1.
+  void WriteProbe5Settings() {
+    WriteSettingsFile(e2e::SettingsText({{"d NumCOMPort", "3"},
+                                         {"d NumDevice", "5"},
+                                         {"d set_autoconnect", "0"},
+                                         {"d set_use_MechDisplay", "0"},
+                                         {"d SetAutoRecord", "0"},
+                                         {"d receptor_data_format", "1"}}));
+  }
+
   fs::path Dvp(const std::string& name) const { return Root() / "DVP" / name; }
   static std::string Win(const std::string& name) { return "c:\\Tacmon\\DVP\\" + name; }
 
@@ -242,12 +252,7 @@ TEST_F(Passports, DraftsFromAPushRecordedOnTheSimulatedProbe) {
 // middle of the scale, 128, whatever the probe reads.
 TEST_F(Passports, ALoadedPassportReachesTheLiveMapAtOnce) {
   InstallProbePassport();
-  WriteSettingsFile(e2e::SettingsText({{"d NumCOMPort", "3"},
-                                       {"d NumDevice", "5"},
-                                       {"d set_autoconnect", "0"},
-                                       {"d set_use_MechDisplay", "0"},
-                                       {"d SetAutoRecord", "0"},
-                                       {"d receptor_data_format", "1"}}));
+  WriteProbe5Settings();
   DevicePassport flat = e2e::ProbePassport();
   for (int i = 0; i < kSensorCount; ++i) {
     flat.slopes[i] = 0;
@@ -283,12 +288,7 @@ TEST_F(Passports, RecordingViewProtocolsPrintOnePage) {
   DevicePassport probe = e2e::ProbePassport();
   probe.diameter = 12.5;
   InstallProbePassport(probe);
-  WriteSettingsFile(e2e::SettingsText({{"d NumCOMPort", "3"},
-                                       {"d NumDevice", "5"},
-                                       {"d set_autoconnect", "0"},
-                                       {"d set_use_MechDisplay", "0"},
-                                       {"d SetAutoRecord", "0"},
-                                       {"d receptor_data_format", "1"}}));
+  WriteProbe5Settings();
   StartProbe("rest:1,press:0.5:0.8,hold:30");
   const fs::path pictures = Pictures();
   for (int kind : {0, 2}) {
