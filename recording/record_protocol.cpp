@@ -3,13 +3,13 @@
 #include <QPainter>
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
 #include "display/display_link.h"
 #include "platform/paths.h"
 #include "platform/ui/message_box.h"
 #include "recording/ctacmon_dlg_record.h"
+#include "tester/test_report.h"
 #include "view/ui_map_canvas.h"
 
 namespace recording {
@@ -55,14 +55,8 @@ Text1251 EndPageError(int rc) {
 void CtacmonDlgRecord::PrintTestProtocol(int kind) {
   if (kind < 0 || kind > 2 || protocolMode_ != 0) return;
   // The protocol's folder, named by the local time; nothing is written into it.
-  const std::time_t now = std::time(nullptr);
-  std::tm t{};
-  localtime_r(&now, &t);
-  char folder[160];
-  std::snprintf(folder, sizeof folder, "c:\\Tacmon\\Logs\\%s-%d-%d-%d--%d-%d-%d",
-                kind == 2 ? "Tacmon2" : "Tacmon", t.tm_mday, t.tm_mon + 1, t.tm_year + 1900,
-                t.tm_hour, t.tm_min, t.tm_sec);
-  fsw::MakeDirectories(folder);
+  fsw::MakeDirectories(
+      tester::ReportFolderName(FrameTime::Now(), kind == 2 ? "Tacmon2-" : "Tacmon-"));
 
   protocolMode_ = 2;  // paints draw nothing while the job runs
   ui::PrintJob job;
