@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "platform/paths.h"
 #include "platform/report.h"
@@ -147,18 +148,19 @@ bool MakePassportFromPoints(const DevicePassport& base, const FitRequest& reques
 
 bool PassportFromPoints(PassportRegistry& registry, TimedMutex* lock, const FitRequest& request,
                         std::string_view fileName, Text1251* message) {
-  DevicePassport base;
-  if (lock) {
-    TimedLock l(*lock, 1000);
-    if (!l) {
+  // Runs f on the registry, under the lock when there is one; false when it cannot be taken.
+  auto locked = [&](auto&& f) {
+    std::optional<TimedLock> l;
+    if (lock && !l.emplace(*lock, 1000)) {
       ReportCantLock("2736075");
       if (message) *message = "(2736075)Internal error:can't lock";
       return false;
     }
-    base = registry.current;
-  } else {
-    base = registry.current;
-  }
+    f();
+    return true;
+  };
+  DevicePassport base;
+  if (!locked([&] { base = registry.current; })) return false;
   DevicePassport made;
   if (!MakePassportFromPoints(base, request, made, message)) return false;
   if (message) message->clear();
@@ -169,18 +171,7 @@ bool PassportFromPoints(PassportRegistry& registry, TimedMutex* lock, const FitR
   } else {
     made.fileName = Text1251(fileName);
   }
-  if (lock) {
-    TimedLock l(*lock, 1000);
-    if (!l) {
-      ReportCantLock("2736075");
-      if (message) *message = "(2736075)Internal error:can't lock";
-      return false;
-    }
-    registry.current = made;
-  } else {
-    registry.current = made;
-  }
-  return true;
+  return locked([&] { registry.current = made; });
 }
 
 PointValues ValuesOfPoint(const DevicePassport& p, const CalibrationPoint& point,
