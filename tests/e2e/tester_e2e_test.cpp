@@ -58,7 +58,7 @@ class Tester : public SimRun {
   }
 
   static std::string Settings() {
-    const std::pair<const char*, const char*> values[] = {
+    return e2e::SettingsText({
         {"l DtShowVideo", "0.05"},
         {"d NumCOMPort", "3"},
         {"d NumDevice", "5"},
@@ -73,10 +73,7 @@ class Tester : public SimRun {
         {"d set_use_recognition_library", "0"},
         {"d set_use_db_autosave", "0"},
         {"d set_output_all_data_into_text_file", "1"},
-    };
-    std::string out;
-    for (const auto& [head, value] : values) out += std::string(head) + "\r\n" + value + "\r\n";
-    return out;
+    });
   }
 
   static void WaitFor(const fs::path& p) {
