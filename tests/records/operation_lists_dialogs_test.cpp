@@ -17,35 +17,17 @@
 #include "platform/ui/message_box.h"
 #include "records/kcd_operation_lists.h"
 #include "tests/recording/log_capture.h"
-#include "tests/records/records_test_host.h"
+#include "tests/records/scripted_dialogs.h"
 #include "tests/ui/ui_env.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class OperationLists : public ::testing::Test {
+class OperationLists : public ScriptedDialogs {
  protected:
   void SetUp() override { RegisterOperationListsAutomation(); }
 
-  int Run(const std::string& script, const std::function<int()>& dialog) {
-    const std::string path = (host_.roots().base() / "script.tacmon").string();
-    std::ofstream(path) << script;
-    EXPECT_TRUE(ui::automation::Start(path));
-    int code = dialog();
-    EXPECT_TRUE(uitest::Pump([] { return !ui::automation::Running(); }, 10000)) << script;
-    EXPECT_EQ(ui::automation::ExitStatus(), 0) << script;
-    return code;
-  }
-  std::string Dump(const char* name) { return (host_.roots().base() / name).string(); }
-  static std::string Read(const std::string& file) {
-    std::ifstream in(file);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  static std::string Snapshot(const char* name) {
-    fs::create_directories(TACMON_RECORDS_SNAPSHOTS);
-    return std::string("snapshot ") + TACMON_RECORDS_SNAPSHOTS + "/" + name + "\n";
-  }
   // The rows of list 1004 in a dump (UTF-8).
   static std::vector<std::string> Rows(const std::string& json) {
     std::vector<std::string> rows;

@@ -16,35 +16,15 @@
 #include "records/kcd_patients.h"
 #include "records/record_forms.h"
 #include "records/record_store.h"
-#include "tests/records/records_test_host.h"
+#include "tests/records/scripted_dialogs.h"
 #include "tests/ui/ui_env.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class RecordsDialogs : public ::testing::Test {
+class RecordsDialogs : public ScriptedDialogs {
  protected:
-  // Runs the dialog with the script driving it; returns the dialog's answer.
-  int Run(const std::string& script, const std::function<int()>& dialog) {
-    const std::string path = (host_.roots().base() / "script.tacmon").string();
-    std::ofstream(path) << script;
-    EXPECT_TRUE(ui::automation::Start(path));
-    int code = dialog();
-    EXPECT_TRUE(uitest::Pump([] { return !ui::automation::Running(); }, 10000)) << script;
-    EXPECT_EQ(ui::automation::ExitStatus(), 0) << script;
-    return code;
-  }
-  std::string Dump(const char* name) { return (host_.roots().base() / name).string(); }
-  std::string Read(const std::string& file) {
-    std::string s;
-    ReadWholeFile(file, s);
-    return s;
-  }
-  static std::string Snapshot(const char* name) {
-    fs::create_directories(TACMON_RECORDS_SNAPSHOTS);
-    return std::string("snapshot ") + TACMON_RECORDS_SNAPSHOTS + "/" + name + "\n";
-  }
   fs::path Record(const char* db, int id, const char* file) const {
     return host_.roots().database() / db / std::to_string(id) / file;
   }
@@ -58,8 +38,6 @@ class RecordsDialogs : public ::testing::Test {
     ASSERT_EQ(records::BuildPatient(f, host_.organs, r), std::nullopt);
     ASSERT_TRUE(records::StorePatient(host_.patients, *r.Item(), 0).stored);
   }
-
-  TestHost host_;
 };
 
 bool Has(const std::string& json, const std::string& piece) {
