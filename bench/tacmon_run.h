@@ -1,5 +1,6 @@
 // What the benchmarks that run tacmon against the simulated probe share: scratch roots for the
-// run, probe 5's passport, and the script of an operation with one push of a given length.
+// run, probe 5's settings and passport, and the script of an operation with one push of a given
+// length.
 #pragma once
 
 #include <stdlib.h>
@@ -37,6 +38,15 @@ inline void InstallProbe5Passport(const std::filesystem::path& root) {
   p.format = 1;
   std::filesystem::create_directories(root / "DVP");
   WriteDvp("c:\\Tacmon\\DVP\\probe5.dvp", p);
+}
+
+// The hub's settings for probe 5 on COM3 (no autoconnection, no automatic recording, data
+// format 1), followed by more settings lines ("d name\r\nvalue\r\n" each).
+inline void WriteProbe5Settings(const std::filesystem::path& root, const std::string& more) {
+  std::ofstream(root / "pars" / "KCDMain.par", std::ios::binary)
+      << "d set_autoconnect\r\n0\r\nd SetAutoRecord\r\n0\r\nd NumDevice\r\n5\r\n"
+         "d NumCOMPort\r\n3\r\nd receptor_data_format\r\n1\r\n"
+      << more;
 }
 
 // Writes the automation script as file and names it in $TACMON_SCRIPT: a new operation,

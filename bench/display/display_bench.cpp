@@ -136,10 +136,9 @@ void BM_RecordingWindow(benchmark::State& state) {
   for (auto _ : state) {
     const fs::path dir = bench::ScratchRoots();
     const fs::path root = dir / "root";
-    std::ofstream(root / "pars" / "KCDMain.par", std::ios::binary)
-        << "d set_autoconnect\r\n0\r\nd SetAutoRecord\r\n0\r\nd NumDevice\r\n5\r\n"
-           "d NumCOMPort\r\n3\r\nd receptor_data_format\r\n1\r\nd set_use_MechDisplay\r\n"
-        << (mode ? 1 : 0) << "\r\nd set_disp_autoconnect\r\n1\r\nd NumCOMPortDisp\r\n4\r\n";
+    bench::WriteProbe5Settings(root, std::string("d set_use_MechDisplay\r\n") + (mode ? "1" : "0") +
+                                         "\r\nd set_disp_autoconnect\r\n1\r\n"
+                                         "d NumCOMPortDisp\r\n4\r\n");
     // The display's port first, so the search does not try the probe's.
     std::ofstream(root / "pars" / "CMechDisplay_Com.par", std::ios::binary)
         << "d iComLast\r\n4\r\n";

@@ -82,9 +82,7 @@ void BM_RecordingWindow(benchmark::State& state) {
   for (auto _ : state) {
     const fs::path dir = bench::ScratchRoots();
     const fs::path root = dir / "root";
-    std::ofstream(root / "pars" / "KCDMain.par", std::ios::binary)
-        << "d set_autoconnect\r\n0\r\nd SetAutoRecord\r\n0\r\nd NumDevice\r\n5\r\n"
-           "d NumCOMPort\r\n3\r\nd receptor_data_format\r\n1\r\nd set_use_MechDisplay\r\n0\r\n";
+    bench::WriteProbe5Settings(root, "d set_use_MechDisplay\r\n0\r\n");
     bench::InstallProbe5Passport(root);
     bench::UseOnePushScript(dir / "run.tacmon", seconds);
 
