@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bench/db_folders.h"
+#include "bench/qt_bench_main.h"
 #include "medstore/medstore.h"
 #include "platform/ui/app_loop.h"
 #include "records/kcd_operation_lists.h"
@@ -137,12 +138,4 @@ BENCHMARK(BM_ShowListOnOpenDatabases)->Iterations(3)->Unit(benchmark::kMilliseco
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  ui::Application app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks<ui::Application>(argc, argv); }

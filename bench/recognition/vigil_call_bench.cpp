@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "bench/qt_bench_main.h"
 #include "platform/ui/canvas.h"
 #include "vendor/vigil/vigil.h"
 #include "view/push_viewer_model.h"
@@ -139,13 +140,5 @@ void Summary() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  int qtArgc = 1;
-  QGuiApplication app(qtArgc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  Summary();
-  return 0;
+  return bench::RunQtBenchmarks<QGuiApplication>(argc, argv, Summary);
 }

@@ -13,6 +13,7 @@
 #include <string>
 
 #include "bench/db_folders.h"
+#include "bench/qt_bench_main.h"
 #include "medstore/medstore.h"
 #include "platform/ui/app_loop.h"
 #include "platform/ui/dialog.h"
@@ -121,12 +122,4 @@ BENCHMARK(BM_OpenDescriptionOnOpenDatabase)->Iterations(3)->Unit(benchmark::kMil
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  ui::Application app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks<ui::Application>(argc, argv); }

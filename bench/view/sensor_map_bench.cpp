@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "bench/qt_bench_main.h"
 #include "platform/ui/canvas.h"
 #include "view/push_viewer_model.h"
 #include "view/ui_map_canvas.h"
@@ -84,13 +85,4 @@ BENCHMARK(BM_ViewerPicture)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  int qtArgc = 1;
-  QGuiApplication app(qtArgc, argv);
-  std::setlocale(LC_NUMERIC, "C");
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return bench::RunQtBenchmarks<QGuiApplication>(argc, argv); }
