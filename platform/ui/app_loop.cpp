@@ -1,7 +1,6 @@
 #include "platform/ui/app_loop.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QFont>
 #include <QTimer>
 #include <chrono>
@@ -26,17 +25,12 @@ std::mutex g_queueLock;
 std::condition_variable g_queueCv;
 std::deque<std::function<void()>> g_tasks;  // guarded by g_queueLock
 
-const QEvent::Type kWakeEvent = static_cast<QEvent::Type>(QEvent::User + 731);
-
+// Serves the queue on the UI thread when a post wakes it. The wake is a queued call, whose event
+// Qt makes itself: an event allocated here on a worker and read on the UI thread by an event
+// filter would pair a write and a read across Qt's own (uninstrumented) locking.
 class Waker : public QObject {
  public:
-  bool event(QEvent* e) override {
-    if (e->type() == kWakeEvent) {
-      ServePendingMessages();
-      return true;
-    }
-    return QObject::event(e);
-  }
+  void Serve() { ServePendingMessages(); }
 };
 Waker* g_waker = nullptr;  // lives on the UI thread while the Application exists
 std::mutex g_wakerLock;    // guards g_waker against a post during shutdown
@@ -44,7 +38,7 @@ std::mutex g_wakerLock;    // guards g_waker against a post during shutdown
 void Wake() {
   g_queueCv.notify_all();
   std::lock_guard lock(g_wakerLock);
-  if (g_waker) QCoreApplication::postEvent(g_waker, new QEvent(kWakeEvent));
+  if (g_waker) QMetaObject::invokeMethod(g_waker, &Waker::Serve, Qt::QueuedConnection);
 }
 
 struct SendState {
